@@ -1,0 +1,105 @@
+#include "TCons.h"
+
+#include "CommandLine.h"
+#include "TPtyProcess.h"
+#include "TScreen.h"
+
+#include <optional>
+
+namespace {
+
+TCons::EventPump& eventPump()
+{
+    static TCons::EventPump pump;
+    return pump;
+}
+
+} // namespace
+
+TCons::TCons() = default;
+
+TCons::~TCons() = default;
+
+void TCons::SetEventPump(EventPump pump)
+{
+    eventPump() = std::move(pump);
+}
+
+void TCons::PumpEvents()
+{
+    if (eventPump())
+        eventPump()();
+}
+
+// ShowConsole has no meaning here: the terminal is never shown, and the title is only kept.
+bool TCons::Execute(const QString& Title, const QString& CommandLine, bool /*ShowConsole*/,
+                    const QString& WorkDir)
+{
+    if (m_screen)
+        ClearScreen();
+    else
+        AcquireConsole();
+    m_result = false;
+
+    TPtyProcess process(*m_screen, m_screenMutex);
+    // "0" is what the settings hold for a folder never set: the child inherits ours. Any
+    // other text, the empty one included, is the child's folder.
+    std::optional<QString> folder;
+    if (WorkDir != QStringLiteral("0"))
+        folder = WorkDir;
+    if (!process.start(SplitCommandLine(CommandLine), folder, &m_startError))
+        return m_result;
+    m_startError.clear();
+
+    ConsoleReady = true;
+    m_title = Title;
+    PumpEvents();
+    bool running = true;
+    while (running) {
+        Poll();
+        running = !process.waitForExit(PollMilliseconds);
+        PumpEvents();
+        if (Abort && running)
+            process.kill();
+    }
+    process.finishOutput();
+    Poll();
+    PumpEvents();
+    m_result = true;
+    ConsoleReady = false;
+    return m_result;
+}
+
+void TCons::Poll()
+{
+    if (ConsoleReady)
+        TakeSnapshot();
+    if (OnPoll)
+        OnPoll(this);
+}
+
+// The first run makes the screen; a later run whose size was changed makes a new one.
+void TCons::AcquireConsole()
+{
+    m_screen = std::make_unique<TScreen>(BufferRows, BufferColumns);
+}
+
+void TCons::ClearScreen()
+{
+    if (m_screen->rows() != BufferRows || m_screen->columns() != BufferColumns) {
+        AcquireConsole();
+        return;
+    }
+    std::lock_guard lock(m_screenMutex);
+    m_screen->clear();
+}
+
+void TCons::TakeSnapshot()
+{
+    QStringList rows;
+    {
+        std::lock_guard lock(m_screenMutex);
+        rows = m_screen->rowTexts();
+    }
+    Lines = SnapshotRows(rows);
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+
+class TScreen;
+
+// Runs one command-line tool on a terminal of its own, polls it every 150 ms, snapshots the
+// terminal's character screen into Lines and calls OnPoll at every poll. The owner reads
+// progress, versions and errors from those rows; a row a tool redraws in place with carriage
+// returns or backspaces is one row holding its latest text.
+class TCons
+{
+public:
+    using PollHook = std::function<void(TCons* sender)>;
+    using EventPump = std::function<void()>;
+
+    TCons();
+    ~TCons();
+    TCons(const TCons&) = delete;
+    TCons& operator=(const TCons&) = delete;
+
+    // Runs CommandLine (split into arguments by SplitCommandLine; no shell) in WorkDir, or in
+    // the current folder when WorkDir is exactly "0". True when the tool was started and has
+    // ended, whatever it printed and also after Abort; false when it could not be started,
+    // in which case Lines is left as it was and OnPoll is not called.
+    bool Execute(const QString& Title, const QString& CommandLine, bool ShowConsole,
+                 const QString& WorkDir);
+
+    // The pump that keeps the program responsive during a run: the desktop program passes
+    // its event loop, tests and the command-line program their own. Shared by all runners.
+    static void SetEventPump(EventPump pump);
+
+    const QString& title() const { return m_title; }
+    // Why the last start failed (errno's text), empty after a good start.
+    const QString& startError() const { return m_startError; }
+
+    bool ConsoleReady = false;
+    bool Abort = false;
+    int BufferRows = 200;
+    int BufferColumns = 265;
+    QStringList Lines;
+    PollHook OnPoll;
+
+    static constexpr int PollMilliseconds = 150;
+
+private:
+    void AcquireConsole();
+    void ClearScreen();
+    void TakeSnapshot();
+    void Poll();
+    static void PumpEvents();
+
+    bool m_result = false;
+    QString m_title;
+    QString m_startError;
+    std::unique_ptr<TScreen> m_screen;
+    std::mutex m_screenMutex;
+};

@@ -1,0 +1,258 @@
+#include "TPtyProcess.h"
+
+#include "TScreen.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utmp.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+QString errnoText(const char* what, int error)
+{
+    return QString::fromUtf8(what) + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(error));
+}
+
+// Everything the child needs is prepared before fork: after fork only async-signal-safe
+// calls are allowed, since the parent may have other threads.
+struct ExecImage
+{
+    std::vector<QByteArray> storage;
+    std::vector<char*> argv;
+    std::vector<char*> envp;
+    QByteArray workDir;
+    bool changeDir = false;
+
+    ExecImage(const QStringList& arguments, const std::optional<QString>& folder)
+    {
+        for (const QString& arg : arguments)
+            storage.push_back(arg.toUtf8());
+        const size_t argc = storage.size();
+        // Tools print UTF-8 under a UTF-8 locale; TERM tells them what they are talking to.
+        storage.push_back("TERM=xterm");
+        storage.push_back("LC_ALL=C.UTF-8");
+        for (char** e = environ; *e; ++e) {
+            if (strncmp(*e, "TERM=", 5) != 0 && strncmp(*e, "LC_ALL=", 7) != 0)
+                storage.push_back(*e);
+        }
+        for (size_t i = 0; i < storage.size(); ++i)
+            (i < argc ? argv : envp).push_back(storage[i].data());
+        argv.push_back(nullptr);
+        envp.push_back(nullptr);
+        changeDir = folder.has_value();
+        if (changeDir)
+            workDir = folder->toUtf8();
+    }
+};
+
+[[noreturn]] void runChild(int slave, int errorPipe, const ExecImage& image)
+{
+    login_tty(slave);
+    struct sigaction dflt = {};
+    dflt.sa_handler = SIG_DFL;
+    for (int sig = 1; sig < NSIG; ++sig)
+        sigaction(sig, &dflt, nullptr);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    if (!image.changeDir || chdir(image.workDir.constData()) == 0)
+        execvpe(image.argv[0], image.argv.data(), image.envp.data());
+    const int error = errno;
+    (void)!write(errorPipe, &error, sizeof error);
+    _exit(127);
+}
+
+// Reads the errno the child reports when it cannot exec; none when exec succeeded and the
+// close-on-exec pipe closed.
+int childStartError(int errorPipe)
+{
+    int error = 0;
+    ssize_t got;
+    do {
+        got = read(errorPipe, &error, sizeof error);
+    } while (got < 0 && errno == EINTR);
+    return got == sizeof error ? error : 0;
+}
+
+} // namespace
+
+TPtyProcess::TPtyProcess(TScreen& screen, std::mutex& screenMutex)
+    : m_screen(screen), m_screenMutex(screenMutex)
+{
+}
+
+TPtyProcess::~TPtyProcess()
+{
+    if (m_pid > 0 && !m_exited) {
+        kill();
+        while (!waitForExit(1000)) {
+        }
+    }
+    if (m_reader.joinable())
+        finishOutput();
+    closeFds();
+}
+
+bool TPtyProcess::start(const QStringList& argv, const std::optional<QString>& workDir,
+                        QString* error)
+{
+    if (argv.isEmpty()) {
+        *error = errnoText("empty command line", ENOENT);
+        return false;
+    }
+    const ExecImage image(argv, workDir);
+    struct winsize size = {};
+    size.ws_row = static_cast<unsigned short>(m_screen.rows());
+    size.ws_col = static_cast<unsigned short>(m_screen.columns());
+    int slave = -1;
+    if (openpty(&m_master, &slave, nullptr, nullptr, &size) != 0) {
+        *error = errnoText("openpty", errno);
+        return false;
+    }
+    fcntl(m_master, F_SETFD, FD_CLOEXEC);
+    fcntl(slave, F_SETFD, FD_CLOEXEC);
+    int errorPipe[2];
+    if (pipe2(errorPipe, O_CLOEXEC) != 0) {
+        *error = errnoText("pipe", errno);
+        close(slave);
+        closeFds();
+        return false;
+    }
+    m_pid = fork();
+    if (m_pid == 0) {
+        close(errorPipe[0]);
+        runChild(slave, errorPipe[1], image);
+    }
+    const int forkError = errno;
+    close(slave);
+    close(errorPipe[1]);
+    if (m_pid < 0) {
+        close(errorPipe[0]);
+        closeFds();
+        *error = errnoText("fork", forkError);
+        return false;
+    }
+    const int execError = childStartError(errorPipe[0]);
+    close(errorPipe[0]);
+    if (execError != 0) {
+        while (waitpid(m_pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        m_exited = true;
+        closeFds();
+        *error = errnoText(argv.first().toUtf8().constData(), execError);
+        return false;
+    }
+    m_pidFd = static_cast<int>(syscall(SYS_pidfd_open, m_pid, 0));
+    m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    m_reader = std::thread(&TPtyProcess::readLoop, this);
+    return true;
+}
+
+bool TPtyProcess::waitForExit(int timeoutMs)
+{
+    if (m_exited)
+        return true;
+    if (m_pidFd >= 0) {
+        pollfd pfd{m_pidFd, POLLIN, 0};
+        while (poll(&pfd, 1, timeoutMs) < 0 && errno == EINTR) {
+        }
+    } else {
+        // Kernels without pidfd: look at the child in short steps.
+        for (int waited = 0; waited < timeoutMs; waited += 5) {
+            if (waitpid(m_pid, nullptr, WNOHANG | WNOWAIT) != 0)
+                break;
+            usleep(5000);
+        }
+    }
+    pid_t done;
+    do {
+        done = waitpid(m_pid, nullptr, WNOHANG);
+    } while (done < 0 && errno == EINTR);
+    // A failing query (the child is not ours any more) counts as an ended child.
+    m_exited = done != 0;
+    return m_exited;
+}
+
+void TPtyProcess::kill()
+{
+    if (m_pid > 0 && !m_exited) {
+        ::kill(-m_pid, SIGKILL);
+        ::kill(m_pid, SIGKILL);
+    }
+}
+
+void TPtyProcess::finishOutput()
+{
+    if (!m_reader.joinable())
+        return;
+    const uint64_t one = 1;
+    (void)!write(m_wakeFd, &one, sizeof one);
+    m_reader.join();
+}
+
+void TPtyProcess::readLoop()
+{
+    pollfd fds[2] = {{m_master, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+    for (;;) {
+        while (poll(fds, 2, -1) < 0 && errno == EINTR) {
+        }
+        if (fds[0].revents != 0 && !readOnce(0))
+            return;
+        if (fds[1].revents != 0)
+            break;
+    }
+    // The child has ended. What it wrote last may still be on its way through the terminal:
+    // read until the terminal reports its far side closed. A grandchild that keeps the
+    // terminal open must not hold us forever, so give up after a quiet spell or a total bound.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (std::chrono::steady_clock::now() < deadline && readOnce(100)) {
+    }
+}
+
+bool TPtyProcess::readOnce(int timeoutMs)
+{
+    if (timeoutMs > 0) {
+        pollfd pfd{m_master, POLLIN, 0};
+        int ready;
+        while ((ready = poll(&pfd, 1, timeoutMs)) < 0 && errno == EINTR) {
+        }
+        if (ready == 0)
+            return false;
+    }
+    char buffer[65536];
+    ssize_t got;
+    do {
+        got = read(m_master, buffer, sizeof buffer);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0 && errno == EAGAIN)
+        return true;
+    // EIO on the master: every holder of the far side has closed it.
+    if (got <= 0)
+        return false;
+    std::lock_guard lock(m_screenMutex);
+    m_screen.feed(buffer, static_cast<size_t>(got));
+    return true;
+}
+
+void TPtyProcess::closeFds()
+{
+    for (int* fd : {&m_master, &m_pidFd, &m_wakeFd}) {
+        if (*fd >= 0)
+            close(*fd);
+        *fd = -1;
+    }
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QStringList>
+
+#include <cstddef>
+
+struct VTerm;
+struct VTermScreen;
+
+// The character screen a tool writes into: a libvterm terminal of a fixed size that applies
+// carriage returns, backspaces, line feeds, wrapping, scrolling and escape sequences. Not
+// thread-safe: the owner serialises access.
+class TScreen
+{
+public:
+    TScreen(int rows, int columns);
+    ~TScreen();
+    TScreen(const TScreen&) = delete;
+    TScreen& operator=(const TScreen&) = delete;
+
+    int rows() const { return m_rows; }
+    int columns() const { return m_columns; }
+
+    void feed(const char* bytes, std::size_t size);
+    // Blanks every cell and puts the cursor home.
+    void clear();
+    // One text per screen row, top to bottom; cells never written read as blanks and a wide
+    // character is emitted once although it covers two cells.
+    QStringList rowTexts() const;
+
+private:
+    QString rowText(int row) const;
+
+    int m_rows;
+    int m_columns;
+    VTerm* m_vterm;
+    VTermScreen* m_screen;
+};
+
+// The runner's snapshot rules: right-trim characters with codes 0..32 from every row, keep
+// row 0 even when blank, drop the blank rows below the last row that holds text.
+QStringList SnapshotRows(const QStringList& rowTexts);
