@@ -91,8 +91,7 @@ int childStartError(int errorPipe)
 
 TPtyProcess::TPtyProcess(TScreen& screen, std::mutex& screenMutex)
     : m_screen(screen), m_screenMutex(screenMutex)
-{
-}
+{}
 
 TPtyProcess::~TPtyProcess()
 {

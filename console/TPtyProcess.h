@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <mutex>
 #include <optional>
 #include <sys/types.h>

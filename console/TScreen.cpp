@@ -1,5 +1,6 @@
 #include "TScreen.h"
 
+#include <vector>
 #include <vterm.h>
 
 TScreen::TScreen(int rows, int columns)
@@ -34,25 +35,15 @@ QStringList TScreen::rowTexts() const
     return rows;
 }
 
+// libvterm reads a row as code points: a wide character once, combining marks after their
+// base, unwritten cells as blanks up to the last written cell.
 QString TScreen::rowText(int row) const
 {
-    QString text;
-    text.reserve(m_columns);
-    VTermPos pos{row, 0};
-    while (pos.col < m_columns) {
-        VTermScreenCell cell;
-        if (!vterm_screen_get_cell(m_screen, pos, &cell) || cell.chars[0] == 0) {
-            text += u' ';
-            ++pos.col;
-            continue;
-        }
-        for (int i = 0; i < VTERM_MAX_CHARS_PER_CELL && cell.chars[i] != 0; ++i) {
-            const char32_t codePoint = cell.chars[i];
-            text += QString::fromUcs4(&codePoint, 1);
-        }
-        pos.col += cell.width > 0 ? cell.width : 1;
-    }
-    return text;
+    std::vector<uint32_t> chars(static_cast<size_t>(m_columns) * VTERM_MAX_CHARS_PER_CELL);
+    const VTermRect rect{row, row + 1, 0, m_columns};
+    const size_t count = vterm_screen_get_chars(m_screen, chars.data(), chars.size(), rect);
+    return QString::fromUcs4(reinterpret_cast<const char32_t*>(chars.data()),
+                             static_cast<qsizetype>(count));
 }
 
 static QString rightTrimmed(const QString& row)

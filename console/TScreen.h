@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QStringList>
-
 #include <cstddef>
 
 struct VTerm;
@@ -24,8 +23,8 @@ public:
     void feed(const char* bytes, std::size_t size);
     // Blanks every cell and puts the cursor home.
     void clear();
-    // One text per screen row, top to bottom; cells never written read as blanks and a wide
-    // character is emitted once although it covers two cells.
+    // One text per screen row, top to bottom; a wide character is emitted once although it
+    // covers two cells.
     QStringList rowTexts() const;
 
 private:

@@ -1,0 +1,244 @@
+#include "TCons.h"
+
+#include "CommandLine.h"
+#include "QtPrinters.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <cerrno>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+namespace {
+
+QString helperLine(const QString& mode, const QString& arg = {}, const QString& marker = {})
+{
+    QStringList parts = {QuoteArgument(CONSOLE_HELPER), mode};
+    if (!arg.isEmpty())
+        parts << QuoteArgument(arg);
+    if (!marker.isEmpty())
+        parts << QuoteArgument(marker);
+    return parts.join(u' ');
+}
+
+class TConsTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        cons.OnPoll = [this](TCons* sender) {
+            EXPECT_EQ(sender, &cons);
+            ++polls;
+        };
+    }
+    void TearDown() override { TCons::SetEventPump({}); }
+
+    bool run(const QString& mode, const QString& arg = {}, const QString& workDir = "0")
+    {
+        return cons.Execute("test", helperLine(mode, arg), false, workDir);
+    }
+
+    TCons cons;
+    int polls = 0;
+};
+
+TEST_F(TConsTest, RedrawnRowHoldsItsLatestText)
+{
+    ASSERT_TRUE(run("redraw"));
+    EXPECT_EQ(cons.Lines, QStringList({"progress 100%"}));
+    EXPECT_GE(polls, 2);
+    EXPECT_FALSE(cons.ConsoleReady);
+    EXPECT_EQ(cons.title(), "test");
+}
+
+struct RowsCase
+{
+    const char* name;
+    const char* mode;
+    QString arg;
+    QStringList expected;
+};
+
+class TConsRowsTest : public TConsTest, public testing::WithParamInterface<RowsCase>
+{};
+
+TEST_P(TConsRowsTest, FinalSnapshot)
+{
+    ASSERT_TRUE(run(GetParam().mode, GetParam().arg));
+    EXPECT_EQ(cons.Lines, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, TConsRowsTest,
+    testing::Values(
+        RowsCase{"NoOutputIsOneEmptyRow", "nothing", {}, {""}},
+        RowsCase{"RowsZeroAndFive", "rows05", {}, {"top row", "", "", "", "", "row five"}},
+        RowsCase{"LeadingBlanksStayTrailingGo", "blanks", {}, {"  50%"}},
+        RowsCase{"LongLineWrapsAt265", "long", "300", {QString(265, u'x'), QString(35, u'x')}},
+        RowsCase{"Utf8WideCharactersOnce", "utf8", {}, {"Café naïve 日本語 end"}},
+        RowsCase{"ArgumentWithQuotesAndBlanks", "print", "say \"hi\"  -x", {"say \"hi\"  -x"}}),
+    [](const testing::TestParamInfo<RowsCase>& info) { return std::string(info.param.name); });
+
+TEST_F(TConsTest, KeepsTheNewest200Rows)
+{
+    ASSERT_TRUE(run("lines", "1000"));
+    // 1,000 rows each ended by a line feed leave the cursor on an empty bottom row.
+    ASSERT_EQ(cons.Lines.size(), 199);
+    EXPECT_EQ(cons.Lines.first(), "line 801");
+    EXPECT_EQ(cons.Lines.last(), "line 999");
+}
+
+TEST_F(TConsTest, WorkDirZeroInheritsOtherTextsAreTheFolder)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(run("pwd", {}, "0"));
+    EXPECT_EQ(cons.Lines, QStringList({QDir::currentPath()}));
+    ASSERT_TRUE(run("pwd", {}, dir.path()));
+    EXPECT_EQ(cons.Lines, QStringList({QFileInfo(dir.path()).canonicalFilePath()}));
+}
+
+TEST_F(TConsTest, AbortEndsTheChildWithinAboutOnePoll)
+{
+    int abortedAt = -1;
+    cons.OnPoll = [&](TCons*) {
+        ++polls;
+        if (polls == 2) {
+            cons.Abort = true;
+            abortedAt = polls;
+        }
+    };
+    ASSERT_TRUE(run("sleep"));
+    // One poll after the request sees the child gone, and the final poll follows its end.
+    EXPECT_GE(polls - abortedAt, 2);
+    EXPECT_LE(polls - abortedAt, 3);
+    EXPECT_EQ(cons.Lines, QStringList({"sleeping"}));
+    EXPECT_TRUE(cons.Abort) << "the runner never resets Abort";
+}
+
+TEST_F(TConsTest, SecondRunStartsFromAClearedScreen)
+{
+    ASSERT_TRUE(run("rows05"));
+    ASSERT_TRUE(run("nothing"));
+    EXPECT_EQ(cons.Lines, QStringList({""}));
+}
+
+TEST_F(TConsTest, StartFailureKeepsLinesAndCallsNoPoll)
+{
+    ASSERT_TRUE(run("print", "kept"));
+    polls = 0;
+    struct Case
+    {
+        QString commandLine;
+        QString workDir;
+    };
+    QTemporaryDir dir;
+    for (const Case& c :
+         {Case{"no-such-tool-anywhere --x", "0"}, Case{QuoteArgument(dir.filePath("missing")), "0"},
+          Case{helperLine("print", "x"), dir.filePath("no-such-folder")},
+          Case{helperLine("print", "x"), ""}, Case{"", "0"}}) {
+        EXPECT_FALSE(cons.Execute("t", c.commandLine, false, c.workDir))
+            << c.commandLine.toStdString();
+        EXPECT_FALSE(cons.startError().isEmpty());
+        EXPECT_EQ(cons.Lines, QStringList({"kept"}));
+        EXPECT_EQ(polls, 0);
+        EXPECT_FALSE(cons.ConsoleReady);
+    }
+}
+
+TEST_F(TConsTest, LastRowBeforeExitIsAlwaysInTheFinalSnapshot)
+{
+    for (int i = 0; i < 50; ++i) {
+        ASSERT_TRUE(run("lastrow"));
+        ASSERT_EQ(cons.Lines, QStringList({"encoding", "Writing LAME Tag...done"})) << "run " << i;
+    }
+}
+
+TEST_F(TConsTest, PumpRunsAfterStartAfterEveryWaitAndAtTheEnd)
+{
+    int pumps = 0;
+    TCons::SetEventPump([&] { ++pumps; });
+    ASSERT_TRUE(run("redraw"));
+    EXPECT_EQ(pumps, polls + 1);
+}
+
+// The pump may sit in a nested modal loop for a long time; the tool must go on writing.
+TEST_F(TConsTest, ToolNeverBlocksWhileThePumpIsBusy)
+{
+    QTemporaryDir dir;
+    const QString marker = dir.filePath("finished");
+    bool finishedInsidePump = false;
+    TCons::SetEventPump([&] {
+        if (finishedInsidePump)
+            return;
+        QElapsedTimer timer;
+        timer.start();
+        while (!QFileInfo::exists(marker) && timer.elapsed() < 20000)
+            QThread::msleep(10);
+        finishedInsidePump = QFileInfo::exists(marker);
+    });
+    ASSERT_TRUE(cons.Execute("flood", helperLine("flood", "4", marker), false, "0"));
+    EXPECT_TRUE(finishedInsidePump);
+    EXPECT_EQ(cons.Lines.last(), "the very last row");
+    EXPECT_EQ(cons.Lines.size(), 199);
+}
+
+TEST_F(TConsTest, SeveralMegabytesWithoutPauseKeepTheLastRow)
+{
+    ASSERT_TRUE(run("flood", "8"));
+    EXPECT_EQ(cons.Lines.last(), "the very last row");
+}
+
+int openFdCount()
+{
+    return static_cast<int>(QDir("/proc/self/fd").entryList(QDir::Files | QDir::System).size());
+}
+
+TEST_F(TConsTest, ManyRunsLeaveNoFdsAndNoZombies)
+{
+    ASSERT_TRUE(run("nothing"));
+    const int fdsBefore = openFdCount();
+    for (int i = 0; i < 200; ++i)
+        ASSERT_TRUE(run(i % 2 ? "nothing" : "print", "x"));
+    cons.OnPoll = [&](TCons*) { cons.Abort = true; };
+    ASSERT_TRUE(run("sleep"));
+    EXPECT_FALSE(cons.Execute("t", "no-such-tool-anywhere", false, "0"));
+    EXPECT_EQ(openFdCount(), fdsBefore);
+    errno = 0;
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD) << "a child of the runner was left behind";
+}
+
+struct ToolCase
+{
+    const char* name;
+    const char* tool;
+    int row;
+    const char* marker;
+};
+
+class RealToolTest : public testing::TestWithParam<ToolCase>
+{};
+
+TEST_P(RealToolTest, BannerWithoutArguments)
+{
+    const QString path = QStandardPaths::findExecutable(GetParam().tool);
+    ASSERT_FALSE(path.isEmpty()) << GetParam().tool << " is not installed";
+    TCons cons;
+    ASSERT_TRUE(cons.Execute("", QuoteArgument(path), false, "0"));
+    ASSERT_GT(cons.Lines.size(), GetParam().row);
+    EXPECT_TRUE(cons.Lines.at(GetParam().row).contains(GetParam().marker))
+        << cons.Lines.join(u'\n').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Tools, RealToolTest,
+                         testing::Values(ToolCase{"Lame", "lame", 0, " version "},
+                                         ToolCase{"Flac", "flac", 1, "decoder version "}),
+                         [](const testing::TestParamInfo<ToolCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+} // namespace
