@@ -1,0 +1,102 @@
+#include "FileSystem.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHashFunctions>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+TPathKind KindOf(const struct stat& st)
+{
+    if (S_ISDIR(st.st_mode))
+        return TPathKind::Folder;
+    if (S_ISREG(st.st_mode))
+        return TPathKind::File;
+    return TPathKind::Other;
+}
+
+// Closes the folder stream however the listing ends.
+struct TDirCloser
+{
+    void operator()(DIR* dir) const { closedir(dir); }
+};
+
+bool IsDotEntry(const char* name)
+{
+    return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
+}
+
+} // namespace
+
+TPathKind PathKind(const QString& path)
+{
+    struct stat st;
+    if (path.isEmpty() || stat(QFile::encodeName(path).constData(), &st) != 0)
+        return TPathKind::Missing;
+    return KindOf(st);
+}
+
+std::optional<TFolderId> FolderIdentity(const QString& folder)
+{
+    struct stat st;
+    if (stat(QFile::encodeName(folder).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return std::nullopt;
+    return TFolderId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+QList<TFolderEntry> FolderEntries(const QString& folder)
+{
+    QList<TFolderEntry> entries;
+    std::unique_ptr<DIR, TDirCloser> dir(opendir(QFile::encodeName(folder).constData()));
+    if (!dir)
+        return entries;
+    const int fd = dirfd(dir.get());
+    while (const dirent* entry = readdir(dir.get())) {
+        if (IsDotEntry(entry->d_name))
+            continue;
+        struct stat st;
+        const TPathKind kind =
+            fstatat(fd, entry->d_name, &st, 0) == 0 ? KindOf(st) : TPathKind::Missing;
+        entries.append({QFile::decodeName(entry->d_name), kind});
+    }
+    return entries;
+}
+
+bool IsHiddenName(const QString& name)
+{
+    return name.startsWith(u'.');
+}
+
+bool FileExists(const QString& path)
+{
+    const TPathKind kind = PathKind(path);
+    return kind == TPathKind::File || kind == TPathKind::Other;
+}
+
+bool RemoveFile(const QString& path)
+{
+    return !path.isEmpty() && unlink(QFile::encodeName(path).constData()) == 0;
+}
+
+void ClearReadOnly(const QString& path)
+{
+    struct stat st;
+    const QByteArray name = QFile::encodeName(path);
+    if (stat(name.constData(), &st) == 0 && !(st.st_mode & S_IWUSR))
+        chmod(name.constData(), (st.st_mode & 07777) | S_IWUSR);
+}
+
+bool ForceFolders(const QString& path)
+{
+    return QDir().mkpath(path);
+}
+
+size_t qHash(const TFolderId& id, size_t seed) noexcept
+{
+    return qHashMulti(seed, id.Device, id.Inode);
+}

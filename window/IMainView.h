@@ -1,0 +1,87 @@
+#pragma once
+
+#include "TColor.h"
+
+#include <QString>
+#include <QStringList>
+
+// The labels of the main window that the transcoding control writes.
+enum class TLabel
+{
+    Audio,
+    Destination,
+    Version,
+    BitRate,
+    LameVersion
+};
+
+// The menu items whose enabled state or tick the transcoding control sets.
+enum class TMenuItem
+{
+    Exit1,
+    LameHelpShow1,
+    mnuSaveTo,
+    Savetosourcedirectory1,
+    mnuCustomSettings,
+    standardoptions1,
+    cs1,
+    cs2,
+    cs3,
+    cs4,
+    cs5,
+    fs1,
+    fs2,
+    fs3,
+    fs4,
+    fs5,
+    Stopcurrentprocesses1,
+    Verifyonly1,
+    Checkcodecpaths1,
+};
+inline constexpr int MenuItemCount = int(TMenuItem::Checkcodecpaths1) + 1;
+
+// What the main window logic (TForm1) needs of whatever shows it: the desktop widgets, a
+// console front end, or a test's recording fake. Every call says what the user is to see;
+// none hands out a widget. The queue, ticks and flags live in TForm1; the view only shows them.
+class IMainView
+{
+public:
+    virtual ~IMainView() = default;
+
+    // The "Cue List": the queue, first entry first.
+    virtual void appendQueueEntry(const QString& path) = 0;
+    virtual void removeFirstQueueEntry() = 0;
+    virtual void clearQueue() = 0;
+
+    // The "Error List".
+    virtual void appendError(const QString& line) = 0;
+    virtual void clearErrors() = 0;
+
+    // The "Tag List": replaces what it shows.
+    virtual void showTags(const QStringList& lines) = 0;
+
+    virtual void setLabelText(TLabel label, const QString& text) = 0;
+    virtual void setDestinationColor(TColor color) = 0;
+    // Width of the destination label and of a text in its font, in the same unit.
+    virtual int destinationWidth() const = 0;
+    virtual int destinationTextWidth(const QString& text) const = 0;
+
+    // The progress bar, 0..100, and its bar colour.
+    virtual void setProgress(int percent) = 0;
+    virtual void setProgressColor(TColor color) = 0;
+
+    virtual void setItemEnabled(TMenuItem item, bool enabled) = 0;
+    virtual void setItemTicked(TMenuItem item, bool ticked) = 0;
+    virtual void setHintEnabled(bool enabled) = 0;
+
+    virtual void repaint() = 0;
+    // Runs the user's pending commands, drops and redraws; called often while a tool runs.
+    virtual void processEvents() = 0;
+    virtual void setApplicationTitle(const QString& title) = 0;
+    // Brings the window to the front; restore also brings it back when minimised.
+    virtual void bringToFront(bool restore) = 0;
+    // A modal message the user must acknowledge.
+    virtual void showMessage(const QString& text) = 0;
+    // Asks the window to close; the close goes through TForm1::FormCloseQuery.
+    virtual void closeWindow() = 0;
+};

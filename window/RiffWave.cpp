@@ -1,0 +1,17 @@
+#include "RiffWave.h"
+
+#include "FileSystem.h"
+
+#include <QFile>
+
+QString RiffWaveProblem(const QString& path)
+{
+    QFile file(path);
+    // Only a regular file is opened: reading a pipe named like a WAV file would block.
+    if (PathKind(path) != TPathKind::File || !file.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot read the WAV file, so it was not encoded");
+    const QByteArray head = file.read(12);
+    if (head.size() < 12 || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE")
+        return QStringLiteral("not a RIFF/WAVE file, so it was not encoded");
+    return {};
+}

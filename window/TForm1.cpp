@@ -1,0 +1,227 @@
+// TForm1: construction, menu state, and what the window shows of a run.
+#include "TForm1.h"
+
+#include "TAudio.h"
+#include "TCons.h"
+
+const QString TForm1::ActivateMessage = QStringLiteral("just this Quarlow");
+
+namespace {
+
+constexpr int PresetCount = 10;
+
+TMenuItem PresetItem(int index)
+{
+    return TMenuItem(int(TMenuItem::cs1) + index);
+}
+
+} // namespace
+
+std::unique_ptr<TAudio> CreateCodecAdapter(TSourceKind kind);
+
+TForm1::TForm1(IMainView& view)
+    : OptionNames{{{},
+                   {},
+                   {},
+                   {},
+                   {},
+                   QStringLiteral("128 kb cbr"),
+                   QStringLiteral("192 kb vbr"),
+                   QStringLiteral("APS"),
+                   QStringLiteral("APX"),
+                   QStringLiteral("Insane")}},
+      OptionStrings{{{},
+                     {},
+                     {},
+                     {},
+                     {},
+                     QStringLiteral("--preset cbr 128"),
+                     QStringLiteral("--preset 192"),
+                     QStringLiteral("--preset standard"),
+                     QStringLiteral("--preset extreme"),
+                     QStringLiteral("--preset insane")}},
+      FileDescription(QStringLiteral("Quarlow - FLAC/APE to MP3 transcoder")),
+      MakeAdapter(CreateCodecAdapter), m_view(view)
+{
+    m_enabled.fill(true);
+    TCons::SetEventPump([this] { m_view.processEvents(); });
+}
+
+TForm1::~TForm1()
+{
+    TCons::SetEventPump({});
+}
+
+void TForm1::SetTicked(TMenuItem item, bool ticked)
+{
+    m_ticked[size_t(item)] = ticked;
+    m_view.setItemTicked(item, ticked);
+}
+
+void TForm1::SetEnabled(TMenuItem item, bool enabled)
+{
+    m_enabled[size_t(item)] = enabled;
+    m_view.setItemEnabled(item, enabled);
+}
+
+bool TForm1::MainWindowHook(const QString& message)
+{
+    if (message != ActivateMessage)
+        return false;
+    m_view.bringToFront(true);
+    return true;
+}
+
+// The last ticked of cs1..cs5, fs1..fs5, or -1.
+int TForm1::CheckedPresetIndex() const
+{
+    int checked = -1;
+    for (int i = 0; i < PresetCount; ++i) {
+        if (IsTicked(PresetItem(i)))
+            checked = i;
+    }
+    return checked;
+}
+
+QString TForm1::CheckedPresetOptions() const
+{
+    const int index = CheckedPresetIndex();
+    return u' ' + (index < 0 ? QString() : OptionStrings[size_t(index)]);
+}
+
+void TForm1::SetPresetItemsEnabled(bool enabled)
+{
+    for (int i = 0; i < PresetCount; ++i)
+        SetEnabled(PresetItem(i), enabled);
+}
+
+void TForm1::SetCustomSettingsEnabled(bool enabled)
+{
+    SetEnabled(TMenuItem::mnuCustomSettings, enabled);
+    SetPresetItemsEnabled(enabled);
+}
+
+void TForm1::SetOptionCommandsEnabled(bool enabled)
+{
+    SetEnabled(TMenuItem::standardoptions1, enabled);
+    SetCustomSettingsEnabled(enabled);
+}
+
+QString TForm1::ShortenPath(const QString& path) const
+{
+    const int width = m_view.destinationWidth();
+    if (m_view.destinationTextWidth(path) <= width)
+        return path;
+    // Cut out the middle and widen the cut one character on each side until it fits. The
+    // candidate always holds the marker, so the cutting also ends when nothing is left.
+    const qsizetype half = path.size() / 2;
+    QString left = path.left(qMax<qsizetype>(half - 3, 0));
+    QString right = path.mid(half + 1);
+    QString candidate;
+    for (;;) {
+        candidate = left + QStringLiteral(" >>>> ") + right;
+        if (m_view.destinationTextWidth(candidate) <= width || (left.isEmpty() && right.isEmpty()))
+            return candidate;
+        right.remove(0, 1);
+        left.chop(1);
+    }
+}
+
+void TForm1::ShowDestination()
+{
+    m_view.setDestinationColor(TColor{});
+    m_view.setLabelText(TLabel::Destination, ShortenPath(DestFile));
+}
+
+void TForm1::ShowStatusLines(bool verify)
+{
+    if (verify) {
+        m_view.setLabelText(TLabel::BitRate, ErrorCount != 0 ? ErrorSummary() : QString());
+        m_view.setLabelText(TLabel::LameVersion, QStringLiteral("Verify"));
+        return;
+    }
+    const int preset = CheckedPresetIndex();
+    m_view.setLabelText(TLabel::BitRate,
+                        QStringLiteral("Lame setting : ") +
+                            (preset < 0 ? QString() : OptionNames[size_t(preset)]));
+    m_view.setLabelText(TLabel::LameVersion, QStringLiteral("Lame version : ") + LameVersionText);
+}
+
+QString TForm1::ErrorSummary() const
+{
+    if (ErrorCount == 1)
+        return QStringLiteral("There is an error message!");
+    return QStringLiteral("There are %1 error messages!").arg(ErrorCount);
+}
+
+void TForm1::ShowErrorSummary()
+{
+    m_view.setLabelText(TLabel::BitRate, ErrorSummary());
+}
+
+void TForm1::AddErrorEntry()
+{
+    AddErrorEntry(Audio->ToolOutput);
+}
+
+void TForm1::AddErrorEntry(const QStringList& rows)
+{
+    if (ErrorsMuted)
+        return;
+    ++ErrorCount;
+    m_view.appendError(QStringLiteral("Message %1 - ").arg(ErrorCount) + SourceFile);
+    for (const QString& row : rows)
+        m_view.appendError(row);
+    m_view.appendError(QString(40, u'-'));
+}
+
+void TForm1::ShowTagList()
+{
+    if (!Audio)
+        return;
+    m_view.showTags(
+        {QStringLiteral("Title\t= ") + Audio->Title, QStringLiteral("Artist\t= ") + Audio->Artist,
+         QStringLiteral("Tracknr\t= ") + Audio->TrackNr, QStringLiteral("Album\t= ") + Audio->Album,
+         QStringLiteral("Comment\t= ") + Audio->Comment, QStringLiteral("Genre\t= ") + Audio->Genre,
+         QStringLiteral("Date\t= ") + Audio->Date});
+}
+
+void TForm1::ProgressChanged(TAudio* /*sender*/)
+{
+    if (!Audio)
+        return;
+    // The only way a Cancel reaches the running tool: the adapter hands this flag on to its
+    // runner at the next poll.
+    Audio->Cancel = CancelRequested;
+    m_view.setLabelText(TLabel::Audio, StageName + QStringLiteral(" :"));
+    const int percent = Audio->Progress;
+    m_view.setProgress(percent);
+    m_view.setApplicationTitle(StageName + QStringLiteral(": %1%").arg(percent));
+    ShowDestination();
+}
+
+void TForm1::Stopcurrentprocesses1Click()
+{
+    const bool ticked = !IsTicked(TMenuItem::Stopcurrentprocesses1);
+    SetTicked(TMenuItem::Stopcurrentprocesses1, ticked);
+    if (!Busy || !ticked) {
+        // Never left ticked while idle.
+        SetTicked(TMenuItem::Stopcurrentprocesses1, false);
+        return;
+    }
+    CancelRequested = true;
+    SetEnabled(TMenuItem::mnuSaveTo, !IsTicked(TMenuItem::Savetosourcedirectory1));
+    SetOptionCommandsEnabled(true);
+    m_view.setHintEnabled(true);
+    ErrorsMuted = true;
+    if (ErrorCount != 0)
+        ShowErrorSummary();
+}
+
+bool TForm1::FormCloseQuery()
+{
+    if (!Busy)
+        return true;
+    CancelRequested = true;
+    return false;
+}

@@ -1,0 +1,147 @@
+#pragma once
+
+#include "IMainView.h"
+#include "TJobQueue.h"
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <functional>
+#include <memory>
+
+class TAudio;
+struct TFolderId;
+
+enum class TSourceKind
+{
+    Flac,
+    Ape,
+    Wav
+};
+
+// The main window's logic: file intake, the job queue and the transcoding loop. It drives
+// one codec adapter per job and shows what happens through an IMainView; it never touches a
+// widget, so the desktop window, a console front end and the tests can all drive it.
+class TForm1
+{
+public:
+    using AdapterMaker = std::function<std::unique_ptr<TAudio>(TSourceKind)>;
+
+    // Installs the view's event pump as the tool runners' pump.
+    explicit TForm1(IMainView& view);
+    ~TForm1();
+    TForm1(const TForm1&) = delete;
+    TForm1& operator=(const TForm1&) = delete;
+
+    // Intake. A drop: takes the dropped files and folders (full paths) and, unless a run is
+    // going on, starts the run.
+    void AppMessage(const QStringList& droppedPaths);
+    // The intake part of a drop alone: queues what the dropped items hold.
+    void TakeDroppedItems(const QStringList& droppedPaths);
+    void ScanFolder(const QString& folder, const QString& base);
+    void AddFile(const QString& path, const QString& base);
+    // Another start of the program asked this one to come to the front.
+    bool MainWindowHook(const QString& message);
+
+    // The transcoding loop and what it shows.
+    void TranscodeQueue();
+    void ProgressChanged(TAudio* sender);
+    QString CheckedPresetOptions() const;
+    QString ShortenPath(const QString& path) const;
+    void ShowStatusLines(bool verify);
+    void ShowErrorSummary();
+    void AddErrorEntry();
+    void ShowTagList();
+    void AbortQueue();
+    void SetPresetItemsEnabled(bool enabled);
+
+    // The Cancel command (F4).
+    void Stopcurrentprocesses1Click();
+    // A close request: refused while a run goes on, which it then cancels; the run closes
+    // the window when it has ended.
+    bool FormCloseQuery();
+
+    bool IsTicked(TMenuItem item) const { return m_ticked[size_t(item)]; }
+    void SetTicked(TMenuItem item, bool ticked);
+    bool IsEnabled(TMenuItem item) const { return m_enabled[size_t(item)]; }
+    void SetEnabled(TMenuItem item, bool enabled);
+
+    const TJobQueue& Queue() const { return m_queue; }
+
+    static const QString ActivateMessage;
+
+    // Read from the settings, the LAME option sets and the codec status.
+    QString SaveDirName;
+    QString LamePath;
+    QString FlacPath;
+    QString ApePath;
+    bool LameFound = false;
+    bool FlacFound = false;
+    bool ApeFound = false;
+    bool MetaflacFound = false;
+    QString LameVersionText;
+    QString FlacVersionText;
+    QString ApeVersionText;
+    // Ten option sets: 0..4 the custom ones (items cs1..cs5), 5..9 the standard presets.
+    std::array<QString, 10> OptionNames;
+    std::array<QString, 10> OptionStrings;
+    // The program's file description, shown as the application title between runs.
+    QString FileDescription;
+    // Creates the adapter for a job; the codec adapters unless a test puts in its own.
+    AdapterMaker MakeAdapter;
+
+    // Run state.
+    std::unique_ptr<TAudio> Audio;
+    QString SourceFile;
+    QString DestFile;
+    QString WavFile;
+    QString StageName;
+    bool Busy = false;
+    bool CancelRequested = false;
+    bool ErrorsMuted = false;
+    int ErrorCount = 0;
+    bool NoDecodeStep = false;
+    bool LoopGuard = false;
+    bool VerifyMode = false;
+
+private:
+    void StartRun();
+    void EndRun();
+    bool RunIteration();
+    bool RunFirstEntry();
+    void RunJob(TSourceKind kind, const QString& baseFolder);
+    bool CreateAdapter(TSourceKind kind);
+    void CreateFlacAdapter();
+    void CreateApeAdapter();
+    void CreateWavAdapter();
+    void CreateDecoderAdapter(TSourceKind kind, const QString& gaugeColor, const QString& version,
+                              const QString& folder);
+    void PrepareJob(TSourceKind kind, const QString& baseFolder);
+    QString PlaceDestination(const QString& baseFolder);
+    void DecodeAndEncode();
+    void JudgeDecodeAndEncode();
+    void EncodeJob();
+    void CleanUpJob();
+
+    void AddErrorEntry(const QStringList& rows);
+    QString ErrorSummary() const;
+    void ShowDestination();
+    int CheckedPresetIndex() const;
+    void SetCustomSettingsEnabled(bool enabled);
+    void SetOptionCommandsEnabled(bool enabled);
+    void ScanFolderOnce(const QString& folder, const QString& base, QSet<TFolderId>& seen);
+    bool IsAccepted(const QString& extension) const;
+
+    IMainView& m_view;
+    TJobQueue m_queue;
+    std::array<bool, MenuItemCount> m_ticked{};
+    std::array<bool, MenuItemCount> m_enabled{};
+    // Of the running job.
+    QString m_decoderVersion;
+    bool m_hadDecodeStep = false;
+    // The job has started writing DestFile, and whether it got a whole MP3 out of it; only
+    // an output that was started and not finished belongs to a job that a Cancel cuts short.
+    bool m_outputStarted = false;
+    bool m_outputFinished = false;
+};
