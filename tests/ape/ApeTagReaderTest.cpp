@@ -1,0 +1,282 @@
+#include "ApeBytes.h"
+#include "QtPrinters.h"
+#include "TApe.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The seven tag members of an adapter, in TagValues order.
+struct Tags
+{
+    QString Title, Artist, TrackNr, Album, Comment, Genre, Date;
+    bool operator==(const Tags&) const = default;
+};
+
+void PrintTo(const Tags& tags, std::ostream* os)
+{
+    PrintTo(QStringList{tags.Title, tags.Artist, tags.TrackNr, tags.Album, tags.Comment, tags.Genre,
+                        tags.Date},
+            os);
+}
+
+Tags TagsOf(const TApe& ape)
+{
+    return {ape.Title, ape.Artist, ape.TrackNr, ape.Album, ape.Comment, ape.Genre, ape.Date};
+}
+
+const Tags Id3Defaults{"Id3 Title", "Id3 Artist", "7", "Id3 Album", "Id3 Comment", "Rock", "1999"};
+
+QByteArray Id3WithGenre(unsigned char genre)
+{
+    Id3Fields fields;
+    fields.genre = genre;
+    return Audio() + Id3Tag(fields);
+}
+
+const QList<QByteArray> FullApeItems = {
+    ApeItem("Title", "Ape Title"), ApeItem("Artist", "Ape Artist"), ApeItem("Track", "12"),
+    ApeItem("Album", "Ape Album"), ApeItem("Comment", "Ape Note"),  ApeItem("Genre", "Ape Genre"),
+    ApeItem("Year", "2024"),
+};
+const Tags FullApeTags{"Ape Title", "Ape Artist", "12",  "Ape Album",
+                       "Ape Note",  "Ape Genre",  "2024"};
+
+// A file whose APE tag holds only a title; any other member comes out empty.
+Tags TitleOnly(const QString& title)
+{
+    Tags tags;
+    tags.Title = title;
+    return tags;
+}
+
+QByteArray WithTitleValue(const QByteArray& value)
+{
+    return Audio() + ApeTag({ApeItem("Title", value)});
+}
+
+struct TagCase
+{
+    const char* name;
+    QByteArray bytes;
+    int kind;
+    Tags tags;
+};
+
+class ReadTagsTest : public testing::TestWithParam<TagCase>
+{};
+
+TEST_P(ReadTagsTest, FillsTheTagMembers)
+{
+    const TagCase& row = GetParam();
+    QTemporaryDir dir;
+    const QString path = dir.filePath("song.ape");
+    ASSERT_TRUE(WriteFile(path, row.bytes));
+
+    TApe ape;
+    const bool found = ape.ReadTags(path);
+
+    EXPECT_EQ(ape.TagKind, row.kind);
+    EXPECT_EQ(ape.HasTags, row.kind != TagKindNone);
+    EXPECT_EQ(found, ape.HasTags);
+    EXPECT_EQ(TagsOf(ape), row.tags);
+}
+
+Id3Fields Id3v10Fields()
+{
+    Id3Fields fields;
+    fields.comment = Id3v10Comment("A comment of thirty characters");
+    return fields;
+}
+
+Id3Fields Id3v10WithTrackByte()
+{
+    Id3Fields fields;
+    fields.comment = Id3v11Comment("Twenty-eight bytes of commen", 7);
+    fields.comment[28] = 'X';
+    return fields;
+}
+
+Id3Fields Id3PaddedLatin1()
+{
+    Id3Fields fields;
+    fields.title = "Padded  ";
+    fields.album = "Caf\xe9";
+    fields.comment = Id3v11Comment("Twenty-eight bytes of commen", 200);
+    return fields;
+}
+
+Tags Id3With(Tags tags, QString Tags::*member, const QString& value)
+{
+    tags.*member = value;
+    return tags;
+}
+
+const QByteArray LongValue(2000, 'x');
+const QString LongTitle(255, QChar(0xe9));
+
+INSTANTIATE_TEST_SUITE_P(
+    Id3v1, ReadTagsTest,
+    testing::Values(
+        TagCase{"Id3v11Only", Audio() + Id3Tag(), TagKindId3v11, Id3Defaults},
+        TagCase{"Id3v10ThirtyByteComment", Audio() + Id3Tag(Id3v10Fields()), TagKindId3v10,
+                Id3With(Id3With(Id3Defaults, &Tags::TrackNr, ""), &Tags::Comment,
+                        "A comment of thirty characters")},
+        TagCase{"Id3v10WhenByte122IsNotZero", Audio() + Id3Tag(Id3v10WithTrackByte()),
+                TagKindId3v10,
+                Id3With(Id3With(Id3Defaults, &Tags::TrackNr, ""), &Tags::Comment,
+                        "Twenty-eight bytes of commenX\x07")},
+        TagCase{"Track200PaddingAndLatin1", Audio() + Id3Tag(Id3PaddedLatin1()), TagKindId3v11,
+                Tags{"Padded  ", "Id3 Artist", "200", "Caf\u00e9", "Twenty-eight bytes of commen",
+                     "Rock", "1999"}},
+        TagCase{"Genre147", Id3WithGenre(147), TagKindId3v11,
+                Id3With(Id3Defaults, &Tags::Genre, "Synthpop")},
+        TagCase{"Genre148IsEmpty", Id3WithGenre(148), TagKindId3v11,
+                Id3With(Id3Defaults, &Tags::Genre, "")},
+        TagCase{"Genre255IsEmpty", Id3WithGenre(255), TagKindId3v11,
+                Id3With(Id3Defaults, &Tags::Genre, "")},
+        TagCase{"ShorterThan128Bytes", QByteArray("TAG") + QByteArray(100, 'a'), TagKindNone, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Ape, ReadTagsTest,
+    testing::Values(
+        TagCase{"ApeOnlyFooterAtTheEnd", Audio() + ApeTag(FullApeItems), TagKindApe, FullApeTags},
+        TagCase{"ApeReplacesId3v11", Audio() + ApeTag(FullApeItems) + Id3Tag(), TagKindApeId3v11,
+                FullApeTags},
+        TagCase{"ApeWithId3v10", Audio() + ApeTag(FullApeItems) + Id3Tag(Id3v10Fields()),
+                TagKindApeId3v10, FullApeTags},
+        TagCase{"KeyTheApeTagLacksStaysEmpty",
+                Audio() + ApeTag({ApeItem("Title", "Ape Title")}) + Id3Tag(), TagKindApeId3v11,
+                TitleOnly("Ape Title")},
+        TagCase{"KeysIgnoreCaseCopyrightAndPictureArePassedOver",
+                Audio() + ApeTag({ApeItem("Copyright", "(c) Someone"),
+                                  ApeItem("Cover Art (Front)", QByteArray(5000, '\xff')),
+                                  ApeItem("ARTIST", "Loud"), ApeItem("title", "Quiet")}),
+                TagKindApe, Tags{"Quiet", "Loud", "", "", "", "", ""}},
+        TagCase{"LongValueIsConsumedWhole",
+                Audio() + ApeTag({ApeItem("Comment", LongValue), ApeItem("Title", "After")}),
+                TagKindApe, Tags{"After", "", "", "", QString(1024, 'x'), "", ""}},
+        TagCase{"TitleOf255CharactersSurvivesWhole", WithTitleValue(LongTitle.toUtf8()), TagKindApe,
+                TitleOnly(LongTitle)},
+        TagCase{"ShorterThan128BytesWithApeTag", ApeTag({ApeItem("Title", "Tiny")}), TagKindApe,
+                TitleOnly("Tiny")},
+        TagCase{
+            "ShorterThan32Bytes", QByteArray("APETAGEX") + QByteArray(20, '\0'), TagKindNone, {}},
+        TagCase{"NeitherMarker", QByteArray(4000, 'z'), TagKindNone, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Utf8, ReadTagsTest,
+    testing::Values(
+        TagCase{"TwoByteSequence", WithTitleValue("Caf\xc3\xa9"), TagKindApe,
+                TitleOnly("Caf\u00e9")},
+        TagCase{"LoneContinuationByteEnds",
+                WithTitleValue("Ca\x80"
+                               "fe"),
+                TagKindApe, TitleOnly("Ca")},
+        TagCase{"CutSequenceEnds", WithTitleValue("Caf\xe2\x82"), TagKindApe, TitleOnly("Caf")},
+        TagCase{"FourByteSequenceIsASurrogatePair", WithTitleValue("Note \xf0\x9f\x8e\xb5!"),
+                TagKindApe, TitleOnly(QString::fromUtf8("Note \xf0\x9f\x8e\xb5!"))}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Damaged or hostile tags: the reader stays inside the tag, stops where the data ends and
+// keeps the items it read whole before that point.
+INSTANTIATE_TEST_SUITE_P(
+    Hostile, ReadTagsTest,
+    testing::Values(
+        TagCase{"ItemCountFarBeyondTheItems",
+                Audio() +
+                    ApeTag({ApeItem("Title", "Kept"), ApeItem("Artist", "Kept too")}, 0x7fffffff),
+                TagKindApe, Tags{"Kept", "Kept too", "", "", "", "", ""}},
+        TagCase{"ValueLengthBeyondTheFile",
+                Audio() +
+                    ApeTag({ApeItem("Title", "Kept"), ApeItem("Artist", "Lost", 1'000'000'000)}),
+                TagKindApe, TitleOnly("Kept")},
+        TagCase{"ValueLengthNegative",
+                Audio() + ApeTag({ApeItem("Title", "Kept"), ApeItem("Artist", "Lost", 0xffffffff)}),
+                TagKindApe, TitleOnly("Kept")},
+        TagCase{"ValueRunningIntoTheFooter",
+                Audio() + ApeTag({ApeItem("Title", "Kept"), ApeItem("Artist", "Lost", 40)}) +
+                    Id3Tag(),
+                TagKindApeId3v11, TitleOnly("Kept")},
+        TagCase{"KeyThatNeverEnds",
+                Audio() +
+                    ApeTag({ApeItem("Title", "Kept"), Le32(1) + Le32(0) + QByteArray(100, 'K')}),
+                TagKindApe, TitleOnly("Kept")},
+        TagCase{"TagSizeBeyondTheFileKeepsId3",
+                Audio() + ApeItem("Title", "Lost") + ApeFooter(0x7fffffff, 1) + Id3Tag(),
+                TagKindApeId3v11, Id3Defaults},
+        TagCase{"TagSizeSmallerThanItsFooterKeepsId3",
+                Audio() + ApeItem("Title", "Lost") + ApeFooter(8, 1) + Id3Tag(), TagKindApeId3v11,
+                Id3Defaults},
+        TagCase{"ManyEmptyItems",
+                Audio() + QByteArray(9 * 20000, '\0') + ApeFooter(9 * 20000 + 32, 0x7fffffff),
+                TagKindApe,
+                {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ReadTags, MissingFileFindsNothingAndChangesNothing)
+{
+    QTemporaryDir dir;
+    TApe ape;
+    ape.Title = "Before";
+
+    EXPECT_FALSE(ape.ReadTags(dir.filePath("missing.ape")));
+
+    EXPECT_EQ(ape.TagKind, TagKindNone);
+    EXPECT_FALSE(ape.HasTags);
+    EXPECT_EQ(ape.Title, "Before");
+}
+
+TEST(ReadTags, FolderReadsAsNoFile)
+{
+    QTemporaryDir dir;
+    TApe ape;
+    EXPECT_FALSE(ape.ReadTags(dir.path()));
+    EXPECT_EQ(ape.TagKind, TagKindNone);
+}
+
+struct FixtureCase
+{
+    const char* name;
+    const char* file;
+    int kind;
+    Tags tags;
+};
+
+class RealApeFileTest : public testing::TestWithParam<FixtureCase>
+{};
+
+TEST_P(RealApeFileTest, ReadsAsCaptured)
+{
+    const FixtureCase& row = GetParam();
+    TApe ape;
+    ape.ReadTags(QStringLiteral(SHARED_DIR "/fixtures/") + row.file);
+    EXPECT_EQ(ape.TagKind, row.kind);
+    EXPECT_EQ(ape.HasTags, row.kind != TagKindNone);
+    EXPECT_EQ(TagsOf(ape), row.tags);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fixtures, RealApeFileTest,
+    testing::Values(FixtureCase{"Tagged", "tagged.ape", TagKindApe,
+                                Tags{"The \"Quoted\" Song", "Test Artist", "3", "Caf\u00e9 Album",
+                                     "Encoded for tests; na\u00efve caf\u00e9", "Rock", "2024"}},
+                    FixtureCase{"Untagged", "in.ape", TagKindNone, {}},
+                    FixtureCase{"Truncated", "truncated.ape", TagKindNone, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(GenreNames, NumberTheGenresWithAnEmptyLastEntry)
+{
+    TApe ape;
+    ASSERT_EQ(ape.GenreNames.size(), GenreNameCount);
+    EXPECT_EQ(ape.GenreNames[0], "Blues");
+    EXPECT_EQ(ape.GenreNames[17], "Rock");
+    EXPECT_EQ(ape.GenreNames[40], "Alt. Rock");
+    EXPECT_EQ(ape.GenreNames[147], "Synthpop");
+    EXPECT_EQ(ape.GenreNames[148], "");
+}
+
+} // namespace
