@@ -38,7 +38,8 @@ constexpr int FooterTagSizeAt = 12;
 constexpr int FooterItemCountAt = 16;
 constexpr int ItemHeadBytes = 8;
 
-// APE keys hold at most 255 characters; a longer one means the tag is damaged.
+// APE keys hold at most 255 characters. A longer key is read to its end but only its start
+// is kept: it matches no name either way.
 constexpr int MaxKeyLength = 255;
 // Real tags have a few dozen items. The cap keeps a hostile tag made of millions of tiny
 // items from keeping the reader busy for long.
@@ -195,10 +196,11 @@ bool TApeTagReader::ReadItem(QIODevice& file, qint64 areaEnd)
 bool TApeTagReader::ReadItemKey(QIODevice& file, qint64 areaEnd)
 {
     char byte = 0;
-    while (file.pos() < areaEnd && ItemKey.size() <= MaxKeyLength && file.getChar(&byte)) {
+    while (file.pos() < areaEnd && file.getChar(&byte)) {
         if (byte == 0 || static_cast<unsigned char>(byte) >= 0x80)
             return true;
-        ItemKey.append(QLatin1Char(byte));
+        if (ItemKey.size() < MaxKeyLength)
+            ItemKey.append(QLatin1Char(byte));
     }
     return false;
 }

@@ -64,6 +64,11 @@ struct TagCase
     Tags tags;
 };
 
+void PrintTo(const TagCase& row, std::ostream* os)
+{
+    *os << row.name;
+}
+
 class ReadTagsTest : public testing::TestWithParam<TagCase>
 {};
 
@@ -205,6 +210,9 @@ INSTANTIATE_TEST_SUITE_P(
                 Audio() +
                     ApeTag({ApeItem("Title", "Kept"), Le32(1) + Le32(0) + QByteArray(100, 'K')}),
                 TagKindApe, TitleOnly("Kept")},
+        TagCase{"OverlongKeyIsPassedOver",
+                Audio() + ApeTag({ApeItem(QByteArray(300, 'K'), "x"), ApeItem("Title", "Kept")}),
+                TagKindApe, TitleOnly("Kept")},
         TagCase{"TagSizeBeyondTheFileKeepsId3",
                 Audio() + ApeItem("Title", "Lost") + ApeFooter(0x7fffffff, 1) + Id3Tag(),
                 TagKindApeId3v11, Id3Defaults},
@@ -245,6 +253,11 @@ struct FixtureCase
     int kind;
     Tags tags;
 };
+
+void PrintTo(const FixtureCase& row, std::ostream* os)
+{
+    *os << row.name;
+}
 
 class RealApeFileTest : public testing::TestWithParam<FixtureCase>
 {};

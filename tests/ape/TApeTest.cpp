@@ -32,6 +32,11 @@ struct PollCase
     bool seen;
 };
 
+void PrintTo(const PollCase& row, std::ostream* os)
+{
+    *os << row.name;
+}
+
 class ApePollTest : public testing::TestWithParam<PollCase>
 {};
 
@@ -232,6 +237,11 @@ struct CaptureCase
     const char* name;
     QStringList arguments;
 };
+
+void PrintTo(const CaptureCase& row, std::ostream* os)
+{
+    *os << row.name;
+}
 
 class StandInTest : public testing::TestWithParam<CaptureCase>
 {
