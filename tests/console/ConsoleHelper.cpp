@@ -58,10 +58,10 @@ int run(const std::string& mode, const char* arg, const char* marker)
         return 0;
     }
     if (mode == "flood") {
-        // n megabytes in one go, then a last row the runner must not lose; then, when asked,
+        // n kilobytes in one go, then a last row the runner must not lose; then, when asked,
         // a marker file that tells the test the writing never blocked.
         const std::string row(99, '#');
-        for (int i = 0; i < n * 1024 * 1024 / 100; ++i)
+        for (int i = 0; i < n * 1024 / 100; ++i)
             std::fwrite((row + "\n").data(), 1, 100, stdout);
         writeAll("the very last row\n");
         if (marker)
