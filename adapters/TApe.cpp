@@ -25,6 +25,7 @@ std::optional<int> ProgressFigure(const QString& line)
     return ReadWholeNumber(figure);
 }
 
+// Makes a file writable and deletes it; what is left in the way is for the tool to report.
 void RemoveOldFile(const QString& path)
 {
     if (!QFileInfo::exists(path))
@@ -50,7 +51,7 @@ QString TApe::GetVersion()
 
 QString TApe::ProbeVersion(const QString& toolPath)
 {
-    if (!Cons.Execute(QString(), QuoteArgument(toolPath), false, FolderOf(toolPath)))
+    if (!RunUnwatched(QString(), QuoteArgument(toolPath), FolderOf(toolPath)))
         return MacTool + QStringLiteral(" not found");
     if (Cons.Lines.isEmpty())
         return QString();
@@ -75,21 +76,21 @@ bool TApe::ConvertToWav(const QString& sourcePath, const QString& wavPath)
     const QString commandLine = QuoteArgument(tool) + QLatin1Char(' ') + QuoteArgument(sourcePath) +
                                 QLatin1Char(' ') + QuoteArgument(wavPath) + QStringLiteral(" -d");
     Cons.OnPoll = [this](TCons* sender) { ApePoll(sender); };
-    const bool ran =
+    const bool started =
         Cons.Execute(QStringLiteral("Conversion to WAV"), commandLine, false, DecoderFolder);
-    ToolOutput = Cons.Lines;
-    return ran;
+    TakeToolOutput(started);
+    return started;
 }
 
 // The whole screen is read again at every poll. Every rising figure notifies; a usage row,
 // and every row of a screen that shows an error code, notify as well.
 void TApe::ApePoll(TCons* /*sender*/)
 {
-    ProgressSeen = false;
-    Cons.Abort = Cancel;
+    BeginPoll();
+    const QStringList lines = Cons.Lines;
     const bool errorScreen = HasErrorCode();
     int best = 0;
-    for (const QString& line : std::as_const(Cons.Lines)) {
+    for (const QString& line : lines) {
         if (!line.contains(ProgressMarker)) {
             if (line.contains(UsageMarker) || errorScreen)
                 Notify(OnProgress);

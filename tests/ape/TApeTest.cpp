@@ -183,6 +183,20 @@ TEST_F(TApeRunTest, MissingMacIsReportedAndRunsNothing)
     EXPECT_EQ(notifications, 0);
 }
 
+TEST_F(TApeRunTest, UnstartableMacSaysWhy)
+{
+    ape.SetDecoderFolder(dir.path() + "/");
+    ASSERT_TRUE(WriteFile(dir.filePath("mac"), "not a program"));
+    ape.ToolOutput = QStringList{"previous run"};
+
+    EXPECT_FALSE(ape.ConvertToWav(Fixtures + "in.ape", dir.filePath("out.wav")));
+
+    EXPECT_EQ(ape.DecoderVersion, "mac not found");
+    ASSERT_EQ(ape.ToolOutput.size(), 1);
+    EXPECT_NE(ape.ToolOutput.first(), "previous run");
+    EXPECT_FALSE(ape.ToolOutput.first().isEmpty());
+}
+
 TEST_F(TApeRunTest, DecodesOverAReadOnlyTarget)
 {
     const QString wav = ReadOnlyFile("out.wav");
