@@ -1,17 +1,18 @@
 #pragma once
 
 #include "GenreTable.h"
-
 #include "TCons.h"
 
 #include <QString>
 #include <QStringList>
-
 #include <functional>
 
 // Base of the codec adapters. One adapter serves one job (or one probe): it reads the
 // source's tags, decodes it to WAV with its decoder and encodes the WAV to MP3 with LAME,
 // telling its owner through OnProgress / OnEncodeProgress while a tool runs.
+//
+// Operations that run a tool return true when the tool was started and has ended, whatever
+// it printed; the caller judges the work from ToolOutput. Nothing here throws.
 class TAudio
 {
 public:
@@ -22,17 +23,28 @@ public:
     TAudio(const TAudio&) = delete;
     TAudio& operator=(const TAudio&) = delete;
 
+    // The decoder's version text; "0" for an adapter without a decoder.
     virtual QString GetVersion();
+    // Decodes the source into the WAV file; false for an adapter without a decoder.
     virtual bool ConvertToWav(const QString& sourcePath, const QString& wavPath);
+    // Reads the source's tags into the seven tag members; false when there are none to read.
     virtual bool ReadTags(const QString& sourcePath);
 
+    // Folders end with "/"; a tool's path is the folder followed by its file name.
     void SetLameFolder(const QString& folder);
     void SetDecoderFolder(const QString& folder);
+    // Probes LAME in LameFolder (when set) and returns the version found, empty when none.
     QString GetLameVersion();
     QString ProbeLameVersion(const QString& lamePath);
+    // Fills HelpLines with the screen LAME's long help leaves.
     bool CaptureLameHelp();
+    // Encodes the WAV file into the MP3 file with LameOptions and, when HasTags, the tags.
     bool Encode(const QString& wavPath, const QString& mp3Path);
+    // Creates a new, empty, uniquely named file "~TT..." in the temporary folder and returns
+    // its path; empty when no file could be created.
     QString MakeTempWavName();
+    // UTF-8 tag text: stops at the first byte that breaks the encoding or at a sequence cut
+    // off by the end, and returns what was decoded up to there.
     static QString DecodeUtf8(const QByteArray& bytes);
 
     QString Mp3File;
@@ -56,9 +68,29 @@ public:
     Hook OnProgress;
     Hook OnEncodeProgress;
 
+    // Cut lengths of the tag values handed to LAME.
+    static constexpr qsizetype LongTagLength = 255;
+    static constexpr qsizetype TrackLength = 8;
+    static constexpr qsizetype GenreLength = 64;
+    static constexpr qsizetype DateLength = 16;
+
 protected:
+    // Poll callback of the encode run: reads LAME's progress row and its error rows.
     void LamePoll(TCons* sender);
+    QString LameCommandLine(const QString& wavPath, const QString& mp3Path) const;
+    // The version in LAME's banner row: the text after " version ", up to " (http:", at
+    // most 11 characters; a row without " version " is returned whole.
+    static QString LameVersionFromBanner(const QString& row);
+
     // Fills the seven tag members from TagValues.
     void TakeTagValues();
     void Notify(const Hook& hook);
+    // The first two steps of every poll callback: no new progress yet, pass on a stop request.
+    void BeginPoll();
+    // Runs a probe with no poll callback: a banner or help screen carries no progress, and a
+    // probe must not act on a stop request meant for a job. The installed callback stays.
+    bool RunUnwatched(const QString& title, const QString& commandLine, const QString& workDir);
+    // ToolOutput after a run: the screen's rows, or the reason when the tool could not start
+    // (the runner then still holds the rows of an earlier run of some other tool).
+    void TakeToolOutput(bool started);
 };

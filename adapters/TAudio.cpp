@@ -1,0 +1,272 @@
+#include "TAudio.h"
+
+#include "CommandLine.h"
+#include "ScreenRows.h"
+#include "ToolNames.h"
+
+#include <QDir>
+#include <QFile>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace {
+
+const QStringList LameErrorKeywords = {
+    QStringLiteral("usage:"),
+    QStringLiteral("unrec option "),
+    QStringLiteral("unrecognized option "),
+    QStringLiteral("Error:"),
+    QStringLiteral("Unknown genre"),
+    QStringLiteral("excess arg"),
+};
+
+constexpr int TagSlots = 8;
+
+// LAME's progress row holds the percentage between "(" and the first "%".
+std::optional<int> ReadLameProgress(const QString& row)
+{
+    const qsizetype percentAt = row.indexOf(u'%');
+    if (percentAt < 0)
+        return std::nullopt;
+    return FigureBefore(row, percentAt, u'(');
+}
+
+QString TagOption(const char* option, const QString& value, qsizetype length)
+{
+    return QLatin1String(option) + QuoteArgument(CutText(value, length));
+}
+
+} // namespace
+
+TAudio::TAudio()
+    : TagNames{QStringLiteral("Title"), QStringLiteral("Artist"),   QStringLiteral("Track"),
+               QStringLiteral("Album"), QStringLiteral("Comment"),  QStringLiteral("Genre"),
+               QStringLiteral("Year"),  QStringLiteral("Copyright")},
+      Genres(SharedGenreTable())
+{
+    TagValues.resize(TagSlots);
+}
+
+TAudio::~TAudio() = default;
+
+QString TAudio::GetVersion()
+{
+    return QStringLiteral("0");
+}
+
+bool TAudio::ConvertToWav(const QString& /*sourcePath*/, const QString& /*wavPath*/)
+{
+    return false;
+}
+
+bool TAudio::ReadTags(const QString& /*sourcePath*/)
+{
+    return false;
+}
+
+void TAudio::SetLameFolder(const QString& folder)
+{
+    LameFolder = folder;
+}
+
+void TAudio::SetDecoderFolder(const QString& folder)
+{
+    DecoderFolder = folder;
+}
+
+QString TAudio::GetLameVersion()
+{
+    if (!LameFolder.isEmpty())
+        LameVersion = ProbeLameVersion(LameFolder + LameTool);
+    return LameVersion;
+}
+
+QString TAudio::ProbeLameVersion(const QString& lamePath)
+{
+    if (!RunUnwatched(QString(), QuoteArgument(lamePath), FolderOf(lamePath)))
+        return QString();
+    return LameVersionFromBanner(Cons.Lines.value(0));
+}
+
+QString TAudio::LameVersionFromBanner(const QString& row)
+{
+    static const QString versionMark = QStringLiteral(" version ");
+    const qsizetype at = row.indexOf(versionMark);
+    if (at < 0)
+        return row;
+    QString version = row.mid(at + versionMark.size());
+    const qsizetype http = version.indexOf(QStringLiteral(" (http:"));
+    if (http >= 0)
+        version.truncate(http);
+    return version.left(11);
+}
+
+bool TAudio::CaptureLameHelp()
+{
+    HelpLines.clear();
+    const bool started = RunUnwatched(
+        QStringLiteral("HELP"), QuoteArgument(LameFolder + LameTool) + " --longhelp", LameFolder);
+    if (started)
+        HelpLines = Cons.Lines;
+    return started;
+}
+
+QString TAudio::LameCommandLine(const QString& wavPath, const QString& mp3Path) const
+{
+    QString line = QuoteArgument(FolderOf(LameFolder) + LameTool);
+    if (HasTags)
+        line += QStringLiteral(" --add-id3v2");
+    line += QStringLiteral(" --nohist") + LameOptions + u' ' + QuoteArgument(wavPath) + u' ' +
+            QuoteArgument(mp3Path);
+    if (!HasTags)
+        return line;
+    // The source's comment is never passed on: the comment option always stays empty.
+    return line + TagOption(" --tt ", Title, LongTagLength) +
+           TagOption(" --ta ", Artist, LongTagLength) + TagOption(" --tn ", TrackNr, TrackLength) +
+           TagOption(" --tl ", Album, LongTagLength) + TagOption(" --tc ", QString(), 0) +
+           TagOption(" --tg ", Genre, GenreLength) + TagOption(" --ty ", Date, DateLength);
+}
+
+bool TAudio::Encode(const QString& wavPath, const QString& mp3Path)
+{
+    Mp3File = mp3Path;
+    Cons.OnPoll = [this](TCons* sender) { LamePoll(sender); };
+    const bool started =
+        Cons.Execute(QStringLiteral("Mp3 conversion"), LameCommandLine(wavPath, mp3Path), false,
+                     FolderOf(LameFolder));
+    TakeToolOutput(started);
+    return started;
+}
+
+// The whole screen is read at every poll. LAME redraws its progress row in place, so the
+// first row with "%" is its current progress; rows below it (the histogram) are not read.
+void TAudio::LamePoll(TCons* /*sender*/)
+{
+    BeginPoll();
+    // LAME may still hold the file open: a failed removal is retried at the next poll.
+    if (Cancel && !Mp3File.isEmpty() && QFile::exists(Mp3File))
+        QFile::remove(Mp3File);
+    const QStringList rows = Cons.Lines;
+    QString lastRow;
+    for (const QString& row : rows) {
+        lastRow = row;
+        if (const std::optional<int> value = ReadLameProgress(row)) {
+            Progress = *value;
+            if (*value > 0) {
+                ProgressSeen = true;
+                Notify(OnEncodeProgress);
+            }
+            break;
+        }
+        if (ContainsAny(row, LameErrorKeywords))
+            Notify(OnEncodeProgress);
+    }
+    if (lastRow.contains(QStringLiteral("100%"))) {
+        Progress = 100;
+        Notify(OnEncodeProgress);
+    }
+}
+
+QString TAudio::MakeTempWavName()
+{
+    // The temporary folder reads empty when it does not exist: never fall back to "/".
+    const QString folder = QDir::tempPath();
+    if (folder.isEmpty())
+        return QString();
+    QByteArray path = QFile::encodeName(folder + QStringLiteral("/~TTXXXXXX.wav"));
+    const int fd = mkstemps(path.data(), 4);
+    if (fd < 0)
+        return QString();
+    close(fd);
+    return QFile::decodeName(path);
+}
+
+namespace {
+
+struct Utf8Lead
+{
+    int length = 0;
+    char32_t payload = 0;
+};
+
+// The length of the sequence a byte starts and its payload bits; length 0 for a byte that
+// cannot start one.
+Utf8Lead ReadLead(unsigned char byte)
+{
+    if (byte < 0x80)
+        return {1, byte};
+    if ((byte & 0xE0) == 0xC0)
+        return {2, char32_t(byte & 0x1F)};
+    if ((byte & 0xF0) == 0xE0)
+        return {3, char32_t(byte & 0x0F)};
+    if ((byte & 0xF8) == 0xF0)
+        return {4, char32_t(byte & 0x07)};
+    return {};
+}
+
+bool IsCharacter(char32_t code)
+{
+    return code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+}
+
+} // namespace
+
+QString TAudio::DecodeUtf8(const QByteArray& bytes)
+{
+    QString text;
+    const qsizetype size = bytes.size();
+    qsizetype at = 0;
+    while (at < size) {
+        const Utf8Lead lead = ReadLead(static_cast<unsigned char>(bytes.at(at)));
+        if (lead.length == 0 || size - at < lead.length)
+            break;
+        char32_t code = lead.payload;
+        for (int k = 1; k < lead.length; ++k) {
+            const auto next = static_cast<unsigned char>(bytes.at(at + k));
+            if ((next & 0xC0) != 0x80)
+                return text;
+            code = (code << 6) | (next & 0x3F);
+        }
+        if (!IsCharacter(code))
+            break;
+        text += QStringView(QChar::fromUcs4(code));
+        at += lead.length;
+    }
+    return text;
+}
+
+void TAudio::TakeTagValues()
+{
+    Title = TagValues.value(0);
+    Artist = TagValues.value(1);
+    TrackNr = TagValues.value(2);
+    Album = TagValues.value(3);
+    Comment = TagValues.value(4);
+    Genre = TagValues.value(5);
+    Date = TagValues.value(6);
+}
+
+void TAudio::Notify(const Hook& hook)
+{
+    if (hook)
+        hook(this);
+}
+
+void TAudio::BeginPoll()
+{
+    ProgressSeen = false;
+    Cons.Abort = Cancel;
+}
+
+bool TAudio::RunUnwatched(const QString& title, const QString& commandLine, const QString& workDir)
+{
+    const TCons::PollHook installed = std::exchange(Cons.OnPoll, nullptr);
+    const bool started = Cons.Execute(title, commandLine, false, workDir);
+    Cons.OnPoll = installed;
+    return started;
+}
+
+void TAudio::TakeToolOutput(bool started)
+{
+    ToolOutput = started ? Cons.Lines : QStringList{Cons.startError()};
+}

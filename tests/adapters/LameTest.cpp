@@ -1,0 +1,262 @@
+#include "AdapterTestSupport.h"
+#include "CommandLine.h"
+#include "QtPrinters.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct EncodeCase
+{
+    const char* name;
+    bool hasTags = true;
+    QString title{}, artist{}, track{}, album{}, comment{}, genre{}, date{};
+    QString lameFolder = "/opt/lame/";
+    QString wav = "/music/in.wav";
+    QString mp3 = "/music/out.mp3";
+    QString options = " --preset standard";
+    QString expected{};
+};
+
+void PrintTo(const EncodeCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+const QString Head = R"("/opt/lame/lame" --add-id3v2 --nohist --preset standard )"
+                     R"("/music/in.wav" "/music/out.mp3")";
+
+EncodeCase TagCase(const char* name, QString tagOptions)
+{
+    EncodeCase c{.name = name};
+    c.expected = Head + tagOptions;
+    return c;
+}
+
+std::vector<EncodeCase> EncodeCases()
+{
+    std::vector<EncodeCase> cases;
+    cases.push_back({.name = "NoTagsNoTagOptions",
+                     .hasTags = false,
+                     .title = "Ignored",
+                     .expected = R"("/opt/lame/lame" --nohist --preset standard )"
+                                 R"("/music/in.wav" "/music/out.mp3")"});
+    cases.push_back(
+        TagCase("AllTagsEmpty", R"( --tt "" --ta "" --tn "" --tl "" --tc "" --tg "" --ty "")"));
+    EncodeCase cut = TagCase("LongValuesAreCut", QString());
+    cut.title = QString(300, u't');
+    cut.artist = QString(256, u'a');
+    cut.track = "12345678901234";
+    cut.album = QString(255, u'b');
+    cut.comment = "never passed on";
+    cut.genre = QString(70, u'g');
+    cut.date = "2024-05-06T10:20:30";
+    cut.expected += " --tt \"" + QString(255, u't') + "\" --ta \"" + QString(255, u'a') +
+                    "\" --tn \"12345678\" --tl \"" + QString(255, u'b') + "\" --tc \"\" --tg \"" +
+                    QString(64, u'g') + "\" --ty \"2024-05-06T10:20\"";
+    cases.push_back(cut);
+    EncodeCase quote = TagCase(
+        "QuoteInTitleIsDoubled",
+        R"( --tt "The ""Quoted"" Song" --ta "Café Artist" --tn "3" --tl "" --tc "" --tg "Rock")"
+        R"( --ty "2024")");
+    quote.title = R"(The "Quoted" Song)";
+    quote.artist = "Café Artist";
+    quote.track = "3";
+    quote.genre = "Rock";
+    quote.date = "2024";
+    cases.push_back(quote);
+    // A cut between the two halves of a surrogate pair would leave half a character.
+    EncodeCase pair = TagCase("CutKeepsWholeCharacters", QString());
+    pair.title = QString(254, u'x') + QString::fromUtf8("\U0001F3B5");
+    pair.expected +=
+        " --tt \"" + QString(254, u'x') + R"(" --ta "" --tn "" --tl "" --tc "" --tg "" --ty "")";
+    cases.push_back(pair);
+    cases.push_back({.name = "PathsWithBlanksAndQuotes",
+                     .hasTags = false,
+                     .lameFolder = R"(/opt/my "lame" tools/)",
+                     .wav = R"(/music/a b/in "x".wav)",
+                     .mp3 = "/music/a b/out.mp3",
+                     .expected = R"("/opt/my ""lame"" tools/lame" --nohist --preset standard )"
+                                 R"("/music/a b/in ""x"".wav" "/music/a b/out.mp3")"});
+    cases.push_back({.name = "NoOptions",
+                     .hasTags = false,
+                     .options = "",
+                     .expected = R"("/opt/lame/lame" --nohist "/music/in.wav" "/music/out.mp3")"});
+    return cases;
+}
+
+class LameCommandLineTest : public testing::TestWithParam<EncodeCase>
+{};
+
+TEST_P(LameCommandLineTest, PiecesStandInTheirOrder)
+{
+    const EncodeCase& c = GetParam();
+    TTestAudio audio;
+    audio.HasTags = c.hasTags;
+    audio.Title = c.title;
+    audio.Artist = c.artist;
+    audio.TrackNr = c.track;
+    audio.Album = c.album;
+    audio.Comment = c.comment;
+    audio.Genre = c.genre;
+    audio.Date = c.date;
+    audio.LameOptions = c.options;
+    audio.SetLameFolder(c.lameFolder);
+    EXPECT_EQ(audio.LameCommandLine(c.wav, c.mp3), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LameCommandLineTest, testing::ValuesIn(EncodeCases()),
+                         [](const testing::TestParamInfo<EncodeCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// The quoting is undone by the runner's splitter: every value reaches LAME as it was.
+TEST(LameCommandLineTest, EveryValueReachesTheToolUnchanged)
+{
+    TTestAudio audio;
+    audio.HasTags = true;
+    audio.Title = R"(He said "hi" \o/)";
+    audio.Artist = "Café  Two  Blanks";
+    audio.SetLameFolder(R"(/opt/my "lame" tools/)");
+    audio.LameOptions = " -V 2";
+    const QStringList args =
+        SplitCommandLine(audio.LameCommandLine(R"(/a b/"in".wav)", "/a b/out.mp3"));
+    const QStringList expected = {R"(/opt/my "lame" tools/lame)",
+                                  "--add-id3v2",
+                                  "--nohist",
+                                  "-V",
+                                  "2",
+                                  R"(/a b/"in".wav)",
+                                  "/a b/out.mp3",
+                                  "--tt",
+                                  R"(He said "hi" \o/)",
+                                  "--ta",
+                                  "Café  Two  Blanks",
+                                  "--tn",
+                                  "",
+                                  "--tl",
+                                  "",
+                                  "--tc",
+                                  "",
+                                  "--tg",
+                                  "",
+                                  "--ty",
+                                  ""};
+    EXPECT_EQ(args, expected);
+}
+
+const QStringList LameHeader = {
+    "LAME 3.100 64bits (http://lame.sf.net)",
+    "Using polyphase lowpass filter, transition band: 18671 Hz - 19205 Hz",
+    "Encoding in.wav to out.mp3", "Encoding as 44.1 kHz j-stereo MPEG-1 Layer III VBR(q=2)",
+    "    Frame          |  CPU time/estim | REAL time/estim | play/CPU |    ETA"};
+
+QString ProgressRow(const char* percent)
+{
+    return QStringLiteral(
+               "   100/767   (%1%)|    0:00/    0:00|    0:00/    0:00|   121.95x|    0:00")
+        .arg(QString::fromLatin1(percent));
+}
+
+QStringList Screen(const QStringList& rows)
+{
+    return LameHeader + rows;
+}
+
+struct LamePollCase
+{
+    const char* name;
+    QStringList rows;
+    int progress;
+    bool seen;
+    int notifications;
+};
+
+void PrintTo(const LamePollCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class LamePollTest : public testing::TestWithParam<LamePollCase>
+{};
+
+TEST_P(LamePollTest, ReadsProgressAndAnnouncesErrors)
+{
+    const LamePollCase& c = GetParam();
+    TTestAudio audio;
+    THookCounter counter{.expectedSender = &audio};
+    audio.OnEncodeProgress = counter.hook();
+    audio.Progress = 42;
+    audio.Cons.Lines = c.rows;
+    audio.LamePoll(&audio.Cons);
+    EXPECT_EQ(audio.Progress, c.progress);
+    EXPECT_EQ(audio.ProgressSeen, c.seen);
+    EXPECT_EQ(counter.calls, c.notifications);
+    EXPECT_EQ(counter.wrongSenders, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Screens, LamePollTest,
+    testing::Values(
+        LamePollCase{"Progress", Screen({ProgressRow("13")}), 13, true, 1},
+        LamePollCase{"PaddedFigure", Screen({ProgressRow(" 7")}), 7, true, 1},
+        LamePollCase{"HundredNotifiesTwice",
+                     Screen({ProgressRow("100"), "Writing LAME Tag...done", "ReplayGain: -8.7dB"}),
+                     100, true, 2},
+        LamePollCase{"ZeroNeverNotifies", Screen({ProgressRow(" 0")}), 0, false, 0},
+        LamePollCase{
+            "ErrorAboveProgressIsSeen", {"Error: cannot write", ProgressRow("26")}, 26, true, 2},
+        LamePollCase{"ErrorBelowProgressIsNotRead",
+                     Screen({ProgressRow("26"), "Error: cannot write"}), 26, true, 1},
+        LamePollCase{"HistogramBelowIsNotRead",
+                     Screen({ProgressRow("100"), " 96 [665] %%%%%%%%", "160 [  2] %"}), 100, true,
+                     2},
+        LamePollCase{"Usage",
+                     {"LAME 64bits version 3.100 (http://lame.sf.net)",
+                      "usage: lame [options] <infile> [outfile]"},
+                     42,
+                     false,
+                     1},
+        LamePollCase{
+            "UnrecognizedOption", {"lame: unrecognized option --nosuchoption"}, 42, false, 1},
+        LamePollCase{"UnrecOption", {"unrec option --x"}, 42, false, 1},
+        LamePollCase{"ExcessArgument", {"excess arg extra.wav"}, 42, false, 1},
+        LamePollCase{"UnknownGenre", {"Unknown genre: Polka2"}, 42, false, 1},
+        LamePollCase{"NoProgressYet", LameHeader, 42, false, 0},
+        LamePollCase{"PercentWithoutParenthesisIsSkipped",
+                     {"gain 50% applied", ProgressRow("39")},
+                     39,
+                     true,
+                     1},
+        LamePollCase{"FigureNotANumberIsSkipped", {"ratio (abc%)", ProgressRow("52")}, 52, true, 1},
+        LamePollCase{"SkippedRowStillCountsAsError", {"Error: 5% short"}, 42, false, 1}),
+    [](const testing::TestParamInfo<LamePollCase>& info) { return std::string(info.param.name); });
+
+class LameCancelTest : public testing::TestWithParam<bool>
+{};
+
+// A stop request reaches the runner at the next poll, and the partial MP3 goes with it.
+TEST_P(LameCancelTest, StopRequestStopsTheToolAndRemovesThePartialMp3)
+{
+    const bool cancel = GetParam();
+    const QTemporaryDir dir;
+    TTestAudio audio;
+    audio.Mp3File = dir.filePath("partial.mp3");
+    QFile file(audio.Mp3File);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    audio.Cancel = cancel;
+    audio.Cons.Lines = Screen({ProgressRow("13")});
+    audio.LamePoll(&audio.Cons);
+    EXPECT_EQ(audio.Cons.Abort, cancel);
+    EXPECT_EQ(QFile::exists(audio.Mp3File), !cancel);
+}
+
+INSTANTIATE_TEST_SUITE_P(Requests, LameCancelTest, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "Cancel" : "NoCancel");
+                         });
+
+} // namespace

@@ -1,0 +1,292 @@
+// End to end with the real lame, flac and metaflac on a real terminal.
+#include "AdapterTestSupport.h"
+#include "QtPrinters.h"
+#include "TFlac.h"
+#include "TWav.h"
+#include "ToolNames.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+
+namespace {
+
+bool AnyRowContains(const QStringList& rows, const QString& text)
+{
+    return std::any_of(rows.begin(), rows.end(),
+                       [&text](const QString& row) { return row.contains(text); });
+}
+
+// Every ID3v2 text frame of an MP3 file, by frame id.
+std::map<std::string, QString> Id3v2Frames(const QString& mp3)
+{
+    std::map<std::string, QString> frames;
+    TagLib::MPEG::File file(QFile::encodeName(mp3).constData());
+    if (!file.hasID3v2Tag())
+        return frames;
+    for (const TagLib::ID3v2::Frame* frame : file.ID3v2Tag()->frameList()) {
+        const TagLib::ByteVector id = frame->frameID();
+        frames[std::string(id.data(), id.size())] =
+            QString::fromStdString(frame->toString().to8Bit(true));
+    }
+    return frames;
+}
+
+// A work folder and a tool folder whose names hold blanks and quotes, with the real tools
+// linked into the tool folder, so every path on a command line needs its quoting.
+class RealToolsTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_root.isValid());
+        m_work = m_root.path() + QStringLiteral(R"(/work dir "q"/)");
+        m_tools = m_root.path() + QStringLiteral(R"(/tools "x" dir/)");
+        ASSERT_TRUE(QDir().mkpath(m_work));
+        ASSERT_TRUE(QDir().mkpath(m_tools));
+        for (const QString& tool : {LameTool, FlacTool, MetaflacTool}) {
+            const QString found = ToolFolder(tool);
+            ASSERT_FALSE(found.isEmpty()) << tool.toStdString() << " is not installed";
+            ASSERT_TRUE(QFile::link(found + tool, m_tools + tool));
+        }
+        TCons::SetEventPump([this] { ++m_pumps; });
+    }
+
+    void TearDown() override { TCons::SetEventPump(nullptr); }
+
+    QString work(const QString& name) const { return m_work + name; }
+
+    // A FLAC file made from a generated WAV by the real encoder.
+    QString makeFlac(const QString& name, int seconds, int channels,
+                     const QStringList& options = {})
+    {
+        const QString wav = work(name + ".wav");
+        const QString flac = work(name + ".flac");
+        WriteSineWav(wav, seconds, channels);
+        EXPECT_EQ(RunTool(m_tools + FlacTool, options + QStringList{"-s", "-f", wav, "-o", flac}),
+                  0);
+        return flac;
+    }
+
+    QString emptyTarget(const QString& name) const
+    {
+        QFile file(work(name));
+        file.open(QIODevice::WriteOnly);
+        return file.fileName();
+    }
+
+    QTemporaryDir m_root;
+    QString m_work;
+    QString m_tools;
+    int m_pumps = 0;
+};
+
+const QString LongTitle = QString("0123456789").repeated(30);
+const QString LongGenre = QString("Genre-").repeated(12);
+const QString Artist = QStringLiteral(R"(Café "Artist")");
+
+TEST_F(RealToolsTest, FlacTagsSurviveTheWholeJob)
+{
+    const QString flacFile = makeFlac("song", 2, 2);
+    ASSERT_EQ(RunTool(m_tools + MetaflacTool,
+                      {"--set-tag=TITLE=" + LongTitle, "--set-tag=ARTIST=" + Artist,
+                       "--set-tag=TRACKNUMBER=12345678901234", "--set-tag=ALBUM=Naïve Album",
+                       "--set-tag=COMMENT=not for the mp3", "--set-tag=GENRE=" + LongGenre,
+                       "--set-tag=DATE=2024-05-06T10:20:30+02:00", flacFile}),
+              0);
+    TFlac flac;
+    THookCounter decodeCounter{.expectedSender = &flac};
+    flac.SetDecoderFolder(m_tools);
+    flac.OnProgress = decodeCounter.hook();
+    EXPECT_TRUE(flac.ReadTags(flacFile));
+    EXPECT_TRUE(flac.HasTags);
+    EXPECT_EQ(flac.Artist, Artist);
+    EXPECT_EQ(flac.Album, QStringLiteral("Naïve Album"));
+    EXPECT_EQ(flac.Comment, QStringLiteral("not for the mp3"));
+
+    const QString wav = emptyTarget("~TTjob.wav");
+    EXPECT_TRUE(flac.ConvertToWav(flacFile, wav));
+    EXPECT_TRUE(AnyRowContains(flac.ToolOutput, ": done"))
+        << flac.ToolOutput.join('\n').toStdString();
+    EXPECT_EQ(flac.Progress, 100);
+    EXPECT_GT(decodeCounter.calls, 0);
+    EXPECT_EQ(ReadAll(wav), ReadAll(work("song.wav")));
+
+    THookCounter encodeCounter{.expectedSender = &flac};
+    flac.OnEncodeProgress = encodeCounter.hook();
+    flac.LameOptions = " --preset standard";
+    flac.SetLameFolder(m_tools);
+    const QString mp3 = work("song.mp3");
+    EXPECT_TRUE(flac.Encode(wav, mp3));
+    EXPECT_TRUE(AnyRowContains(flac.ToolOutput, "Writing LAME Tag...done"))
+        << flac.ToolOutput.join('\n').toStdString();
+    EXPECT_TRUE(flac.ProgressSeen);
+    EXPECT_EQ(flac.Progress, 100);
+    EXPECT_GT(encodeCounter.calls, 0);
+    EXPECT_EQ(encodeCounter.wrongSenders + decodeCounter.wrongSenders, 0);
+
+    const std::map<std::string, QString> frames = Id3v2Frames(mp3);
+    EXPECT_EQ(frames.at("TIT2"), LongTitle.left(255));
+    EXPECT_EQ(frames.at("TPE1"), Artist);
+    EXPECT_EQ(frames.at("TRCK"), QStringLiteral("12345678"));
+    EXPECT_EQ(frames.at("TALB"), QStringLiteral("Naïve Album"));
+    EXPECT_EQ(frames.at("TCON"), LongGenre.left(64));
+    EXPECT_EQ(frames.at("TDRC"), QStringLiteral("2024-05-06T10:20"));
+    EXPECT_EQ(frames.count("COMM") ? frames.at("COMM") : QString(), QString());
+}
+
+TEST_F(RealToolsTest, WavSourceGivesAnMp3WithoutTags)
+{
+    const QString wav = work("plain.wav");
+    WriteSineWav(wav, 1, 2);
+    TWav audio;
+    EXPECT_FALSE(audio.ReadTags(wav));
+    EXPECT_TRUE(audio.ConvertToWav(wav, wav));
+    audio.SetLameFolder(m_tools);
+    audio.LameOptions = " -V 5";
+    const QString mp3 = work("plain.mp3");
+    EXPECT_TRUE(audio.Encode(wav, mp3));
+    EXPECT_TRUE(AnyRowContains(audio.ToolOutput, "Writing LAME Tag...done"));
+    EXPECT_TRUE(audio.ProgressSeen);
+    EXPECT_TRUE(QFileInfo(mp3).size() > 0);
+    EXPECT_TRUE(Id3v2Frames(mp3).empty());
+}
+
+TEST_F(RealToolsTest, CorruptFlacNotifiesErrorsAndNeverEnds)
+{
+    const QString flacFile = makeFlac("broken", 3, 2);
+    QFile file(flacFile);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    QByteArray noise(4096, '\0');
+    QRandomGenerator generator(7);
+    generator.fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
+    ASSERT_TRUE(file.seek(file.size() / 2));
+    file.write(noise);
+    file.close();
+
+    TFlac flac;
+    THookCounter counter{.expectedSender = &flac};
+    flac.SetDecoderFolder(m_tools);
+    flac.OnProgress = counter.hook();
+    EXPECT_TRUE(flac.ConvertToWav(flacFile, emptyTarget("~TTbroken.wav")));
+    EXPECT_GT(counter.calls, 0);
+    EXPECT_TRUE(flac.HasErrorCode() || AnyRowContains(flac.ToolOutput, "ERROR"));
+    EXPECT_FALSE(AnyRowContains(flac.ToolOutput, ": done"))
+        << flac.ToolOutput.join('\n').toStdString();
+}
+
+TEST_F(RealToolsTest, ProbesReadTheToolsVersions)
+{
+    QString lameBanner;
+    QString flacBanner;
+    ASSERT_EQ(RunTool(m_tools + LameTool, {"--version"}, &lameBanner), 0);
+    ASSERT_EQ(RunTool(m_tools + FlacTool, {"--version"}, &flacBanner), 0);
+    // "LAME 64bits version 3.100 (http://lame.sf.net)" and "flac 1.4.2".
+    const QStringList lameWords = lameBanner.section('\n', 0, 0).split(' ');
+    const QString lameVersion = lameWords.value(lameWords.indexOf("version") + 1);
+    const QString flacVersion = flacBanner.trimmed().section(' ', 1, 1);
+    ASSERT_FALSE(lameVersion.isEmpty());
+
+    TWav wav;
+    EXPECT_TRUE(wav.GetLameVersion().isEmpty());
+    wav.SetLameFolder(m_tools);
+    EXPECT_EQ(wav.GetLameVersion(), lameVersion);
+    EXPECT_EQ(wav.LameVersion, lameVersion);
+    TFlac flac;
+    flac.SetDecoderFolder(m_tools);
+    EXPECT_EQ(flac.GetVersion(), flacVersion);
+    EXPECT_EQ(flac.DecoderVersion, flacVersion);
+}
+
+TEST_F(RealToolsTest, LameHelpIsTheScreenTheLongHelpLeaves)
+{
+    QString help;
+    ASSERT_EQ(RunTool(m_tools + LameTool, {"--longhelp"}, &help), 0);
+    const QString lastRow = help.trimmed().section('\n', -1).trimmed();
+    TWav audio;
+    audio.SetLameFolder(m_tools);
+    EXPECT_TRUE(audio.CaptureLameHelp());
+    ASSERT_FALSE(audio.HelpLines.isEmpty());
+    EXPECT_LE(audio.HelpLines.size(), audio.Cons.BufferRows);
+    EXPECT_EQ(audio.HelpLines.last().trimmed(), lastRow);
+}
+
+// Without lame the adapter says so instead of passing on another tool's screen.
+TEST_F(RealToolsTest, MissingLameIsReportedNotMadeUp)
+{
+    const QString wav = work("in.wav");
+    WriteSineWav(wav, 1, 1);
+    TWav audio;
+    audio.SetLameFolder(m_work);
+    audio.Cons.Lines = {"in.flac: done"};
+    EXPECT_FALSE(audio.Encode(wav, work("out.mp3")));
+    ASSERT_EQ(audio.ToolOutput.size(), 1);
+    EXPECT_TRUE(audio.ToolOutput.first().contains("No such file"))
+        << audio.ToolOutput.first().toStdString();
+    EXPECT_FALSE(QFileInfo::exists(work("out.mp3")));
+    EXPECT_TRUE(audio.GetLameVersion().isEmpty());
+    EXPECT_FALSE(audio.CaptureLameHelp());
+    EXPECT_TRUE(audio.HelpLines.isEmpty());
+}
+
+// Long input, so that the tools show progress and are still at work when the stop comes.
+class LongInputTest : public RealToolsTest
+{
+protected:
+    static constexpr int Seconds = 360;
+
+    // Called from the progress hook: the first notification with progress above 0 asks
+    // for the stop, as the window does when the user cancels.
+    void cancelOnProgress(TAudio* audio)
+    {
+        if (audio->Progress > 0 && !audio->Cancel) {
+            audio->Cancel = true;
+            m_pumpsAtCancel = m_pumps;
+        }
+    }
+
+    int pumpsSinceCancel() const { return m_pumps - m_pumpsAtCancel; }
+
+    int m_pumpsAtCancel = -1;
+};
+
+TEST_F(LongInputTest, CancelStopsTheDecoder)
+{
+    // Tiny blocks make flac slow enough per second of sound to show progress.
+    const QString flacFile = makeFlac("long", Seconds, 1, {"-0", "-b", "16"});
+    TFlac flac;
+    flac.SetDecoderFolder(m_tools);
+    flac.OnProgress = [this](TAudio* sender) { cancelOnProgress(sender); };
+    const QString wav = emptyTarget("~TTlong.wav");
+    EXPECT_TRUE(flac.ConvertToWav(flacFile, wav));
+    ASSERT_GE(m_pumpsAtCancel, 0) << "no progress seen:\n"
+                                  << flac.ToolOutput.join('\n').toStdString();
+    EXPECT_FALSE(AnyRowContains(flac.ToolOutput, ": done"));
+    EXPECT_LE(pumpsSinceCancel(), 5);
+    EXPECT_LT(QFileInfo(wav).size(), QFileInfo(work("long.wav")).size());
+}
+
+TEST_F(LongInputTest, CancelStopsTheEncoderAndRemovesTheMp3)
+{
+    const QString wav = work("long.wav");
+    WriteSineWav(wav, Seconds, 1);
+    TWav audio;
+    audio.SetLameFolder(m_tools);
+    audio.LameOptions = " --preset standard";
+    audio.OnEncodeProgress = [this](TAudio* sender) { cancelOnProgress(sender); };
+    const QString mp3 = work("long.mp3");
+    EXPECT_TRUE(audio.Encode(wav, mp3));
+    ASSERT_GE(m_pumpsAtCancel, 0) << "no progress seen:\n"
+                                  << audio.ToolOutput.join('\n').toStdString();
+    EXPECT_FALSE(AnyRowContains(audio.ToolOutput, "Writing LAME Tag...done"));
+    EXPECT_LT(audio.Progress, 100);
+    EXPECT_LE(pumpsSinceCancel(), 5);
+    EXPECT_FALSE(QFileInfo::exists(mp3));
+}
+
+} // namespace
