@@ -190,14 +190,21 @@ void TForm1::ProgressChanged(TAudio* /*sender*/)
 {
     if (!Audio)
         return;
-    // The only way a Cancel reaches the running tool: the adapter hands this flag on to its
-    // runner at the next poll.
-    Audio->Cancel = CancelRequested;
+    PassCancelToAdapter();
     m_view.setLabelText(TLabel::Audio, StageName + QStringLiteral(" :"));
     const int percent = Audio->Progress;
     m_view.setProgress(percent);
     m_view.setApplicationTitle(StageName + QStringLiteral(": %1%").arg(percent));
     ShowDestination();
+}
+
+// The way a Cancel reaches the running tool: the adapter hands its flag on to its runner at
+// every poll. Besides every progress notification, the commands that set or withdraw a Cancel
+// renew the flag at once, so a tool that shows no progress can be stopped as well.
+void TForm1::PassCancelToAdapter()
+{
+    if (Audio)
+        Audio->Cancel = CancelRequested;
 }
 
 void TForm1::Stopcurrentprocesses1Click()
@@ -210,6 +217,7 @@ void TForm1::Stopcurrentprocesses1Click()
         return;
     }
     CancelRequested = true;
+    PassCancelToAdapter();
     SetEnabled(TMenuItem::mnuSaveTo, !IsTicked(TMenuItem::Savetosourcedirectory1));
     SetOptionCommandsEnabled(true);
     m_view.setHintEnabled(true);
@@ -223,5 +231,6 @@ bool TForm1::FormCloseQuery()
     if (!Busy)
         return true;
     CancelRequested = true;
+    PassCancelToAdapter();
     return false;
 }

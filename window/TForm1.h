@@ -34,11 +34,9 @@ public:
     TForm1(const TForm1&) = delete;
     TForm1& operator=(const TForm1&) = delete;
 
-    // Intake. A drop: takes the dropped files and folders (full paths) and, unless a run is
-    // going on, starts the run.
+    // Intake. A drop: queues what the dropped files and folders (full paths) hold and, unless
+    // a run is going on, starts the run; during a run it only queues.
     void AppMessage(const QStringList& droppedPaths);
-    // The intake part of a drop alone: queues what the dropped items hold.
-    void TakeDroppedItems(const QStringList& droppedPaths);
     void ScanFolder(const QString& folder, const QString& base);
     void AddFile(const QString& path, const QString& base);
     // Another start of the program asked this one to come to the front.
@@ -106,6 +104,7 @@ public:
     bool VerifyMode = false;
 
 private:
+    void TakeDroppedItems(const QStringList& droppedPaths);
     void StartRun();
     void EndRun();
     bool RunIteration();
@@ -127,6 +126,7 @@ private:
     void AddErrorEntry(const QStringList& rows);
     QString ErrorSummary() const;
     void ShowDestination();
+    void PassCancelToAdapter();
     int CheckedPresetIndex() const;
     void SetCustomSettingsEnabled(bool enabled);
     void SetOptionCommandsEnabled(bool enabled);

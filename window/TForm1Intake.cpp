@@ -10,6 +10,7 @@ void TForm1::AppMessage(const QStringList& droppedPaths)
         ErrorCount = 0;
     // A drop during a run withdraws a pending Cancel.
     CancelRequested = false;
+    PassCancelToAdapter();
     SetTicked(TMenuItem::Stopcurrentprocesses1, false);
     ErrorsMuted = false;
     TakeDroppedItems(droppedPaths);

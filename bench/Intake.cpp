@@ -1,0 +1,78 @@
+// Intake at scale: a folder tree of N accepted files (empty: intake does not read them) is
+// dropped on a window with a recording view while a run is going on, so the drop only
+// queues. The same for 2N files; the duplicate check is a hash look-up, so the ratio of the
+// two times should stay near 2.
+#include "TFakeMainView.h"
+#include "TForm1.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr int FilesPerFolder = 100;
+constexpr int Rounds = 5;
+
+// A tree of `count` files, a hundred per folder, the three accepted kinds in turn.
+bool MakeTree(const QString& root, int count)
+{
+    static const char* const extensions[] = {".flac", ".ape", ".wav"};
+    for (int i = 0; i < count; ++i) {
+        const QString folder =
+            root + QStringLiteral("/cd%1").arg(i / FilesPerFolder, 4, 10, QChar(u'0'));
+        if (i % FilesPerFolder == 0 && !QDir().mkpath(folder))
+            return false;
+        QFile file(folder + QStringLiteral("/track %1").arg(i) + QLatin1String(extensions[i % 3]));
+        if (!file.open(QIODevice::WriteOnly))
+            return false;
+    }
+    return true;
+}
+
+// The best of a few drops, in milliseconds; -1 when a drop did not queue every file.
+double DropMilliseconds(const QString& root, int count)
+{
+    double best = -1;
+    for (int round = 0; round < Rounds; ++round) {
+        TFakeMainView view;
+        TForm1 form(view);
+        form.FlacFound = form.ApeFound = true;
+        form.Busy = true;
+        QElapsedTimer timer;
+        timer.start();
+        form.AppMessage({root});
+        const double ms = double(timer.nsecsElapsed()) / 1e6;
+        if (form.Queue().Count() != count)
+            return -1;
+        best = best < 0 ? ms : std::min(best, ms);
+    }
+    return best;
+}
+
+} // namespace
+
+int main()
+{
+    QTemporaryDir dir;
+    const int counts[] = {10000, 20000};
+    double ms[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        const QString root = dir.filePath(QStringLiteral("drop%1").arg(i));
+        if (!dir.isValid() || !MakeTree(root, counts[i])) {
+            std::fprintf(stderr, "cannot create the file tree\n");
+            return 1;
+        }
+        ms[i] = DropMilliseconds(root, counts[i]);
+        if (ms[i] < 0) {
+            std::fprintf(stderr, "the drop did not queue all %d files\n", counts[i]);
+            return 1;
+        }
+        std::printf("intake of %d files: %.1f ms\n", counts[i], ms[i]);
+    }
+    std::printf("ratio %d/%d files: %.2f\n", counts[1], counts[0], ms[1] / ms[0]);
+    return 0;
+}

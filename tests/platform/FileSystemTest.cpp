@@ -1,0 +1,108 @@
+#include "FileSystem.h"
+
+#include "QtPrinters.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace {
+
+class FileSystemTest : public ::testing::Test
+{
+protected:
+    QString Path(const QString& name) const { return dir.filePath(name); }
+    void Touch(const QString& name)
+    {
+        QFile file(Path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(FileSystemTest, EntriesCarryTheKindOfWhatTheyName)
+{
+    Touch(QStringLiteral("file.wav"));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("x.flac")));
+    ASSERT_TRUE(QFile::link(Path(QStringLiteral("file.wav")), Path(QStringLiteral("link.wav"))));
+    ASSERT_TRUE(QFile::link(Path(QStringLiteral("x.flac")), Path(QStringLiteral("folderlink"))));
+    ASSERT_TRUE(QFile::link(Path(QStringLiteral("gone")), Path(QStringLiteral("dangling.wav"))));
+    ASSERT_EQ(mkfifo(QFile::encodeName(Path(QStringLiteral("pipe.wav"))).constData(), 0600), 0);
+
+    QList<TFolderEntry> entries = FolderEntries(dir.path());
+    std::sort(entries.begin(), entries.end(),
+              [](const TFolderEntry& a, const TFolderEntry& b) { return a.Name < b.Name; });
+    QStringList seen;
+    for (const TFolderEntry& entry : entries)
+        seen.append(entry.Name + u':' + QString::number(int(entry.Kind)));
+    auto row = [](const char* name, TPathKind kind) {
+        return QString::fromUtf8(name) + u':' + QString::number(int(kind));
+    };
+    EXPECT_EQ(seen, (QStringList{
+                        row("dangling.wav", TPathKind::Missing), row("file.wav", TPathKind::File),
+                        row("folderlink", TPathKind::Folder), row("link.wav", TPathKind::File),
+                        row("pipe.wav", TPathKind::Other), row("x.flac", TPathKind::Folder)}));
+    EXPECT_TRUE(FolderEntries(Path(QStringLiteral("missing"))).isEmpty());
+}
+
+TEST_F(FileSystemTest, FolderIdentityIsTheSameThroughALink)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("a")));
+    ASSERT_TRUE(QFile::link(Path(QStringLiteral("a")), Path(QStringLiteral("b"))));
+    const auto a = FolderIdentity(Path(QStringLiteral("a")));
+    ASSERT_TRUE(a.has_value());
+    EXPECT_EQ(FolderIdentity(Path(QStringLiteral("b"))), a);
+    EXPECT_NE(FolderIdentity(dir.path()), a);
+    Touch(QStringLiteral("f"));
+    EXPECT_FALSE(FolderIdentity(Path(QStringLiteral("f"))).has_value());
+}
+
+TEST_F(FileSystemTest, FileExistsOnlyForNonFolders)
+{
+    Touch(QStringLiteral("f"));
+    EXPECT_TRUE(FileExists(Path(QStringLiteral("f"))));
+    EXPECT_FALSE(FileExists(dir.path()));
+    EXPECT_FALSE(FileExists(Path(QStringLiteral("missing"))));
+    EXPECT_FALSE(FileExists(QString()));
+}
+
+TEST_F(FileSystemTest, RemoveFileTellsWhetherItRemovedOne)
+{
+    Touch(QStringLiteral("f"));
+    EXPECT_TRUE(RemoveFile(Path(QStringLiteral("f"))));
+    EXPECT_FALSE(QFile::exists(Path(QStringLiteral("f"))));
+    EXPECT_FALSE(RemoveFile(Path(QStringLiteral("f"))));
+    EXPECT_FALSE(RemoveFile(dir.path()));
+}
+
+TEST_F(FileSystemTest, ClearReadOnlyGivesTheOwnerWriteAccess)
+{
+    Touch(QStringLiteral("f"));
+    const QString f = Path(QStringLiteral("f"));
+    ASSERT_TRUE(QFile::setPermissions(f, QFileDevice::ReadOwner));
+    ClearReadOnly(f);
+    EXPECT_TRUE(QFileInfo(f).permissions() & QFileDevice::WriteOwner);
+}
+
+TEST_F(FileSystemTest, ForceFoldersCreatesEveryMissingLevel)
+{
+    const QString deep = Path(QStringLiteral("a/b c/d"));
+    EXPECT_TRUE(ForceFolders(deep));
+    EXPECT_TRUE(QFileInfo(deep).isDir());
+    EXPECT_TRUE(ForceFolders(deep)) << "an existing folder is fine";
+    Touch(QStringLiteral("file"));
+    EXPECT_FALSE(ForceFolders(Path(QStringLiteral("file/sub"))));
+}
+
+TEST(HiddenNameTest, DotStartsAHiddenName)
+{
+    EXPECT_TRUE(IsHiddenName(QStringLiteral(".hidden")));
+    EXPECT_FALSE(IsHiddenName(QStringLiteral("visible.flac")));
+}
+
+} // namespace

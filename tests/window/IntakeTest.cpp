@@ -1,0 +1,156 @@
+// Intake: which dropped files reach the queue, in what form, and what a drop does to a run.
+#include "QtPrinters.h"
+#include "WindowTestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <sys/stat.h>
+
+namespace {
+
+// Drops arrive while a run is going on, so they only queue and nothing is transcoded.
+class IntakeTest : public TFormTest
+{
+protected:
+    void SetUp() override
+    {
+        TFormTest::SetUp();
+        form->Busy = true;
+    }
+
+    QStringList QueuedBelowIn() const
+    {
+        QStringList queued;
+        for (const QString& path : view.Queue)
+            queued.append(QDir(In).relativeFilePath(path));
+        return queued;
+    }
+};
+
+struct TAcceptCase
+{
+    const char* name;
+    const char* file;
+    bool flacFound;
+    bool apeFound;
+    bool verifyOnly;
+    bool queued;
+};
+
+void PrintTo(const TAcceptCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class AcceptRuleTest : public IntakeTest, public ::testing::WithParamInterface<TAcceptCase>
+{};
+
+TEST_P(AcceptRuleTest, QueuesOnlyWhatCanBeDone)
+{
+    const TAcceptCase& c = GetParam();
+    const QString path = In + u'/' + QString::fromUtf8(c.file);
+    Write(path, "x");
+    form->FlacFound = c.flacFound;
+    form->ApeFound = c.apeFound;
+    form->SetTicked(TMenuItem::Verifyonly1, c.verifyOnly);
+    Drop({path});
+    EXPECT_EQ(view.Queue, c.queued ? QStringList{path} : QStringList{});
+    EXPECT_EQ(form->Queue().Count(), view.Queue.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Extensions, AcceptRuleTest,
+    ::testing::Values(TAcceptCase{"flac", "a.flac", true, true, false, true},
+                      TAcceptCase{"flac_without_flac", "a.flac", false, true, false, false},
+                      TAcceptCase{"ape", "a.ape", true, true, false, true},
+                      TAcceptCase{"ape_without_mac", "a.ape", true, false, false, false},
+                      TAcceptCase{"wav", "a.wav", false, false, false, true},
+                      TAcceptCase{"wav_in_verify_mode", "a.wav", true, true, true, false},
+                      TAcceptCase{"flac_in_verify_mode", "a.flac", true, true, true, true},
+                      TAcceptCase{"upper_case_extension", "A.FLAC", true, true, false, true},
+                      TAcceptCase{"hidden_file", ".a.wav", true, true, false, true},
+                      TAcceptCase{"mp3", "a.mp3", true, true, false, false},
+                      TAcceptCase{"name_without_dot", "flac", true, true, false, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(IntakeTest, FolderDropQueuesItsTreeUnderTheParentAsBase)
+{
+    for (const char* file : {"album/cd1/a.flac", "album/cd1/b.ape", "album/c.wav", "album/d.mp3",
+                             "album/.hidden/e.flac", "album/x.flac/f.wav"})
+        Write(In + u'/' + QString::fromUtf8(file), "x");
+    Drop({In + QStringLiteral("/album")});
+    QStringList queued = QueuedBelowIn();
+    queued.sort();
+    EXPECT_EQ(queued, (QStringList{"album/c.wav", "album/cd1/a.flac", "album/cd1/b.ape",
+                                   "album/x.flac/f.wav"}));
+    for (qsizetype i = 0; i < form->Queue().Count(); ++i)
+        EXPECT_EQ(form->Queue().At(i).BaseFolder, In);
+}
+
+TEST_F(IntakeTest, DroppedFileHasItsOwnFolderAsBase)
+{
+    const QString path = In + QStringLiteral("/sub/a.wav");
+    Write(path, "x");
+    // A drop may name a path in any spelling; the queue holds it cleaned.
+    Drop({In + QStringLiteral("/sub/../sub//a.wav")});
+    ASSERT_EQ(view.Queue, QStringList{path});
+    EXPECT_EQ(form->Queue().First().BaseFolder, In + QStringLiteral("/sub"));
+}
+
+TEST_F(IntakeTest, FolderLinkCycleEndsTheScan)
+{
+    Write(In + QStringLiteral("/album/a.wav"), "x");
+    Write(In + QStringLiteral("/album/sub/b.wav"), "x");
+    ASSERT_TRUE(QFile::link(In + QStringLiteral("/album"), In + QStringLiteral("/album/sub/up")));
+    Drop({In + QStringLiteral("/album")});
+    QStringList queued = QueuedBelowIn();
+    queued.sort();
+    EXPECT_EQ(queued, (QStringList{"album/a.wav", "album/sub/b.wav"}));
+}
+
+TEST_F(IntakeTest, SameFileDroppedTwiceIsQueuedOnce)
+{
+    const QString path = In + QStringLiteral("/a.wav");
+    Write(path, "x");
+    Drop({path, path});
+    Drop({In});
+    EXPECT_EQ(view.Queue, QStringList{path});
+}
+
+TEST_F(IntakeTest, PipesMissingPathsAndDanglingLinksAddNothing)
+{
+    const QString pipe = In + QStringLiteral("/p.wav");
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    ASSERT_TRUE(
+        QFile::link(In + QStringLiteral("/gone.wav"), In + QStringLiteral("/dangling.wav")));
+    Drop({pipe, In + QStringLiteral("/missing.flac"), In});
+    EXPECT_EQ(view.Queue, QStringList());
+}
+
+TEST_F(IntakeTest, DropDuringARunWithdrawsAPendingCancelAndOnlyQueues)
+{
+    form->ErrorCount = 2;
+    form->Stopcurrentprocesses1Click();
+    ASSERT_TRUE(form->CancelRequested && form->ErrorsMuted);
+    ASSERT_TRUE(view.ticked(TMenuItem::Stopcurrentprocesses1));
+    const QString path = In + QStringLiteral("/a.wav");
+    Write(path, "x");
+    Drop({path});
+    EXPECT_FALSE(form->CancelRequested);
+    EXPECT_FALSE(form->ErrorsMuted);
+    EXPECT_FALSE(view.ticked(TMenuItem::Stopcurrentprocesses1));
+    EXPECT_EQ(form->ErrorCount, 2) << "the running run keeps its count";
+    EXPECT_EQ(view.Queue, QStringList{path});
+    EXPECT_TRUE(view.Titles.isEmpty()) << "no second run was started";
+    EXPECT_EQ(view.Raises, 2);
+}
+
+TEST_F(IntakeTest, ActivationMessageRestoresAndRaisesTheWindow)
+{
+    EXPECT_FALSE(form->MainWindowHook(QStringLiteral("something else")));
+    EXPECT_EQ(view.Raises, 0);
+    EXPECT_TRUE(form->MainWindowHook(QStringLiteral("just this Quarlow")));
+    EXPECT_EQ(view.Restores, 1);
+}
+
+} // namespace

@@ -1,0 +1,109 @@
+#include "TFakeMainView.h"
+
+void TFakeMainView::appendQueueEntry(const QString& path)
+{
+    Queue.append(path);
+    QueueLog.append(path);
+}
+
+void TFakeMainView::removeFirstQueueEntry()
+{
+    Queue.removeFirst();
+}
+
+void TFakeMainView::clearQueue()
+{
+    Queue.clear();
+}
+
+void TFakeMainView::appendError(const QString& line)
+{
+    Errors.append(line);
+}
+
+void TFakeMainView::clearErrors()
+{
+    Errors.clear();
+}
+
+void TFakeMainView::showTags(const QStringList& lines)
+{
+    Tags = lines;
+}
+
+void TFakeMainView::setLabelText(TLabel which, const QString& text)
+{
+    Labels[size_t(which)] = text;
+}
+
+void TFakeMainView::setDestinationColor(TColor color)
+{
+    DestinationColor = color;
+}
+
+int TFakeMainView::destinationWidth() const
+{
+    return DestinationWidth;
+}
+
+int TFakeMainView::destinationTextWidth(const QString& text) const
+{
+    return TextWidth(text);
+}
+
+void TFakeMainView::setProgress(int percent)
+{
+    Progress = percent;
+}
+
+void TFakeMainView::setProgressColor(TColor color)
+{
+    ProgressColors.append(color);
+}
+
+void TFakeMainView::setItemEnabled(TMenuItem item, bool enabled)
+{
+    Enabled[size_t(item)] = enabled;
+}
+
+void TFakeMainView::setItemTicked(TMenuItem item, bool ticked)
+{
+    Ticked[size_t(item)] = ticked;
+}
+
+void TFakeMainView::setHintEnabled(bool enabled)
+{
+    HintEnabled = enabled;
+}
+
+void TFakeMainView::repaint()
+{
+    ++Repaints;
+}
+
+void TFakeMainView::processEvents()
+{
+    if (OnProcessEvents)
+        OnProcessEvents();
+}
+
+void TFakeMainView::setApplicationTitle(const QString& title)
+{
+    Titles.append(title);
+}
+
+void TFakeMainView::bringToFront(bool restore)
+{
+    ++Raises;
+    Restores += restore ? 1 : 0;
+}
+
+void TFakeMainView::showMessage(const QString& text)
+{
+    Messages.append(text);
+}
+
+void TFakeMainView::closeWindow()
+{
+    ++CloseRequests;
+}

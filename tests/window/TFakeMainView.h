@@ -1,0 +1,68 @@
+#pragma once
+
+#include "IMainView.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <functional>
+
+// A main view that records what the user would see, for tests and benchmarks. Text widths
+// are measured by TextWidth (one unit per character unless a test sets its own), and
+// OnProcessEvents stands for the user acting while the window pumps its events.
+class TFakeMainView : public IMainView
+{
+public:
+    void appendQueueEntry(const QString& path) override;
+    void removeFirstQueueEntry() override;
+    void clearQueue() override;
+    void appendError(const QString& line) override;
+    void clearErrors() override;
+    void showTags(const QStringList& lines) override;
+    void setLabelText(TLabel label, const QString& text) override;
+    void setDestinationColor(TColor color) override;
+    int destinationWidth() const override;
+    int destinationTextWidth(const QString& text) const override;
+    void setProgress(int percent) override;
+    void setProgressColor(TColor color) override;
+    void setItemEnabled(TMenuItem item, bool enabled) override;
+    void setItemTicked(TMenuItem item, bool ticked) override;
+    void setHintEnabled(bool enabled) override;
+    void repaint() override;
+    void processEvents() override;
+    void setApplicationTitle(const QString& title) override;
+    void bringToFront(bool restore) override;
+    void showMessage(const QString& text) override;
+    void closeWindow() override;
+
+    const QString& label(TLabel which) const { return Labels[size_t(which)]; }
+    bool enabled(TMenuItem item) const { return Enabled[size_t(item)]; }
+    bool ticked(TMenuItem item) const { return Ticked[size_t(item)]; }
+
+    // What is shown now.
+    QStringList Queue;
+    QStringList Errors;
+    QStringList Tags;
+    std::array<QString, 5> Labels;
+    TColor DestinationColor{-1, -1, -1};
+    int Progress = 0;
+    std::array<bool, MenuItemCount> Enabled{};
+    std::array<bool, MenuItemCount> Ticked{};
+    bool HintEnabled = true;
+    // What happened, in order.
+    QStringList QueueLog;
+    QList<TColor> ProgressColors;
+    QStringList Titles;
+    QStringList Messages;
+    int Repaints = 0;
+    int Raises = 0;
+    int Restores = 0;
+    int CloseRequests = 0;
+
+    int DestinationWidth = 10000;
+    std::function<int(const QString&)> TextWidth = [](const QString& text) {
+        return int(text.size());
+    };
+    std::function<void()> OnProcessEvents;
+};

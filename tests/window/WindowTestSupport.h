@@ -1,0 +1,61 @@
+#pragma once
+
+#include "QtPrinters.h"
+#include "TFakeMainView.h"
+#include "TForm1.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+
+// A main window on a recording view, with real tools: lame, flac and metaflac from PATH, the
+// stand-in mac. Sources go below In, MP3s to Save, and the temporary folder is Temp, a private
+// one, so that a test can see every "~TT" file a job leaves.
+class TFormTest : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Creates the parent folders and writes the file.
+    void Write(const QString& path, const QByteArray& bytes);
+    // Copies a file of the shared fixtures.
+    void CopyFixture(const QString& fixture, const QString& path);
+    // Files below a folder, as paths relative to it, sorted.
+    static QStringList FilesBelow(const QString& folder);
+    // Every file below In with its contents, to see that a run left the sources alone.
+    QList<QPair<QString, QByteArray>> Sources() const;
+    // Names of the "~TT" files in the temporary folder.
+    QStringList TempWavFiles() const;
+    void Drop(const QStringList& paths) { form->AppMessage(paths); }
+
+    QTemporaryDir root;
+    QString In;
+    QString Save;
+    QString Temp;
+    TFakeMainView view;
+    std::unique_ptr<TForm1> form;
+
+private:
+    QByteArray m_savedTempDir;
+};
+
+// A 16-bit stereo 44.1 kHz PCM WAV file of the given length holding a rising tone.
+QByteArray WavBytes(int seconds);
+
+QByteArray ReadAll(const QString& path);
+
+struct TMp3Tags
+{
+    QString Title;
+    QString Artist;
+    QString Album;
+    unsigned Track = 0;
+};
+TMp3Tags ReadMp3Tags(const QString& path);
+
+// The folder, ending with "/", of a program found on PATH.
+QString FolderOnPath(const QString& program);
