@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QByteArray>
 #include <QIODevice>
 #include <QString>
 #include <QStringList>
@@ -39,8 +38,6 @@ public:
     // Reads both tags of the file and returns the TagKind code; -1 also for a file that
     // does not exist or cannot be opened.
     std::int8_t ReadFileTags(const QString& file);
-    // The same on an open, seekable device holding the whole file.
-    std::int8_t ReadDeviceTags(QIODevice& file);
 
     // The results, indexed like TagNames: 0 title, 1 artist, 2 track, 3 album, 4 comment,
     // 5 genre, 6 year (7, copyright, only from an APE tag). An APE tag whose items could be
@@ -64,6 +61,7 @@ public:
     std::array<char, ApeFooterBytes> Footer{};
 
 private:
+    std::int8_t ReadDeviceTags(QIODevice& file);
     void ReadId3(QIODevice& file);
     void TakeId3Fields();
     bool ReadFooter(QIODevice& file);
