@@ -7,7 +7,9 @@
 #include <QDir>
 #include <QFile>
 #include <cstdlib>
+#include <optional>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -34,6 +36,32 @@ std::optional<int> ReadLameProgress(const QString& row)
 QString TagOption(const char* option, const QString& value, qsizetype length)
 {
     return QLatin1String(option) + QuoteArgument(CutText(value, length));
+}
+
+struct Utf8Lead
+{
+    int length = 0;
+    char32_t payload = 0;
+};
+
+// The length of the sequence a byte starts and its payload bits; length 0 for a byte that
+// cannot start one.
+Utf8Lead ReadLead(unsigned char byte)
+{
+    if (byte < 0x80)
+        return {1, byte};
+    if ((byte & 0xE0) == 0xC0)
+        return {2, char32_t(byte & 0x1F)};
+    if ((byte & 0xF0) == 0xE0)
+        return {3, char32_t(byte & 0x0F)};
+    if ((byte & 0xF8) == 0xF0)
+        return {4, char32_t(byte & 0x07)};
+    return {};
+}
+
+bool IsCharacter(char32_t code)
+{
+    return code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
 }
 
 } // namespace
@@ -180,36 +208,6 @@ QString TAudio::MakeTempWavName()
     close(fd);
     return QFile::decodeName(path);
 }
-
-namespace {
-
-struct Utf8Lead
-{
-    int length = 0;
-    char32_t payload = 0;
-};
-
-// The length of the sequence a byte starts and its payload bits; length 0 for a byte that
-// cannot start one.
-Utf8Lead ReadLead(unsigned char byte)
-{
-    if (byte < 0x80)
-        return {1, byte};
-    if ((byte & 0xE0) == 0xC0)
-        return {2, char32_t(byte & 0x1F)};
-    if ((byte & 0xF0) == 0xE0)
-        return {3, char32_t(byte & 0x0F)};
-    if ((byte & 0xF8) == 0xF0)
-        return {4, char32_t(byte & 0x07)};
-    return {};
-}
-
-bool IsCharacter(char32_t code)
-{
-    return code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
-}
-
-} // namespace
 
 QString TAudio::DecodeUtf8(const QByteArray& bytes)
 {

@@ -5,6 +5,8 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <ostream>
 
 // The adapters with their poll callbacks and command-line builders in reach of the tests.
 class TTestAudio : public TAudio
@@ -40,6 +42,23 @@ struct THookCounter
         };
     }
 };
+
+// A screen a poll callback reads and what it must make of it, starting from Progress 42.
+struct PollCase
+{
+    const char* name;
+    QStringList rows;
+    int progress;
+    bool seen;
+    int notifications;
+};
+
+void PrintTo(const PollCase& c, std::ostream* os);
+
+// Puts the case's rows on the adapter's screen, runs one poll through `poll` and checks
+// Progress, ProgressSeen and the calls of the hook the poll reports through.
+void ExpectPoll(TAudio& adapter, TAudio::Hook TAudio::*hook, const std::function<void()>& poll,
+                const PollCase& c);
 
 // Writes a 16-bit PCM WAV file holding a 441 Hz sine.
 void WriteSineWav(const QString& path, int seconds, int channels);

@@ -165,74 +165,50 @@ QStringList Screen(const QStringList& rows)
     return LameHeader + rows;
 }
 
-struct LamePollCase
-{
-    const char* name;
-    QStringList rows;
-    int progress;
-    bool seen;
-    int notifications;
-};
-
-void PrintTo(const LamePollCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
-class LamePollTest : public testing::TestWithParam<LamePollCase>
+class LamePollTest : public testing::TestWithParam<PollCase>
 {};
 
 TEST_P(LamePollTest, ReadsProgressAndAnnouncesErrors)
 {
-    const LamePollCase& c = GetParam();
     TTestAudio audio;
-    THookCounter counter{.expectedSender = &audio};
-    audio.OnEncodeProgress = counter.hook();
-    audio.Progress = 42;
-    audio.Cons.Lines = c.rows;
-    audio.LamePoll(&audio.Cons);
-    EXPECT_EQ(audio.Progress, c.progress);
-    EXPECT_EQ(audio.ProgressSeen, c.seen);
-    EXPECT_EQ(counter.calls, c.notifications);
-    EXPECT_EQ(counter.wrongSenders, 0);
+    ExpectPoll(
+        audio, &TAudio::OnEncodeProgress, [&] { audio.LamePoll(&audio.Cons); }, GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Screens, LamePollTest,
     testing::Values(
-        LamePollCase{"Progress", Screen({ProgressRow("13")}), 13, true, 1},
-        LamePollCase{"PaddedFigure", Screen({ProgressRow(" 7")}), 7, true, 1},
-        LamePollCase{"HundredNotifiesTwice",
-                     Screen({ProgressRow("100"), "Writing LAME Tag...done", "ReplayGain: -8.7dB"}),
-                     100, true, 2},
-        LamePollCase{"ZeroNeverNotifies", Screen({ProgressRow(" 0")}), 0, false, 0},
-        LamePollCase{
+        PollCase{"Progress", Screen({ProgressRow("13")}), 13, true, 1},
+        PollCase{"PaddedFigure", Screen({ProgressRow(" 7")}), 7, true, 1},
+        PollCase{"HundredNotifiesTwice",
+                 Screen({ProgressRow("100"), "Writing LAME Tag...done", "ReplayGain: -8.7dB"}), 100,
+                 true, 2},
+        PollCase{"ZeroNeverNotifies", Screen({ProgressRow(" 0")}), 0, false, 0},
+        PollCase{
             "ErrorAboveProgressIsSeen", {"Error: cannot write", ProgressRow("26")}, 26, true, 2},
-        LamePollCase{"ErrorBelowProgressIsNotRead",
-                     Screen({ProgressRow("26"), "Error: cannot write"}), 26, true, 1},
-        LamePollCase{"HistogramBelowIsNotRead",
-                     Screen({ProgressRow("100"), " 96 [665] %%%%%%%%", "160 [  2] %"}), 100, true,
-                     2},
-        LamePollCase{"Usage",
-                     {"LAME 64bits version 3.100 (http://lame.sf.net)",
-                      "usage: lame [options] <infile> [outfile]"},
-                     42,
-                     false,
-                     1},
-        LamePollCase{
-            "UnrecognizedOption", {"lame: unrecognized option --nosuchoption"}, 42, false, 1},
-        LamePollCase{"UnrecOption", {"unrec option --x"}, 42, false, 1},
-        LamePollCase{"ExcessArgument", {"excess arg extra.wav"}, 42, false, 1},
-        LamePollCase{"UnknownGenre", {"Unknown genre: Polka2"}, 42, false, 1},
-        LamePollCase{"NoProgressYet", LameHeader, 42, false, 0},
-        LamePollCase{"PercentWithoutParenthesisIsSkipped",
-                     {"gain 50% applied", ProgressRow("39")},
-                     39,
-                     true,
-                     1},
-        LamePollCase{"FigureNotANumberIsSkipped", {"ratio (abc%)", ProgressRow("52")}, 52, true, 1},
-        LamePollCase{"SkippedRowStillCountsAsError", {"Error: 5% short"}, 42, false, 1}),
-    [](const testing::TestParamInfo<LamePollCase>& info) { return std::string(info.param.name); });
+        PollCase{"ErrorBelowProgressIsNotRead", Screen({ProgressRow("26"), "Error: cannot write"}),
+                 26, true, 1},
+        PollCase{"HistogramBelowIsNotRead",
+                 Screen({ProgressRow("100"), " 96 [665] %%%%%%%%", "160 [  2] %"}), 100, true, 2},
+        PollCase{"Usage",
+                 {"LAME 64bits version 3.100 (http://lame.sf.net)",
+                  "usage: lame [options] <infile> [outfile]"},
+                 42,
+                 false,
+                 1},
+        PollCase{"UnrecognizedOption", {"lame: unrecognized option --nosuchoption"}, 42, false, 1},
+        PollCase{"UnrecOption", {"unrec option --x"}, 42, false, 1},
+        PollCase{"ExcessArgument", {"excess arg extra.wav"}, 42, false, 1},
+        PollCase{"UnknownGenre", {"Unknown genre: Polka2"}, 42, false, 1},
+        PollCase{"NoProgressYet", LameHeader, 42, false, 0},
+        PollCase{"PercentWithoutParenthesisIsSkipped",
+                 {"gain 50% applied", ProgressRow("39")},
+                 39,
+                 true,
+                 1},
+        PollCase{"FigureNotANumberIsSkipped", {"ratio (abc%)", ProgressRow("52")}, 52, true, 1},
+        PollCase{"SkippedRowStillCountsAsError", {"Error: 5% short"}, 42, false, 1}),
+    [](const testing::TestParamInfo<PollCase>& info) { return std::string(info.param.name); });
 
 class LameCancelTest : public testing::TestWithParam<bool>
 {};

@@ -67,82 +67,58 @@ const QStringList FlacHeader = {
     "welcome to redistribute it under certain conditions.  Type `flac' for details.",
     ""};
 
-struct FlacPollCase
-{
-    const char* name;
-    QStringList rows;
-    int progress;
-    bool seen;
-    int notifications;
-};
-
-void PrintTo(const FlacPollCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
-class FlacPollTest : public testing::TestWithParam<FlacPollCase>
+class FlacPollTest : public testing::TestWithParam<PollCase>
 {};
 
 TEST_P(FlacPollTest, ReadsProgressAndAnnouncesErrors)
 {
-    const FlacPollCase& c = GetParam();
     TTestFlac flac;
-    THookCounter counter{.expectedSender = &flac};
-    flac.OnProgress = counter.hook();
-    flac.Progress = 42;
-    flac.Cons.Lines = c.rows;
-    flac.FlacPoll(&flac.Cons);
-    EXPECT_EQ(flac.Progress, c.progress);
-    EXPECT_EQ(flac.ProgressSeen, c.seen);
-    EXPECT_EQ(counter.calls, c.notifications);
-    EXPECT_EQ(counter.wrongSenders, 0);
+    ExpectPoll(
+        flac, &TAudio::OnProgress, [&] { flac.FlacPoll(&flac.Cons); }, GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Screens, FlacPollTest,
     testing::Values(
-        FlacPollCase{"Progress", FlacHeader + QStringList{"long.flac: 41% complete"}, 41, true, 1},
-        FlacPollCase{"ColonInThePathIsNotTheFigure", {R"(C:\a\x.flac: 45% complete)"}, 45, true, 1},
-        FlacPollCase{
+        PollCase{"Progress", FlacHeader + QStringList{"long.flac: 41% complete"}, 41, true, 1},
+        PollCase{"ColonInThePathIsNotTheFigure", {R"(C:\a\x.flac: 45% complete)"}, 45, true, 1},
+        PollCase{
             "RisingRowsNotifyEach", {"a.flac: 30% complete", "b.flac: 60% complete"}, 60, true, 2},
-        FlacPollCase{"FallingRowNotifiesOnceLastCounts",
-                     {"a.flac: 60% complete", "b.flac: 30% complete"},
-                     30,
-                     true,
-                     1},
-        FlacPollCase{"ZeroNeverNotifies", {"x.flac: 0% complete"}, 0, false, 0},
-        FlacPollCase{"DoneGivesHundred", FlacHeader + QStringList{"long.flac: done"}, 100, false,
-                     1},
-        FlacPollCase{"ErrorWord",
-                     {"in.flac: ERROR: can't open output file nosuchdir/out.tmp: No such file"},
-                     42,
-                     false,
-                     1},
-        FlacPollCase{"InvalidWord", {"x.flac: invalid sample rate"}, 42, false, 1},
-        FlacPollCase{"ErrorCodeMakesEveryOtherRowNotify",
-                     {"flac 1.4.2", "", "*** Got error code 2:FLAC__STREAM_DECODER_ERROR"},
-                     42,
-                     false,
-                     3},
-        FlacPollCase{
-            "UncheckedMd5",
-            {"x.flac: WARNING, cannot check MD5 signature since it was unset", "x.flac: done"},
-            100,
-            false,
-            2},
-        FlacPollCase{"RealCorruptDecode",
-                     FlacHeader + QStringList{"corrupt.flac: *** Got error code "
-                                              "0:FLAC__STREAM_DECODER_ERROR_STATUS_LOST_SYNC",
-                                              "", "corrupt.flac: ERROR while decoding data",
-                                              "              state = "
-                                              "FLAC__STREAM_DECODER_ABORTED"},
-                     42, false, 10},
-        FlacPollCase{"CleanScreen", FlacHeader, 42, false, 0},
-        FlacPollCase{"NoColonBeforeFigureIsSkipped", {"45% complete"}, 42, false, 0},
-        FlacPollCase{"FigureNotANumberIsSkipped", {"x.flac: ab% complete"}, 42, false, 0},
-        FlacPollCase{"SkippedRowStillCountsAsError", {"ERROR 5% complete"}, 42, false, 1}),
-    [](const testing::TestParamInfo<FlacPollCase>& info) { return std::string(info.param.name); });
+        PollCase{"FallingRowNotifiesOnceLastCounts",
+                 {"a.flac: 60% complete", "b.flac: 30% complete"},
+                 30,
+                 true,
+                 1},
+        PollCase{"ZeroNeverNotifies", {"x.flac: 0% complete"}, 0, false, 0},
+        PollCase{"DoneGivesHundred", FlacHeader + QStringList{"long.flac: done"}, 100, false, 1},
+        PollCase{"ErrorWord",
+                 {"in.flac: ERROR: can't open output file nosuchdir/out.tmp: No such file"},
+                 42,
+                 false,
+                 1},
+        PollCase{"InvalidWord", {"x.flac: invalid sample rate"}, 42, false, 1},
+        PollCase{"ErrorCodeMakesEveryOtherRowNotify",
+                 {"flac 1.4.2", "", "*** Got error code 2:FLAC__STREAM_DECODER_ERROR"},
+                 42,
+                 false,
+                 3},
+        PollCase{"UncheckedMd5",
+                 {"x.flac: WARNING, cannot check MD5 signature since it was unset", "x.flac: done"},
+                 100,
+                 false,
+                 2},
+        PollCase{"RealCorruptDecode",
+                 FlacHeader + QStringList{"corrupt.flac: *** Got error code "
+                                          "0:FLAC__STREAM_DECODER_ERROR_STATUS_LOST_SYNC",
+                                          "", "corrupt.flac: ERROR while decoding data",
+                                          "              state = "
+                                          "FLAC__STREAM_DECODER_ABORTED"},
+                 42, false, 10},
+        PollCase{"CleanScreen", FlacHeader, 42, false, 0},
+        PollCase{"NoColonBeforeFigureIsSkipped", {"45% complete"}, 42, false, 0},
+        PollCase{"FigureNotANumberIsSkipped", {"x.flac: ab% complete"}, 42, false, 0},
+        PollCase{"SkippedRowStillCountsAsError", {"ERROR 5% complete"}, 42, false, 1}),
+    [](const testing::TestParamInfo<PollCase>& info) { return std::string(info.param.name); });
 
 TEST(FlacPollTest, EveryPollPassesTheStopRequestOn)
 {
