@@ -161,7 +161,7 @@ void TForm1::ShowErrorSummary()
 
 void TForm1::AddErrorEntry()
 {
-    AddErrorEntry(Audio->ToolOutput);
+    AddErrorEntry(Audio ? Audio->ToolOutput : QStringList());
 }
 
 void TForm1::AddErrorEntry(const QStringList& rows)

@@ -9,6 +9,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class TAudio;
 struct TFolderId;
@@ -19,6 +20,9 @@ enum class TSourceKind
     Ape,
     Wav
 };
+
+// The kind of source a path names by its extension (any case), if it is one of the three.
+std::optional<TSourceKind> SourceKindOf(const QString& path);
 
 // The main window's logic: file intake, the job queue and the transcoding loop. It drives
 // one codec adapter per job and shows what happens through an IMainView; it never touches a
@@ -57,7 +61,8 @@ public:
     // The Cancel command (F4).
     void Stopcurrentprocesses1Click();
     // A close request: refused while a run goes on, which it then cancels; the run closes
-    // the window when it has ended.
+    // the window when it has ended. The job a close cuts short removes its own unfinished
+    // MP3, so closing itself deletes nothing: DestFile may name a finished MP3 by then.
     bool FormCloseQuery();
 
     bool IsTicked(TMenuItem item) const { return m_ticked[size_t(item)]; }
@@ -131,7 +136,7 @@ private:
     void SetCustomSettingsEnabled(bool enabled);
     void SetOptionCommandsEnabled(bool enabled);
     void ScanFolderOnce(const QString& folder, const QString& base, QSet<TFolderId>& seen);
-    bool IsAccepted(const QString& extension) const;
+    bool IsAccepted(const QString& path) const;
 
     IMainView& m_view;
     TJobQueue m_queue;

@@ -64,17 +64,24 @@ void TForm1::ScanFolderOnce(const QString& folder, const QString& base, QSet<TFo
     }
 }
 
-bool TForm1::IsAccepted(const QString& extension) const
+bool TForm1::IsAccepted(const QString& path) const
 {
-    if (extension == u".flac")
+    const std::optional<TSourceKind> kind = SourceKindOf(path);
+    if (!kind)
+        return false;
+    switch (*kind) {
+    case TSourceKind::Flac:
         return FlacFound;
-    if (extension == u".ape")
+    case TSourceKind::Ape:
         return ApeFound;
-    return extension == u".wav" && !IsTicked(TMenuItem::Verifyonly1);
+    case TSourceKind::Wav:
+        break;
+    }
+    return !IsTicked(TMenuItem::Verifyonly1);
 }
 
 void TForm1::AddFile(const QString& path, const QString& base)
 {
-    if (IsAccepted(LowerExtension(path)) && m_queue.Append(path, base))
+    if (IsAccepted(path) && m_queue.Append(path, base))
         m_view.appendQueueEntry(path);
 }

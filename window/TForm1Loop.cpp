@@ -8,8 +8,6 @@
 #include "TForm1.h"
 #include "TWav.h"
 
-#include <optional>
-
 namespace {
 
 // Progress bar colours per stage, as 0x00BBGGRR.
@@ -31,18 +29,6 @@ bool DecoderReportedSuccess(const QStringList& rows)
     return false;
 }
 
-std::optional<TSourceKind> SourceKindOf(const QString& path)
-{
-    const QString extension = LowerExtension(path);
-    if (extension == u".flac")
-        return TSourceKind::Flac;
-    if (extension == u".ape")
-        return TSourceKind::Ape;
-    if (extension == u".wav")
-        return TSourceKind::Wav;
-    return std::nullopt;
-}
-
 QString StageNameOf(TSourceKind kind)
 {
     switch (kind) {
@@ -57,6 +43,18 @@ QString StageNameOf(TSourceKind kind)
 }
 
 } // namespace
+
+std::optional<TSourceKind> SourceKindOf(const QString& path)
+{
+    const QString extension = LowerExtension(path);
+    if (extension == u".flac")
+        return TSourceKind::Flac;
+    if (extension == u".ape")
+        return TSourceKind::Ape;
+    if (extension == u".wav")
+        return TSourceKind::Wav;
+    return std::nullopt;
+}
 
 std::unique_ptr<TAudio> CreateCodecAdapter(TSourceKind kind)
 {
