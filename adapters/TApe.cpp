@@ -25,15 +25,6 @@ std::optional<int> ProgressFigure(const QString& line)
     return ReadWholeNumber(figure);
 }
 
-// Makes a file writable and deletes it; what is left in the way is for the tool to report.
-void RemoveOldFile(const QString& path)
-{
-    if (!QFileInfo::exists(path))
-        return;
-    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner);
-    QFile::remove(path);
-}
-
 } // namespace
 
 TApe::TApe() : GenreNames(GenreNumbering(Genres))
@@ -70,7 +61,7 @@ bool TApe::ConvertToWav(const QString& sourcePath, const QString& wavPath)
 {
     const QString tool = DecoderFolder + MacTool;
     DecoderVersion = ProbeVersion(tool);
-    RemoveOldFile(wavPath);
+    RemoveTarget(wavPath);
     if (!QFileInfo::exists(tool))
         return false;
     const QString commandLine = QuoteArgument(tool) + QLatin1Char(' ') + QuoteArgument(sourcePath) +

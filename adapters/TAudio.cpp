@@ -268,3 +268,12 @@ void TAudio::TakeToolOutput(bool started)
 {
     ToolOutput = started ? Cons.Lines : QStringList{Cons.startError()};
 }
+
+void TAudio::RemoveTarget(const QString& path)
+{
+    QFile file(path);
+    if (!file.exists())
+        return;
+    file.setPermissions(file.permissions() | QFileDevice::WriteOwner);
+    file.remove();
+}

@@ -93,4 +93,7 @@ protected:
     // ToolOutput after a run: the screen's rows, or the reason when the tool could not start
     // (the runner then still holds the rows of an earlier run of some other tool).
     void TakeToolOutput(bool started);
+    // Makes a decoder's target file writable and deletes it before the decoder writes it
+    // anew; what is left in the way is for the tool to report.
+    static void RemoveTarget(const QString& path);
 };

@@ -41,16 +41,6 @@ std::optional<int> ReadFlacProgress(const QString& row)
     return FigureBefore(row, percentAt, u':');
 }
 
-// Makes a file writable and deletes it; what is left in the way is for the tool to report.
-void RemoveTarget(const QString& path)
-{
-    QFile file(path);
-    if (!file.exists())
-        return;
-    file.setPermissions(file.permissions() | QFileDevice::WriteOwner);
-    file.remove();
-}
-
 } // namespace
 
 const QString TFlac::MissingToolText = FlacTool + " and/or " + MetaflacTool + " not found";
