@@ -347,7 +347,7 @@ bool BetweenFirstAndSecondJob(const TFakeMainView& view, const TForm1& form)
     return view.Queue.size() == 2 && !form.Audio;
 }
 
-bool SecondIsDecoding(const TFakeMainView&, const TForm1& form)
+bool ApeIsDecoding(const TFakeMainView&, const TForm1& form)
 {
     return form.StageName == u"Ape" && form.Audio && form.Audio->Progress > 0;
 }
@@ -369,11 +369,35 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // The first MP3 is finished when the Cancel comes; it must stay.
         TCancelCase{"between_jobs", "b.wav", "0", 0, BetweenFirstAndSecondJob, "Lame: "},
-        TCancelCase{"during_decode", "b.ape", "300", 0, SecondIsDecoding, "Ape: 100%"},
+        TCancelCase{"during_decode", "b.ape", "300", 0, ApeIsDecoding, "Ape: 100%"},
         TCancelCase{"during_encode", "b.wav", "0", 60, SecondIsEncoding, "Lame: 100%"},
         // A tool that shows no progress for long is stopped all the same.
         TCancelCase{"before_any_progress", "b.ape", "3000", 0, SecondIsSilent, "Ape: "}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Verifying never writes an MP3, so a Cancel must not delete the one beside the source.
+TEST_F(TranscodeTest, CancelNeverDeletesAnMp3TheRunDidNotWrite)
+{
+    form->SetTicked(TMenuItem::Verifyonly1, true);
+    form->VerifyMode = true;
+    form->SetTicked(TMenuItem::Savetosourcedirectory1, true);
+    CopySource(QStringLiteral("b.ape"));
+    CopySource(QStringLiteral("c.flac"));
+    Write(InPath(QStringLiteral("b.mp3")), "an MP3 made earlier");
+    qputenv("MAC_STANDIN_STEP_MS", "300");
+    bool cancelled = false;
+    view.OnProcessEvents = [&] {
+        if (!cancelled && ApeIsDecoding(view, *form)) {
+            cancelled = true;
+            form->Stopcurrentprocesses1Click();
+        }
+    };
+    Drop({InPath(QStringLiteral("b.ape")), InPath(QStringLiteral("c.flac"))});
+    qunsetenv("MAC_STANDIN_STEP_MS");
+
+    EXPECT_TRUE(cancelled);
+    EXPECT_EQ(ReadAll(InPath(QStringLiteral("b.mp3"))), QByteArray("an MP3 made earlier"));
+}
 
 TEST_F(TranscodeTest, CloseDuringARunEndsItAndThenClosesTheWindow)
 {
