@@ -2,7 +2,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHashFunctions>
+#include <QStandardPaths>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
@@ -99,4 +101,10 @@ bool ForceFolders(const QString& path)
 size_t qHash(const TFolderId& id, size_t seed) noexcept
 {
     return qHashMulti(seed, id.Device, id.Inode);
+}
+
+QString ToolFolderOnPath(const QString& program)
+{
+    const QString found = QStandardPaths::findExecutable(program);
+    return found.isEmpty() ? QString() : QFileInfo(found).path() + u'/';
 }

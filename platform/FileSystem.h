@@ -57,4 +57,9 @@ void ClearReadOnly(const QString& path);
 // afterwards.
 bool ForceFolders(const QString& path);
 
+// The folder, ending with "/", where a program is found on PATH; empty when it is not. A
+// tool folder that was never set defaults to this, so a machine with the tools installed
+// works at once.
+QString ToolFolderOnPath(const QString& program);
+
 size_t qHash(const TFolderId& id, size_t seed = 0) noexcept;

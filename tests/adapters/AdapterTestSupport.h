@@ -2,6 +2,7 @@
 
 #include "TAudio.h"
 #include "TFlac.h"
+#include "TestMedia.h"
 
 #include <QString>
 #include <QStringList>
@@ -59,16 +60,3 @@ void PrintTo(const PollCase& c, std::ostream* os);
 // Progress, ProgressSeen and the calls of the hook the poll reports through.
 void ExpectPoll(TAudio& adapter, TAudio::Hook TAudio::*hook, const std::function<void()>& poll,
                 const PollCase& c);
-
-// Writes a 16-bit PCM WAV file holding a 441 Hz sine.
-void WriteSineWav(const QString& path, int seconds, int channels);
-
-// The folder, ending with "/", where the named tool is found on PATH.
-QString ToolFolder(const QString& tool);
-
-// Runs a tool to completion without a shell; returns its exit code, -1 when it failed to
-// run, and its merged output in *output when given.
-int RunTool(const QString& program, const QStringList& arguments, QString* output = nullptr);
-
-// Reads a whole file; empty when it cannot be read.
-QByteArray ReadAll(const QString& path);

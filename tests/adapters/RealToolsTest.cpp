@@ -1,5 +1,6 @@
 // End to end with the real lame, flac and metaflac on a real terminal.
 #include "AdapterTestSupport.h"
+#include "FileSystem.h"
 #include "QtPrinters.h"
 #include "TFlac.h"
 #include "TWav.h"
@@ -50,7 +51,7 @@ protected:
         ASSERT_TRUE(QDir().mkpath(m_work));
         ASSERT_TRUE(QDir().mkpath(m_tools));
         for (const QString& tool : {LameTool, FlacTool, MetaflacTool}) {
-            const QString found = ToolFolder(tool);
+            const QString found = ToolFolderOnPath(tool);
             ASSERT_FALSE(found.isEmpty()) << tool.toStdString() << " is not installed";
             ASSERT_TRUE(QFile::link(found + tool, m_tools + tool));
         }
@@ -67,7 +68,7 @@ protected:
     {
         const QString wav = work(name + ".wav");
         const QString flac = work(name + ".flac");
-        WriteSineWav(wav, seconds, channels);
+        EXPECT_TRUE(WriteFile(wav, SineWavBytes(seconds, channels)));
         EXPECT_EQ(RunTool(m_tools + FlacTool, options + QStringList{"-s", "-f", wav, "-o", flac}),
                   0);
         return flac;
@@ -143,7 +144,7 @@ TEST_F(RealToolsTest, FlacTagsSurviveTheWholeJob)
 TEST_F(RealToolsTest, WavSourceGivesAnMp3WithoutTags)
 {
     const QString wav = work("plain.wav");
-    WriteSineWav(wav, 1, 2);
+    ASSERT_TRUE(WriteFile(wav, SineWavBytes(1, 2)));
     TWav audio;
     EXPECT_FALSE(audio.ReadTags(wav));
     EXPECT_TRUE(audio.ConvertToWav(wav, wav));
@@ -220,7 +221,7 @@ TEST_F(RealToolsTest, LameHelpIsTheScreenTheLongHelpLeaves)
 TEST_F(RealToolsTest, MissingLameIsReportedNotMadeUp)
 {
     const QString wav = work("in.wav");
-    WriteSineWav(wav, 1, 1);
+    ASSERT_TRUE(WriteFile(wav, SineWavBytes(1, 1)));
     TWav audio;
     audio.SetLameFolder(m_work);
     audio.Cons.Lines = {"in.flac: done"};
@@ -274,7 +275,7 @@ TEST_F(LongInputTest, CancelStopsTheDecoder)
 TEST_F(LongInputTest, CancelStopsTheEncoderAndRemovesTheMp3)
 {
     const QString wav = work("long.wav");
-    WriteSineWav(wav, Seconds, 1);
+    ASSERT_TRUE(WriteFile(wav, SineWavBytes(Seconds, 1)));
     TWav audio;
     audio.SetLameFolder(m_tools);
     audio.LameOptions = " --preset standard";

@@ -312,7 +312,7 @@ TEST_P(CancelTest, StopsTheToolEmptiesTheQueueAndKeepsFinishedWork)
     const QString second = QString::fromUtf8(c.second);
     CopySource(QStringLiteral("a.wav"));
     if (c.secondWavSeconds > 0)
-        Write(InPath(second), WavBytes(c.secondWavSeconds));
+        Write(InPath(second), SineWavBytes(c.secondWavSeconds, 2));
     else
         CopySource(second);
     CopySource(QStringLiteral("c.flac"));

@@ -3,6 +3,7 @@
 #include "QtPrinters.h"
 #include "TFakeMainView.h"
 #include "TForm1.h"
+#include "TestMedia.h"
 
 #include <QByteArray>
 #include <QString>
@@ -42,20 +43,3 @@ protected:
 private:
     QByteArray m_savedTempDir;
 };
-
-// A 16-bit stereo 44.1 kHz PCM WAV file of the given length holding a rising tone.
-QByteArray WavBytes(int seconds);
-
-QByteArray ReadAll(const QString& path);
-
-struct TMp3Tags
-{
-    QString Title;
-    QString Artist;
-    QString Album;
-    unsigned Track = 0;
-};
-TMp3Tags ReadMp3Tags(const QString& path);
-
-// The folder, ending with "/", of a program found on PATH.
-QString FolderOnPath(const QString& program);
