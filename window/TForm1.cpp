@@ -89,6 +89,36 @@ QString TForm1::CheckedPresetOptions() const
     return u' ' + (index < 0 ? QString() : OptionStrings[size_t(index)]);
 }
 
+void TForm1::UncheckAllPresets()
+{
+    for (int i = 0; i < PresetCount; ++i)
+        SetTicked(PresetItem(i), false);
+}
+
+// An item without a name stands for no set and cannot be chosen.
+void TForm1::SelectPreset(TMenuItem item)
+{
+    const int index = int(item) - int(TMenuItem::cs1);
+    if (index < 0 || index >= PresetCount || OptionNames[size_t(index)].isEmpty())
+        return;
+    UncheckAllPresets();
+    SetTicked(item, true);
+    ChosenOptionName = OptionNames[size_t(index)];
+    m_view.setLabelText(TLabel::BitRate, QStringLiteral("Lame setting : ") + ChosenOptionName);
+}
+
+// A set without a name does not exist for the user, so the empty name chooses none.
+void TForm1::SelectChosenPreset(const QString& name)
+{
+    for (int i = 0; i < PresetCount; ++i) {
+        if (!name.isEmpty() && OptionNames[size_t(i)] == name) {
+            SelectPreset(PresetItem(i));
+            return;
+        }
+    }
+    UncheckAllPresets();
+}
+
 void TForm1::SetPresetItemsEnabled(bool enabled)
 {
     for (int i = 0; i < PresetCount; ++i)

@@ -58,6 +58,19 @@ public:
     void AbortQueue();
     void SetPresetItemsEnabled(bool enabled);
 
+    // The LAME option sets: ticks one of cs1..cs5, fs1..fs5 (and so unticks the others) and
+    // shows its name. SelectChosenPreset ticks the first set of that name, or none.
+    void SelectPreset(TMenuItem item);
+    void UncheckAllPresets();
+    void SelectChosenPreset(const QString& name);
+
+    // Which tools are there (the four found-flags) and their versions, asked of throw-away
+    // adapters.
+    void FindCodecs();
+    void UpdateLameVersion();
+    void UpdateFlacVersion();
+    void UpdateApeVersion();
+
     // The Cancel command (F4).
     void Stopcurrentprocesses1Click();
     // A close request: refused while a run goes on, which it then cancels; the run closes
@@ -89,6 +102,7 @@ public:
     // Ten option sets: 0..4 the custom ones (items cs1..cs5), 5..9 the standard presets.
     std::array<QString, 10> OptionNames;
     std::array<QString, 10> OptionStrings;
+    QString ChosenOptionName;
     // The program's file description, shown as the application title between runs.
     QString FileDescription;
     // Creates the adapter for a job; the codec adapters unless a test puts in its own.

@@ -1,0 +1,125 @@
+// The LAME option sets the window ticks, and which codec tools it finds with their versions.
+#include "FileSystem.h"
+#include "QtPrinters.h"
+#include "TFakeMainView.h"
+#include "TForm1.h"
+#include "ToolNames.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr TMenuItem PresetItems[] = {TMenuItem::cs1, TMenuItem::cs2, TMenuItem::cs3, TMenuItem::cs4,
+                                     TMenuItem::cs5, TMenuItem::fs1, TMenuItem::fs2, TMenuItem::fs3,
+                                     TMenuItem::fs4, TMenuItem::fs5};
+
+struct TPresetCase
+{
+    const char* name;
+    const char* chosen;
+    const char* customName; // given to cs2 and cs4
+    std::optional<TMenuItem> ticked;
+    const char* options;
+};
+
+void PrintTo(const TPresetCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class PresetTest : public ::testing::TestWithParam<TPresetCase>
+{
+protected:
+    TFakeMainView view;
+    TForm1 form{view};
+};
+
+TEST_P(PresetTest, ChosenNameTicksTheFirstSetOfThatNameAlone)
+{
+    const TPresetCase& c = GetParam();
+    form.OptionNames[1] = form.OptionNames[3] = QString::fromUtf8(c.customName);
+    form.OptionStrings[1] = QStringLiteral("-V 0");
+    form.OptionStrings[3] = QStringLiteral("-V 9");
+    form.SetTicked(TMenuItem::fs1, true);
+    form.SelectChosenPreset(QString::fromUtf8(c.chosen));
+    for (TMenuItem item : PresetItems)
+        EXPECT_EQ(view.ticked(item), c.ticked == item) << int(item);
+    EXPECT_EQ(form.CheckedPresetOptions(), QString::fromUtf8(c.options));
+    if (c.ticked) {
+        EXPECT_EQ(form.ChosenOptionName, QString::fromUtf8(c.chosen));
+        EXPECT_EQ(view.label(TLabel::BitRate), QStringLiteral("Lame setting : ") + c.chosen);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, PresetTest,
+    ::testing::Values(
+        TPresetCase{"standard_preset", "APS", "", TMenuItem::fs3, " --preset standard"},
+        TPresetCase{"custom_set_of_the_same_name_wins", "APS", "APS", TMenuItem::cs2, " -V 0"},
+        TPresetCase{"lower_of_two_custom_sets", "Mine", "Mine", TMenuItem::cs2, " -V 0"},
+        TPresetCase{"unknown_name_ticks_nothing", "Nope", "", std::nullopt, " "},
+        TPresetCase{"empty_name_is_no_set", "", "", std::nullopt, " "}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PresetItemTest, ItemWithoutANameCannotBeChosen)
+{
+    TFakeMainView view;
+    TForm1 form{view};
+    form.SelectPreset(TMenuItem::fs4);
+    form.SelectPreset(TMenuItem::cs1);
+    EXPECT_TRUE(view.ticked(TMenuItem::fs4));
+    EXPECT_FALSE(view.ticked(TMenuItem::cs1));
+    EXPECT_EQ(form.ChosenOptionName, QStringLiteral("APX"));
+}
+
+// A tool folder with links to some of the real tools.
+class FindCodecsTest : public ::testing::Test
+{
+protected:
+    QString folderWith(const QStringList& tools)
+    {
+        const QString folder = root.filePath(tools.join(u'-')) + u'/';
+        EXPECT_TRUE(QDir().mkpath(folder));
+        for (const QString& tool : tools)
+            EXPECT_TRUE(QFile::link(ToolFolderOnPath(tool) + tool, folder + tool));
+        return folder;
+    }
+
+    QTemporaryDir root;
+    TFakeMainView view;
+    TForm1 form{view};
+};
+
+TEST_F(FindCodecsTest, FlagsAndVersionsFollowTheToolFiles)
+{
+    form.LamePath = folderWith({LameTool});
+    form.FlacPath = folderWith({FlacTool});
+    form.ApePath = QStringLiteral(MAC_FOLDER);
+    form.FindCodecs();
+    EXPECT_TRUE(form.LameFound);
+    EXPECT_TRUE(form.FlacFound);
+    EXPECT_FALSE(form.MetaflacFound) << "FLAC without tags";
+    EXPECT_TRUE(form.ApeFound);
+    EXPECT_EQ(form.LameVersionText, QStringLiteral("3.100"));
+    EXPECT_TRUE(form.FlacVersionText.startsWith(QStringLiteral("1."))) << form.FlacVersionText.toStdString();
+    EXPECT_EQ(form.ApeVersionText, QStringLiteral("11.57"));
+}
+
+TEST_F(FindCodecsTest, MissingToolsAreNotFoundAndHaveNoVersion)
+{
+    form.LameVersionText = form.FlacVersionText = form.ApeVersionText = QStringLiteral("old");
+    form.MetaflacFound = true;
+    form.LamePath = QString();           // never tested
+    form.FlacPath = QStringLiteral("0"); // a folder never set finds nothing
+    form.ApePath = folderWith({LameTool});
+    form.FindCodecs();
+    EXPECT_FALSE(form.LameFound || form.FlacFound || form.MetaflacFound || form.ApeFound);
+    EXPECT_EQ(form.LameVersionText, QString());
+    EXPECT_EQ(form.FlacVersionText, QString());
+    EXPECT_EQ(form.ApeVersionText, QString());
+}
+
+} // namespace
