@@ -1,0 +1,142 @@
+#include "TCliOptions.h"
+
+#include <QFileInfo>
+
+namespace {
+
+QString AsFolder(const QString& path)
+{
+    return path.endsWith(u'/') ? path : path + u'/';
+}
+
+// The option's value: "--opt=value" or the next argument.
+std::optional<QString> TakeValue(const QStringList& args, qsizetype& i, const QString& inlineValue,
+                                 bool hasInline)
+{
+    if (hasInline)
+        return inlineValue;
+    if (i + 1 >= args.size())
+        return std::nullopt;
+    return args.at(++i);
+}
+
+QString CheckFolder(const QString& option, const QString& folder)
+{
+    if (QFileInfo(folder).isDir())
+        return {};
+    return QStringLiteral("%1: no such folder: %2").arg(option, folder);
+}
+
+QString Check(const TCliOptions& o, const QStringList& presetNames)
+{
+    if (o.ShowHelp || o.ShowVersion)
+        return {};
+    if (o.Paths.isEmpty())
+        return QStringLiteral("no file or folder to convert");
+    if (!o.SaveTo.isEmpty() && o.SaveToSource)
+        return QStringLiteral("--save-to and --save-to-source exclude each other");
+    if (!o.Preset.isNull() && !presetNames.contains(o.Preset))
+        return QStringLiteral("--preset: unknown option set \"%1\" (known: %2)")
+            .arg(o.Preset, presetNames.join(QStringLiteral(", ")));
+    if (!o.SaveTo.isEmpty() && QFileInfo::exists(o.SaveTo) && !QFileInfo(o.SaveTo).isDir())
+        return QStringLiteral("--save-to: not a folder: %1").arg(o.SaveTo);
+    for (const auto& [option, folder] :
+         {std::pair{"--lame-dir", o.LameDir}, std::pair{"--flac-dir", o.FlacDir},
+          std::pair{"--ape-dir", o.ApeDir}}) {
+        if (!folder.isEmpty()) {
+            if (const QString error = CheckFolder(option, folder); !error.isEmpty())
+                return error;
+        }
+    }
+    for (const QString& path : o.Paths) {
+        if (!QFileInfo::exists(path))
+            return QStringLiteral("no such file or folder: %1").arg(path);
+    }
+    return {};
+}
+
+template <typename T, size_t N>
+T* Find(const std::pair<const char*, T*> (&table)[N], const QString& name)
+{
+    for (const auto& [key, target] : table) {
+        if (name == QLatin1String(key))
+            return target;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+TCliParse ParseCliArguments(const QStringList& arguments, const QStringList& presetNames)
+{
+    TCliOptions o;
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& arg = arguments.at(i);
+        if (optionsEnded || !arg.startsWith(u'-') || arg == QStringLiteral("-")) {
+            o.Paths << arg;
+            continue;
+        }
+        if (arg == QStringLiteral("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        const qsizetype eq = arg.indexOf(u'=');
+        const QString name = eq < 0 ? arg : arg.left(eq);
+        const QString inlineValue = eq < 0 ? QString() : arg.mid(eq + 1);
+        const std::pair<const char*, bool*> flags[] = {{"--save-to-source", &o.SaveToSource},
+                                                       {"--verify", &o.Verify},
+                                                       {"--help", &o.ShowHelp},
+                                                       {"-h", &o.ShowHelp},
+                                                       {"--version", &o.ShowVersion}};
+        const std::pair<const char*, QString*> values[] = {{"--save-to", &o.SaveTo},
+                                                           {"--preset", &o.Preset},
+                                                           {"--lame-dir", &o.LameDir},
+                                                           {"--flac-dir", &o.FlacDir},
+                                                           {"--ape-dir", &o.ApeDir}};
+        if (bool* flag = Find(flags, name)) {
+            if (eq >= 0)
+                return {std::nullopt, QStringLiteral("%1 takes no value").arg(name)};
+            *flag = true;
+            continue;
+        }
+        QString* value = Find(values, name);
+        if (!value)
+            return {std::nullopt, QStringLiteral("unknown option %1").arg(name)};
+        const std::optional<QString> taken = TakeValue(arguments, i, inlineValue, eq >= 0);
+        if (!taken || taken->isEmpty())
+            return {std::nullopt, QStringLiteral("%1 needs a value").arg(name)};
+        *value = *taken;
+    }
+    if (const QString error = Check(o, presetNames); !error.isEmpty())
+        return {std::nullopt, error};
+    for (QString* folder : {&o.SaveTo, &o.LameDir, &o.FlacDir, &o.ApeDir}) {
+        if (!folder->isEmpty())
+            *folder = AsFolder(QFileInfo(*folder).absoluteFilePath());
+    }
+    return {o, {}};
+}
+
+QString CliUsage()
+{
+    return QStringLiteral(
+        "Usage: quarlow-cli [options] PATH...\n"
+        "Converts FLAC, APE and WAV files to MP3, as if PATH... were dropped on Quarlow's\n"
+        "window: folders are searched, and the MP3s mirror the dropped folder's structure.\n"
+        "\n"
+        "Options:\n"
+        "  --save-to DIR       put the MP3s below DIR (default: your home folder)\n"
+        "  --save-to-source    put each MP3 beside its source\n"
+        "  --verify            only decode the sources and report errors; write no MP3\n"
+        "  --preset NAME       LAME option set: \"128 kb cbr\", \"192 kb vbr\", \"APS\" "
+        "(default),\n"
+        "                      \"APX\", \"Insane\", or the name of a custom set\n"
+        "  --lame-dir DIR      folder of lame for this run\n"
+        "  --flac-dir DIR      folder of flac and metaflac for this run\n"
+        "  --ape-dir DIR       folder of mac for this run\n"
+        "  --help              show this text\n"
+        "  --version           show the version\n"
+        "\n"
+        "Exit status: 0 when no error entry was written, 1 when some were, 2 for a usage\n"
+        "error. Ctrl+C stops the running tool; finished MP3s stay.\n");
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "IMainView.h"
+
+#include <QStringList>
+#include <array>
+#include <cstdio>
+#include <functional>
+
+// Shows the main window's logic on a terminal: one progress line per job (stage, file,
+// percent), redrawn in place when the output is a terminal and written as plain lines
+// otherwise; the error list is kept for the end of the run.
+class TConsoleView : public IMainView
+{
+public:
+    explicit TConsoleView(std::FILE* out);
+
+    void appendQueueEntry(const QString& path) override;
+    void removeFirstQueueEntry() override;
+    void clearQueue() override;
+    void appendError(const QString& line) override;
+    void clearErrors() override;
+    void showTags(const QStringList& lines) override;
+    void setLabelText(TLabel label, const QString& text) override;
+    void setDestinationColor(TColor color) override;
+    int destinationWidth() const override;
+    int destinationTextWidth(const QString& text) const override;
+    void setProgress(int percent) override;
+    void setProgressColor(TColor color) override;
+    void setItemEnabled(TMenuItem item, bool enabled) override;
+    void setItemTicked(TMenuItem item, bool ticked) override;
+    void setHintEnabled(bool enabled) override;
+    void repaint() override;
+    void processEvents() override;
+    void setApplicationTitle(const QString& title) override;
+    void bringToFront(bool restore) override;
+    void showMessage(const QString& text) override;
+    void closeWindow() override;
+
+    // Called at every pump: where the program looks for the user's Ctrl+C.
+    std::function<void()> OnProcessEvents;
+
+    // The error list and the summary line, for the end of the run.
+    const QStringList& errors() const { return m_errors; }
+    QString summary() const;
+
+private:
+    void drawProgress();
+    void endProgressLine();
+    QString currentStage() const;
+
+    std::FILE* m_out;
+    bool m_terminal;
+    QStringList m_queue;
+    QStringList m_errors;
+    std::array<QString, 5> m_labels;
+    int m_percent = 0;
+    // What the progress line showed last, so a plain output writes each stage once.
+    QString m_shownStage;
+    QString m_shownFile;
+    int m_shownPercent = -1;
+    bool m_lineOpen = false;
+};

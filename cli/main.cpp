@@ -1,0 +1,97 @@
+// quarlow-cli: the transcoding core without a window. The paths given are one drop on the
+// main window's logic; the run ends when the queue is empty.
+#include "FileSystem.h"
+#include "TCliOptions.h"
+#include "TConsoleView.h"
+#include "TForm1.h"
+#include "ToolNames.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+volatile std::sig_atomic_t g_stopSignal = 0;
+
+void OnStopSignal(int signal)
+{
+    g_stopSignal = signal;
+}
+
+// Ctrl+C and SIGTERM are the Cancel command. The tools run in sessions of their own, so
+// the terminal's Ctrl+C reaches only us, and we stop them through the runner.
+void CatchStopSignals()
+{
+    struct sigaction action = {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+QStringList PresetNames(const TForm1& form)
+{
+    QStringList names;
+    for (const QString& name : form.OptionNames) {
+        if (!name.isEmpty())
+            names << name;
+    }
+    return names;
+}
+
+// Until the program keeps settings: the tools where PATH finds them, the MP3s below the
+// home folder, the "APS" preset; the options override these for this run only.
+void Configure(TForm1& form, const TCliOptions& o)
+{
+    form.SaveDirName = o.SaveTo.isEmpty() ? QDir::homePath() + u'/' : o.SaveTo;
+    form.LamePath = o.LameDir.isEmpty() ? ToolFolderOnPath(LameTool) : o.LameDir;
+    form.FlacPath = o.FlacDir.isEmpty() ? ToolFolderOnPath(FlacTool) : o.FlacDir;
+    form.ApePath = o.ApeDir.isEmpty() ? ToolFolderOnPath(MacTool) : o.ApeDir;
+    form.SetTicked(TMenuItem::Savetosourcedirectory1, o.SaveToSource);
+    form.SetTicked(TMenuItem::Verifyonly1, o.Verify);
+    form.SelectChosenPreset(o.Preset.isNull() ? QStringLiteral("APS") : o.Preset);
+    form.FindCodecs();
+}
+
+void PrintErrors(const TConsoleView& view)
+{
+    for (const QString& line : view.errors())
+        std::printf("%s\n", qPrintable(line));
+    if (!view.summary().isEmpty() && !view.errors().isEmpty())
+        std::printf("%s\n", qPrintable(view.summary()));
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    TConsoleView view(stdout);
+    TForm1 form(view);
+    const TCliParse parsed = ParseCliArguments(app.arguments().mid(1), PresetNames(form));
+    if (!parsed.Options) {
+        std::fprintf(stderr, "quarlow-cli: %s\nTry 'quarlow-cli --help'.\n",
+                     qPrintable(parsed.Error));
+        return 2;
+    }
+    const TCliOptions& options = *parsed.Options;
+    if (options.ShowHelp || options.ShowVersion) {
+        std::printf("%s", qPrintable(options.ShowHelp ? CliUsage()
+                                                      : QStringLiteral("quarlow-cli %1\n")
+                                                            .arg(QStringLiteral(QUARLOW_VERSION))));
+        return 0;
+    }
+    Configure(form, options);
+    CatchStopSignals();
+    view.OnProcessEvents = [&form] {
+        if (g_stopSignal != 0 && !form.IsTicked(TMenuItem::Stopcurrentprocesses1))
+            form.Stopcurrentprocesses1Click();
+    };
+    form.AppMessage(options.Paths);
+    PrintErrors(view);
+    if (g_stopSignal != 0)
+        return 128 + g_stopSignal;
+    return form.ErrorCount != 0 ? 1 : 0;
+}

@@ -1,0 +1,88 @@
+#include "QtPrinters.h"
+#include "TCliOptions.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QStringList Presets = {"128 kb cbr", "192 kb vbr", "APS", "APX", "Insane"};
+
+struct TParseCase
+{
+    const char* name;
+    QStringList args;  // "@" stands for an existing folder
+    const char* error; // empty when the line is good
+};
+
+void PrintTo(const TParseCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class CliParseTest : public ::testing::TestWithParam<TParseCase>
+{
+protected:
+    void SetUp() override { QFile(dir.filePath("file")).open(QIODevice::WriteOnly); }
+
+    QTemporaryDir dir;
+};
+
+TEST_P(CliParseTest, GoodLinesParseBadOnesSayWhy)
+{
+    QStringList args = GetParam().args;
+    args.replaceInStrings(QStringLiteral("@"), dir.path());
+    const TCliParse parsed = ParseCliArguments(args, Presets);
+    const QString error = QString(GetParam().error).replace(u'@', dir.path());
+    EXPECT_EQ(parsed.Error, error);
+    EXPECT_EQ(parsed.Options.has_value(), error.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, CliParseTest,
+    ::testing::Values(
+        TParseCase{"one_folder", {"@"}, ""},
+        TParseCase{"all_options",
+                   {"--save-to", "@", "--verify", "--preset", "APX", "--lame-dir", "@",
+                    "--flac-dir=@", "--ape-dir", "@", "@"},
+                   ""},
+        TParseCase{"preset_with_blanks", {"--preset=128 kb cbr", "@"}, ""},
+        TParseCase{"help_needs_no_path", {"--help"}, ""},
+        TParseCase{"no_path", {"--verify"}, "no file or folder to convert"},
+        TParseCase{"unknown_option", {"--fast", "@"}, "unknown option --fast"},
+        TParseCase{"missing_value", {"@", "--save-to"}, "--save-to needs a value"},
+        TParseCase{"empty_value", {"--preset=", "@"}, "--preset needs a value"},
+        TParseCase{"flag_with_value", {"--verify=yes", "@"}, "--verify takes no value"},
+        TParseCase{"unknown_preset",
+                   {"--preset", "aps", "@"},
+                   "--preset: unknown option set \"aps\" (known: 128 kb cbr, 192 kb vbr, APS, APX, "
+                   "Insane)"},
+        TParseCase{"both_destinations",
+                   {"--save-to", "@", "--save-to-source", "@"},
+                   "--save-to and --save-to-source exclude each other"},
+        TParseCase{"missing_path", {"@/nothing-here"}, "no such file or folder: @/nothing-here"},
+        TParseCase{
+            "missing_tool_folder", {"--lame-dir", "@/x", "@"}, "--lame-dir: no such folder: @/x"},
+        TParseCase{
+            "save_to_a_file", {"--save-to", "@/file", "@"}, "--save-to: not a folder: @/file"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CliPathsTest, PathsAfterDoubleDashAndFoldersEndWithSlash)
+{
+    QTemporaryDir dir;
+    QFile(dir.filePath("-x.flac")).open(QIODevice::WriteOnly);
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    const TCliParse parsed = ParseCliArguments(
+        {"--save-to", ".", "--flac-dir", dir.path() + "/", "--", "-x.flac"}, Presets);
+    ASSERT_TRUE(parsed.Options) << parsed.Error.toStdString();
+    EXPECT_EQ(parsed.Options->Paths, QStringList({"-x.flac"}));
+    EXPECT_EQ(parsed.Options->SaveTo, QDir::currentPath() + "/");
+    EXPECT_EQ(parsed.Options->FlacDir, dir.path() + "/");
+    EXPECT_TRUE(parsed.Options->Preset.isNull()) << "no --preset keeps the default";
+    QDir::setCurrent(before);
+}
+
+} // namespace

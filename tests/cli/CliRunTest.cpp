@@ -1,0 +1,163 @@
+// quarlow-cli end to end: the real executable, the real lame, flac and metaflac.
+#include "CommandLine.h"
+#include "QtPrinters.h"
+#include "TCons.h"
+#include "TestMedia.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <csignal>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct TCliResult
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+class CliRunTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(root.isValid());
+        for (const char* folder : {"in", "out", "tmp"})
+            ASSERT_TRUE(QDir(root.path()).mkpath(folder));
+        In = root.filePath("in");
+        Out = root.filePath("out");
+        environment.insert("TMPDIR", root.filePath("tmp"));
+        environment.insert("LC_ALL", "C.UTF-8");
+    }
+
+    void TearDown() override { EXPECT_EQ(FilesBelow(root.filePath("tmp")), QStringList()); }
+
+    void Copy(const QString& fixture, const QString& relative)
+    {
+        ASSERT_TRUE(WriteFile(In + "/" + relative, ReadAll(SHARED_DIR "/fixtures/" + fixture)));
+    }
+
+    void Start(QProcess& process, const QStringList& args)
+    {
+        process.setProcessEnvironment(environment);
+        process.start(QUARLOW_CLI, args);
+        ASSERT_TRUE(process.waitForStarted());
+    }
+
+    TCliResult Run(const QStringList& args)
+    {
+        QProcess process;
+        Start(process, args);
+        process.waitForFinished(120000);
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    static QStringList FilesBelow(const QString& folder)
+    {
+        QStringList files;
+        QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files << QDir(folder).relativeFilePath(it.next());
+        files.sort();
+        return files;
+    }
+
+    QTemporaryDir root;
+    QString In;
+    QString Out;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+};
+
+TEST_F(CliRunTest, FolderConvertsWithItsStructureAndTags)
+{
+    Copy("in.flac", "album/cd1/a.flac");
+    Copy("in.wav", "album/c.wav");
+    Copy("in.flac", "album/.hidden/x.flac");
+    const TCliResult r = Run({"--save-to", Out, In + "/album"});
+    EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_EQ(FilesBelow(Out), QStringList({"album/c.mp3", "album/cd1/a.mp3"}));
+    const TMp3Tags tags = ReadMp3Tags(Out + "/album/cd1/a.mp3");
+    EXPECT_EQ(tags.Title, "The \"Quoted\" Song");
+    EXPECT_EQ(tags.Album, "Café Album");
+    EXPECT_EQ(tags.Track, 3u);
+    // Not a terminal: plain lines, one per stage.
+    EXPECT_TRUE(r.out.contains("Lame: " + In + "/album/c.wav\n")) << r.out.toStdString();
+    EXPECT_EQ(ReadAll(In + "/album/cd1/a.flac"), ReadAll(SHARED_DIR "/fixtures/in.flac"));
+}
+
+TEST_F(CliRunTest, VerifyOnACorruptFlacReportsItsErrorEntry)
+{
+    Copy("corrupt.flac", "bad.flac");
+    const TCliResult r = Run({"--save-to", Out, "--verify", In});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.out.contains("Message 1 - " + In + "/bad.flac\n")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("ERROR while decoding data"));
+    EXPECT_TRUE(r.out.endsWith(QString(40, u'-') + "\nThere is an error message!\n"));
+    EXPECT_EQ(FilesBelow(Out), QStringList());
+}
+
+TEST_F(CliRunTest, UsageErrorsExitWithTwoAndSayWhat)
+{
+    struct Case
+    {
+        QStringList args;
+        QString message;
+    };
+    for (const Case& c : {Case{{"--nope", In}, "unknown option --nope"},
+                          Case{{"--save-to", Out, In + "/missing.flac"},
+                               "no such file or folder: " + In + "/missing.flac"},
+                          Case{{}, "no file or folder to convert"}}) {
+        const TCliResult r = Run(c.args);
+        EXPECT_EQ(r.exitCode, 2) << c.message.toStdString();
+        EXPECT_TRUE(r.err.startsWith("quarlow-cli: " + c.message + "\n")) << r.err.toStdString();
+        EXPECT_EQ(r.out, QString());
+    }
+}
+
+// Ctrl+C while LAME writes the second MP3: the first stays, nothing of the second remains.
+TEST_F(CliRunTest, InterruptDuringAnEncodeLeavesNoPartialFiles)
+{
+    Copy("in.wav", "first.wav");
+    const QString longWav = root.filePath("long.wav");
+    ASSERT_TRUE(WriteFile(longWav, SineWavBytes(240, 2)));
+    ASSERT_EQ(RunTool("flac", {"-s", "-0", longWav, "-o", In + "/long.flac"}), 0);
+    QProcess process;
+    Start(process, {"--save-to", Out, In + "/first.wav", In + "/long.flac"});
+    QString out;
+    QElapsedTimer timer;
+    timer.start();
+    while (!out.contains("Lame: " + In + "/long.flac") && timer.elapsed() < 60000) {
+        process.waitForReadyRead(100);
+        out += QString::fromUtf8(process.readAllStandardOutput());
+    }
+    ASSERT_TRUE(out.contains("Lame: " + In + "/long.flac")) << out.toStdString();
+    ::kill(pid_t(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(10000)) << "did not stop";
+    EXPECT_EQ(process.exitCode(), 128 + SIGINT);
+    EXPECT_EQ(FilesBelow(Out), QStringList({"first.mp3"}));
+}
+
+// On a terminal the job's line is redrawn in place: one row per job, ending at 100%.
+TEST_F(CliRunTest, OnATerminalEachJobIsOneRedrawnRow)
+{
+    Copy("in.wav", "a.wav");
+    TCons cons;
+    const QString line = QuoteArgument(QUARLOW_CLI) + " --save-to " + QuoteArgument(Out) + " " +
+                         QuoteArgument(In + "/a.wav");
+    ASSERT_TRUE(cons.Execute("cli", line, false, "0"));
+    const QStringList rows = cons.Lines.filter(In + "/a.wav");
+    ASSERT_EQ(rows.size(), 1) << cons.Lines.join('\n').toStdString();
+    EXPECT_EQ(rows.first(), "Lame  [####################] 100%  " + In + "/a.wav");
+    EXPECT_EQ(FilesBelow(Out), QStringList({"a.mp3"}));
+}
+
+} // namespace
