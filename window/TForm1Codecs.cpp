@@ -13,6 +13,15 @@ bool ToolIn(const QString& folder, const QString& tool)
     return !folder.isEmpty() && FileExists(folder + tool);
 }
 
+// Asks a throw-away adapter of the decoder for its version.
+template <typename Adapter>
+QString DecoderVersion(const QString& folder)
+{
+    Adapter probe;
+    probe.SetDecoderFolder(folder);
+    return probe.GetVersion();
+}
+
 } // namespace
 
 void TForm1::FindCodecs()
@@ -39,20 +48,10 @@ void TForm1::UpdateLameVersion()
 
 void TForm1::UpdateFlacVersion()
 {
-    FlacVersionText.clear();
-    if (!FlacFound)
-        return;
-    TFlac probe;
-    probe.SetDecoderFolder(FlacPath);
-    FlacVersionText = probe.GetVersion();
+    FlacVersionText = FlacFound ? DecoderVersion<TFlac>(FlacPath) : QString();
 }
 
 void TForm1::UpdateApeVersion()
 {
-    ApeVersionText.clear();
-    if (!ApeFound)
-        return;
-    TApe probe;
-    probe.SetDecoderFolder(ApePath);
-    ApeVersionText = probe.GetVersion();
+    ApeVersionText = ApeFound ? DecoderVersion<TApe>(ApePath) : QString();
 }
