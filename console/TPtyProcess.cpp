@@ -169,14 +169,16 @@ bool TPtyProcess::waitForExit(int timeoutMs)
         pollfd pfd{m_pidFd, POLLIN, 0};
         while (poll(&pfd, 1, timeoutMs) < 0 && errno == EINTR) {
         }
-    } else {
-        // Kernels without pidfd: look at the child in short steps.
-        for (int waited = 0; waited < timeoutMs; waited += 5) {
-            if (waitpid(m_pid, nullptr, WNOHANG | WNOWAIT) != 0)
-                break;
-            usleep(5000);
-        }
+        return reap();
     }
+    // Kernels without pidfd: look at the child in short steps.
+    for (int waited = 0; !reap() && waited < timeoutMs; waited += 5)
+        usleep(5000);
+    return m_exited;
+}
+
+bool TPtyProcess::reap()
+{
     pid_t done;
     do {
         done = waitpid(m_pid, nullptr, WNOHANG);

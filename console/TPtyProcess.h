@@ -33,6 +33,8 @@ public:
     void finishOutput();
 
 private:
+    // Reaps the child if it has ended.
+    bool reap();
     void readLoop();
     bool readOnce(int timeoutMs);
     void closeFds();
