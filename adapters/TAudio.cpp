@@ -24,11 +24,16 @@ const QStringList LameErrorKeywords = {
 
 constexpr int TagSlots = 8;
 
+// LAME echoes the file names on a row of their own ("Encoding in.wav to out.mp3"). A name
+// such as "Remix (0%).mp3" would otherwise read as the progress row, stop the scan there and
+// leave ProgressSeen false after a good encode.
+const QString LameFileNamesRow = QStringLiteral("Encoding ");
+
 // LAME's progress row holds the percentage between "(" and the first "%".
 std::optional<int> ReadLameProgress(const QString& row)
 {
     const qsizetype percentAt = row.indexOf(u'%');
-    if (percentAt < 0)
+    if (percentAt < 0 || row.startsWith(LameFileNamesRow))
         return std::nullopt;
     return FigureBefore(row, percentAt, u'(');
 }

@@ -207,7 +207,15 @@ INSTANTIATE_TEST_SUITE_P(
                  true,
                  1},
         PollCase{"FigureNotANumberIsSkipped", {"ratio (abc%)", ProgressRow("52")}, 52, true, 1},
-        PollCase{"SkippedRowStillCountsAsError", {"Error: 5% short"}, 42, false, 1}),
+        PollCase{"SkippedRowStillCountsAsError", {"Error: 5% short"}, 42, false, 1},
+        // LAME echoes the file names; a name holding "(0%)" is no progress row.
+        PollCase{"FileNamesRowIsNoProgress",
+                 {"LAME 3.100 64bits (http://lame.sf.net)",
+                  "Encoding /tmp/~TTa1b2c3.wav to /music/Remix (0%).mp3", LameHeader.last(),
+                  ProgressRow("100"), "Writing LAME Tag...done"},
+                 100,
+                 true,
+                 2}),
     [](const testing::TestParamInfo<PollCase>& info) { return std::string(info.param.name); });
 
 class LameCancelTest : public testing::TestWithParam<bool>
