@@ -55,11 +55,13 @@ void Configure(TForm1& form, const TCliOptions& o)
     form.FindCodecs();
 }
 
-void PrintErrors(const TConsoleView& view)
+// The summary line holds the count only when there are counted entries; otherwise it still
+// names the LAME setting.
+void PrintErrors(const TConsoleView& view, const TForm1& form)
 {
     for (const QString& line : view.errors())
         std::printf("%s\n", qPrintable(line));
-    if (!view.summary().isEmpty() && !view.errors().isEmpty())
+    if (form.ErrorCount != 0)
         std::printf("%s\n", qPrintable(view.summary()));
 }
 
@@ -90,8 +92,9 @@ int main(int argc, char* argv[])
             form.Stopcurrentprocesses1Click();
     };
     form.AppMessage(options.Paths);
-    PrintErrors(view);
+    PrintErrors(view, form);
     if (g_stopSignal != 0)
         return 128 + g_stopSignal;
-    return form.ErrorCount != 0 ? 1 : 0;
+    // A job that could not run at all leaves an uncounted line; it is a failure all the same.
+    return view.errors().isEmpty() ? 0 : 1;
 }

@@ -105,6 +105,19 @@ TEST_F(CliRunTest, VerifyOnACorruptFlacReportsItsErrorEntry)
     EXPECT_EQ(FilesBelow(Out), QStringList());
 }
 
+// No intermediate file can be made: the job never runs, its line is all the error list
+// holds, and the run must not count as a success.
+TEST_F(CliRunTest, JobThatCannotRunFailsTheRun)
+{
+    Copy("in.flac", "a.flac");
+    environment.insert("TMPDIR", root.filePath("missing"));
+    const TCliResult r = Run({"--save-to", Out, In + "/a.flac"});
+    EXPECT_EQ(r.exitCode, 1) << r.out.toStdString();
+    EXPECT_TRUE(r.out.endsWith(In + "/a.flac: cannot create intermediate wav file\n"))
+        << r.out.toStdString();
+    EXPECT_EQ(FilesBelow(Out), QStringList());
+}
+
 TEST_F(CliRunTest, UsageErrorsExitWithTwoAndSayWhat)
 {
     struct Case
