@@ -15,20 +15,24 @@ namespace {
 
 volatile std::sig_atomic_t g_stopSignal = 0;
 
+// The first signal names the stop; a closed output may add more while the run ends.
 void OnStopSignal(int signal)
 {
-    g_stopSignal = signal;
+    if (g_stopSignal == 0)
+        g_stopSignal = signal;
 }
 
 // Ctrl+C and SIGTERM are the Cancel command. The tools run in sessions of their own, so
-// the terminal's Ctrl+C reaches only us, and we stop them through the runner.
+// the terminal's Ctrl+C reaches only us, and we stop them through the runner. A closed
+// terminal (SIGHUP) or a reader that went away ("| head", SIGPIPE) would otherwise kill us
+// in the middle of a job, leaving its intermediate file and half an MP3: they cancel too.
 void CatchStopSignals()
 {
     struct sigaction action = {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+        sigaction(signal, &action, nullptr);
 }
 
 QStringList PresetNames(const TForm1& form)
