@@ -137,6 +137,7 @@ QString CliUsage()
         "  --help              show this text\n"
         "  --version           show the version\n"
         "\n"
-        "Exit status: 0 when no error entry was written, 1 when some were, 2 for a usage\n"
-        "error. Ctrl+C stops the running tool; finished MP3s stay.\n");
+        "Exit status: 0 when no error entry was written, 1 when some were or nothing could\n"
+        "be converted, 2 for a usage error. Ctrl+C stops the running tool; finished MP3s\n"
+        "stay.\n");
 }

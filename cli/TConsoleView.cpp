@@ -19,6 +19,7 @@ TConsoleView::TConsoleView(std::FILE* out) : m_out(out), m_terminal(isatty(filen
 void TConsoleView::appendQueueEntry(const QString& path)
 {
     m_queue << path;
+    ++m_queuedCount;
 }
 
 // The first entry is the job being worked on; it leaves the queue when the job is over.
@@ -95,6 +96,16 @@ void TConsoleView::showMessage(const QString& text)
 
 void TConsoleView::closeWindow() {}
 
+QString TConsoleView::Printable(const QString& text)
+{
+    QString printable = text;
+    for (QChar& c : printable) {
+        if (c.category() == QChar::Other_Control)
+            c = u'?';
+    }
+    return printable;
+}
+
 QString TConsoleView::summary() const
 {
     return m_labels[size_t(TLabel::BitRate)];
@@ -114,7 +125,7 @@ void TConsoleView::drawProgress()
     const QString stage = currentStage();
     if (stage.isEmpty() || m_queue.isEmpty())
         return;
-    const QString& file = m_queue.first();
+    const QString file = Printable(m_queue.first());
     if (m_terminal) {
         if (stage == m_shownStage && file == m_shownFile && m_percent == m_shownPercent)
             return;

@@ -55,6 +55,7 @@ void Configure(TForm1& form, const TCliOptions& o)
     form.ApePath = o.ApeDir.isEmpty() ? ToolFolderOnPath(MacTool) : o.ApeDir;
     form.SetTicked(TMenuItem::Savetosourcedirectory1, o.SaveToSource);
     form.SetTicked(TMenuItem::Verifyonly1, o.Verify);
+    form.VerifyMode = o.Verify;
     form.SelectChosenPreset(o.Preset.isNull() ? QStringLiteral("APS") : o.Preset);
     form.FindCodecs();
 }
@@ -64,9 +65,25 @@ void Configure(TForm1& form, const TCliOptions& o)
 void PrintErrors(const TConsoleView& view, const TForm1& form)
 {
     for (const QString& line : view.errors())
-        std::printf("%s\n", qPrintable(line));
+        std::printf("%s\n", qPrintable(TConsoleView::Printable(line)));
     if (form.ErrorCount != 0)
         std::printf("%s\n", qPrintable(view.summary()));
+}
+
+// The window's accept rules skip what no tool can take without a word; a command that
+// converted nothing at all must say so, and why when a decoder is missing.
+QString NothingToConvert(const TForm1& form)
+{
+    QStringList missing;
+    for (const auto& [found, tool] :
+         {std::pair{form.FlacFound, FlacTool}, std::pair{form.ApeFound, MacTool}}) {
+        if (!found)
+            missing << tool;
+    }
+    QString text = QStringLiteral("nothing to convert: no FLAC, APE or WAV file was taken");
+    if (!missing.isEmpty())
+        text += QStringLiteral(" (not found: %1)").arg(missing.join(QStringLiteral(", ")));
+    return text;
 }
 
 } // namespace
@@ -96,6 +113,10 @@ int main(int argc, char* argv[])
             form.Stopcurrentprocesses1Click();
     };
     form.AppMessage(options.Paths);
+    if (view.queuedCount() == 0) {
+        std::fprintf(stderr, "quarlow-cli: %s\n", qPrintable(NothingToConvert(form)));
+        return 1;
+    }
     PrintErrors(view, form);
     if (g_stopSignal != 0)
         return 128 + g_stopSignal;

@@ -138,6 +138,31 @@ TEST_F(CliRunTest, UsageErrorsExitWithTwoAndSayWhat)
     }
 }
 
+TEST_F(CliRunTest, NothingToConvertFailsAndSaysWhy)
+{
+    Copy("in.flac", "a.flac");
+    Copy("in.wav", "b.mp3");
+    QTemporaryDir noTools;
+    const TCliResult r = Run({"--save-to", Out, "--flac-dir", noTools.path(), In});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.startsWith("quarlow-cli: nothing to convert: no FLAC, APE or WAV file was "
+                                 "taken (not found: flac"))
+        << r.err.toStdString();
+    EXPECT_EQ(FilesBelow(Out), QStringList());
+}
+
+// A file name may hold anything but "/" and NUL; none of it may steer the terminal.
+TEST_F(CliRunTest, ControlCharactersInNamesAreNotPrinted)
+{
+    const QString name = QStringLiteral("a\x1b[2J\ab.wav");
+    Copy("in.wav", name);
+    const TCliResult r = Run({"--save-to", Out, In + "/" + name});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.out.contains("Lame: " + In + "/a?[2J?b.wav\n")) << r.out.toStdString();
+    EXPECT_FALSE(r.out.contains(QChar(0x1b)));
+    EXPECT_EQ(FilesBelow(Out), QStringList({"a\x1b[2J\ab.mp3"}));
+}
+
 // Ctrl+C while LAME writes the second MP3: the first stays, nothing of the second remains.
 TEST_F(CliRunTest, InterruptDuringAnEncodeLeavesNoPartialFiles)
 {
