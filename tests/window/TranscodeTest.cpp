@@ -69,6 +69,35 @@ TEST_F(TranscodeTest, DroppedAlbumIsRebuiltUnderTheSaveFolderWithItsTags)
     EXPECT_EQ(view.CloseRequests, 0);
 }
 
+// While a tool runs, the commands that would start another tool or change the job's
+// settings are off, and they come back when the run ends.
+TEST_F(TranscodeTest, CommandsThatWouldDisturbARunAreOffWhileAToolRuns)
+{
+    CopyFixture(QStringLiteral("in.flac"), InPath(QStringLiteral("a.flac")));
+    const TMenuItem off[] = {TMenuItem::Exit1,
+                             TMenuItem::LameHelpShow1,
+                             TMenuItem::mnuSaveTo,
+                             TMenuItem::Savetosourcedirectory1,
+                             TMenuItem::standardoptions1,
+                             TMenuItem::mnuCustomSettings,
+                             TMenuItem::cs1,
+                             TMenuItem::fs5};
+    int toolPolls = 0;
+    view.OnProcessEvents = [&] {
+        if (!form->Audio)
+            return;
+        ++toolPolls;
+        for (TMenuItem item : off)
+            EXPECT_FALSE(view.enabled(item)) << int(item);
+        EXPECT_FALSE(view.HintEnabled);
+    };
+    Drop({InPath(QStringLiteral("a.flac"))});
+    EXPECT_GT(toolPolls, 0);
+    EXPECT_EQ(FilesBelow(Save), QStringList({"a.mp3"}));
+    for (TMenuItem item : off)
+        EXPECT_TRUE(view.enabled(item)) << int(item);
+}
+
 TEST_F(TranscodeTest, SaveToSourcePutsEachMp3BesideItsSource)
 {
     form->SetTicked(TMenuItem::Savetosourcedirectory1, true);
