@@ -14,8 +14,7 @@ bool ToolIn(const QString& folder, const QString& tool)
 }
 
 // Asks a throw-away adapter of the decoder for its version.
-template <typename Adapter>
-QString DecoderVersion(const QString& folder)
+template <typename Adapter> QString DecoderVersion(const QString& folder)
 {
     Adapter probe;
     probe.SetDecoderFolder(folder);

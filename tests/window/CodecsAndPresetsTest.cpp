@@ -104,7 +104,8 @@ TEST_F(FindCodecsTest, FlagsAndVersionsFollowTheToolFiles)
     EXPECT_FALSE(form.MetaflacFound) << "FLAC without tags";
     EXPECT_TRUE(form.ApeFound);
     EXPECT_EQ(form.LameVersionText, QStringLiteral("3.100"));
-    EXPECT_TRUE(form.FlacVersionText.startsWith(QStringLiteral("1."))) << form.FlacVersionText.toStdString();
+    EXPECT_TRUE(form.FlacVersionText.startsWith(QStringLiteral("1.")))
+        << form.FlacVersionText.toStdString();
     EXPECT_EQ(form.ApeVersionText, QStringLiteral("11.57"));
 }
 
