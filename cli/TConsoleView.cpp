@@ -1,5 +1,6 @@
 #include "TConsoleView.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
@@ -10,6 +11,33 @@ QString Bar(int percent)
 {
     const int filled = qBound(0, percent, 100) * BarWidth / 100;
     return QString(filled, u'#') + QString(BarWidth - filled, u'.');
+}
+
+// Columns of the terminal the stream writes to; a wide default when it does not say.
+int TerminalColumns(std::FILE* out)
+{
+    winsize size = {};
+    if (ioctl(fileno(out), TIOCGWINSZ, &size) != 0 || size.ws_col == 0)
+        return 265;
+    return size.ws_col;
+}
+
+// At most `room` characters: the start and the end of the text around "…".
+QString ElideMiddle(const QString& text, int room)
+{
+    if (text.size() <= room)
+        return text;
+    if (room < 1)
+        return QString();
+    const int keep = room - 1;
+    QString left = text.left(keep / 2);
+    QString right = text.right(keep - keep / 2);
+    // Never half of a character that takes two UTF-16 units.
+    if (!left.isEmpty() && left.back().isHighSurrogate())
+        left.chop(1);
+    if (!right.isEmpty() && right.front().isLowSurrogate())
+        right.remove(0, 1);
+    return left + u'…' + right;
 }
 
 } // namespace
@@ -129,9 +157,12 @@ void TConsoleView::drawProgress()
     if (m_terminal) {
         if (stage == m_shownStage && file == m_shownFile && m_percent == m_shownPercent)
             return;
-        // Erase the row and write it again, in place.
-        std::fprintf(m_out, "\r\033[K%-5s [%s] %3d%%  %s", qPrintable(stage),
-                     qPrintable(Bar(m_percent)), m_percent, qPrintable(file));
+        // Erase the row and write it again, in place. A row wider than the terminal would
+        // wrap, and the erase reaches only its last part: the name gives way in the middle.
+        const QString head =
+            QStringLiteral("%1 [%2] %3%  ").arg(stage, -5).arg(Bar(m_percent)).arg(m_percent, 3);
+        const int room = TerminalColumns(m_out) - 1 - int(head.size());
+        std::fprintf(m_out, "\r\033[K%s%s", qPrintable(head), qPrintable(ElideMiddle(file, room)));
         m_lineOpen = true;
     } else if (stage != m_shownStage || file != m_shownFile) {
         std::fprintf(m_out, "%s: %s\n", qPrintable(stage), qPrintable(file));

@@ -231,4 +231,22 @@ TEST_F(CliRunTest, OnATerminalEachJobIsOneRedrawnRow)
     EXPECT_EQ(FilesBelow(Out), QStringList({"a.mp3"}));
 }
 
+// A path wider than the terminal gives way in the middle, so the row never wraps and each
+// redraw still covers all of it.
+TEST_F(CliRunTest, OnATerminalALongPathIsShortenedInTheMiddle)
+{
+    const QString relative = QString(240, u'd') + "/a.wav";
+    Copy("in.wav", relative);
+    TCons cons;
+    const QString line = QuoteArgument(QUARLOW_CLI) + " --save-to " + QuoteArgument(Out) + " " +
+                         QuoteArgument(In + "/" + relative);
+    ASSERT_TRUE(cons.Execute("cli", line, false, "0"));
+    const QStringList rows = cons.Lines.filter("a.wav");
+    ASSERT_EQ(rows.size(), 1) << cons.Lines.join('\n').toStdString();
+    EXPECT_TRUE(rows.first().startsWith("Lame  [####################] 100%  " + In.left(20)));
+    EXPECT_TRUE(rows.first().endsWith("ddd/a.wav"));
+    EXPECT_TRUE(rows.first().contains(u'…'));
+    EXPECT_EQ(rows.first().size(), cons.BufferColumns - 1);
+}
+
 } // namespace
