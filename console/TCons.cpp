@@ -4,7 +4,9 @@
 #include "TPtyProcess.h"
 #include "TScreen.h"
 
+#include <cstring>
 #include <optional>
+#include <sys/wait.h>
 
 namespace {
 
@@ -40,6 +42,7 @@ bool TCons::Execute(const QString& Title, const QString& CommandLine, bool /*Sho
     else
         AcquireConsole();
     m_result = false;
+    m_waitStatus = 0;
 
     TPtyProcess process(*m_screen, m_screenMutex);
     // "0" is what the settings hold for a folder never set: the child inherits ours. Any
@@ -57,17 +60,36 @@ bool TCons::Execute(const QString& Title, const QString& CommandLine, bool /*Sho
     bool running = true;
     while (running) {
         Poll();
+        // A stop asked for while the events were pumped, or by the poll callback, lands
+        // before the next wait.
+        if (Abort)
+            process.kill();
         running = !process.waitForExit(PollMilliseconds);
         PumpEvents();
-        if (Abort && running)
-            process.kill();
     }
+    m_waitStatus = process.waitStatus();
     process.finishOutput();
     Poll();
     PumpEvents();
     m_result = true;
     ConsoleReady = false;
     return m_result;
+}
+
+QString TCons::endRow(const QString& tool) const
+{
+    if (WIFSIGNALED(m_waitStatus)) {
+        const int signal = WTERMSIG(m_waitStatus);
+        return QStringLiteral("%1 was stopped by signal %2 (%3)")
+            .arg(tool)
+            .arg(signal)
+            .arg(QString::fromLocal8Bit(strsignal(signal)));
+    }
+    if (WIFEXITED(m_waitStatus) && WEXITSTATUS(m_waitStatus) != 0)
+        return QStringLiteral("%1 ended with exit status %2")
+            .arg(tool)
+            .arg(WEXITSTATUS(m_waitStatus));
+    return QString();
 }
 
 void TCons::Poll()

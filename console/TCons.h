@@ -37,6 +37,10 @@ public:
     const QString& title() const { return m_title; }
     // Why the last start failed (errno's text), empty after a good start.
     const QString& startError() const { return m_startError; }
+    // After a run: whether the tool ended on its own with status 0, and if not, one row that
+    // says how it ended, naming it as `tool` ("lame was stopped by signal 9 (Killed)").
+    bool endedCleanly() const { return m_waitStatus == 0; }
+    QString endRow(const QString& tool) const;
 
     bool ConsoleReady = false;
     bool Abort = false;
@@ -55,6 +59,7 @@ private:
     static void PumpEvents();
 
     bool m_result = false;
+    int m_waitStatus = 0;
     QString m_title;
     QString m_startError;
     std::unique_ptr<TScreen> m_screen;

@@ -21,9 +21,9 @@ extern char** environ;
 
 namespace {
 
-QString errnoText(const char* what, int error)
+QString errnoText(const QString& what, int error)
 {
-    return QString::fromUtf8(what) + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(error));
+    return what + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(error));
 }
 
 // Everything the child needs is prepared before fork: after fork only async-signal-safe
@@ -68,23 +68,33 @@ struct ExecImage
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
-    if (!image.changeDir || chdir(image.workDir.constData()) == 0)
+    // What failed: 0 entering the folder, 1 the program itself; then errno.
+    int failure[2] = {0, 0};
+    if (!image.changeDir || chdir(image.workDir.constData()) == 0) {
+        failure[0] = 1;
         execvpe(image.argv[0], image.argv.data(), image.envp.data());
-    const int error = errno;
-    (void)!write(errorPipe, &error, sizeof error);
+    }
+    failure[1] = errno;
+    (void)!write(errorPipe, failure, sizeof failure);
     _exit(127);
 }
 
-// Reads the errno the child reports when it cannot exec; none when exec succeeded and the
-// close-on-exec pipe closed.
-int childStartError(int errorPipe)
+// Why the child could not start, in words; empty when exec succeeded and the close-on-exec
+// pipe closed.
+QString childStartError(int errorPipe, const QStringList& argv,
+                        const std::optional<QString>& folder)
 {
-    int error = 0;
+    int failure[2] = {0, 0};
     ssize_t got;
     do {
-        got = read(errorPipe, &error, sizeof error);
+        got = read(errorPipe, failure, sizeof failure);
     } while (got < 0 && errno == EINTR);
-    return got == sizeof error ? error : 0;
+    if (got != sizeof failure)
+        return QString();
+    const QString program = QStringLiteral("cannot start ") + argv.first();
+    if (failure[0] == 0)
+        return errnoText(program + QStringLiteral(" in ") + folder.value_or(QString()), failure[1]);
+    return errnoText(program, failure[1]);
 }
 
 } // namespace
@@ -109,23 +119,31 @@ bool TPtyProcess::start(const QStringList& argv, const std::optional<QString>& w
                         QString* error)
 {
     if (argv.isEmpty()) {
-        *error = errnoText("empty command line", ENOENT);
+        *error = errnoText(QStringLiteral("empty command line"), ENOENT);
         return false;
     }
     const ExecImage image(argv, workDir);
+    // The reader thread is woken through this at the end; without it the join could wait
+    // for ever, so a run that cannot have it does not start.
+    m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (m_wakeFd < 0) {
+        *error = errnoText(QStringLiteral("eventfd"), errno);
+        return false;
+    }
     struct winsize size = {};
     size.ws_row = static_cast<unsigned short>(m_screen.rows());
     size.ws_col = static_cast<unsigned short>(m_screen.columns());
     int slave = -1;
     if (openpty(&m_master, &slave, nullptr, nullptr, &size) != 0) {
-        *error = errnoText("openpty", errno);
+        *error = errnoText(QStringLiteral("openpty"), errno);
+        closeFds();
         return false;
     }
     fcntl(m_master, F_SETFD, FD_CLOEXEC);
     fcntl(slave, F_SETFD, FD_CLOEXEC);
     int errorPipe[2];
     if (pipe2(errorPipe, O_CLOEXEC) != 0) {
-        *error = errnoText("pipe", errno);
+        *error = errnoText(QStringLiteral("pipe"), errno);
         close(slave);
         closeFds();
         return false;
@@ -141,21 +159,20 @@ bool TPtyProcess::start(const QStringList& argv, const std::optional<QString>& w
     if (m_pid < 0) {
         close(errorPipe[0]);
         closeFds();
-        *error = errnoText("fork", forkError);
+        *error = errnoText(QStringLiteral("fork"), forkError);
         return false;
     }
-    const int execError = childStartError(errorPipe[0]);
+    const QString startError = childStartError(errorPipe[0], argv, workDir);
     close(errorPipe[0]);
-    if (execError != 0) {
-        while (waitpid(m_pid, nullptr, 0) < 0 && errno == EINTR) {
+    if (!startError.isEmpty()) {
+        while (waitpid(m_pid, &m_status, 0) < 0 && errno == EINTR) {
         }
         m_exited = true;
         closeFds();
-        *error = errnoText(argv.first().toUtf8().constData(), execError);
+        *error = startError;
         return false;
     }
     m_pidFd = static_cast<int>(syscall(SYS_pidfd_open, m_pid, 0));
-    m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
     m_reader = std::thread(&TPtyProcess::readLoop, this);
     return true;
@@ -181,7 +198,7 @@ bool TPtyProcess::reap()
 {
     pid_t done;
     do {
-        done = waitpid(m_pid, nullptr, WNOHANG);
+        done = waitpid(m_pid, &m_status, WNOHANG);
     } while (done < 0 && errno == EINTR);
     // A failing query (the child is not ours any more) counts as an ended child.
     m_exited = done != 0;

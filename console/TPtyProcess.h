@@ -31,6 +31,8 @@ public:
     void kill();
     // After the child has ended: reads what is left on the terminal, then stops the reader.
     void finishOutput();
+    // How the child ended, as waitpid reports it; meaningful once waitForExit was true.
+    int waitStatus() const { return m_status; }
 
 private:
     // Reaps the child if it has ended.
@@ -47,4 +49,5 @@ private:
     int m_pidFd = -1;
     int m_wakeFd = -1;
     bool m_exited = false;
+    int m_status = 0;
 };

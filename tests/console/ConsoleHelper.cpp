@@ -77,6 +77,8 @@ int run(const std::string& mode, const char* arg, const char* marker)
         writeAll(std::string(getcwd(buffer, sizeof buffer) ? buffer : "?") + "\n");
         return 0;
     }
+    if (mode == "exit")
+        return n;
     if (mode == "sleep") {
         writeAll("sleeping\n");
         for (;;)

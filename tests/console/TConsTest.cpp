@@ -107,7 +107,7 @@ TEST_F(TConsTest, WorkDirZeroInheritsOtherTextsAreTheFolder)
     EXPECT_EQ(cons.Lines, QStringList({QFileInfo(dir.path()).canonicalFilePath()}));
 }
 
-TEST_F(TConsTest, AbortEndsTheChildWithinAboutOnePoll)
+TEST_F(TConsTest, AbortFromAPollEndsTheChildBeforeTheNextWait)
 {
     int abortedAt = -1;
     cons.OnPoll = [&](TCons*) {
@@ -118,11 +118,41 @@ TEST_F(TConsTest, AbortEndsTheChildWithinAboutOnePoll)
         }
     };
     ASSERT_TRUE(run("sleep"));
-    // One poll after the request sees the child gone, and the final poll follows its end.
-    EXPECT_GE(polls - abortedAt, 2);
-    EXPECT_LE(polls - abortedAt, 3);
+    // The request lands before the next wait: only the final poll follows the child's end.
+    EXPECT_EQ(polls - abortedAt, 1);
     EXPECT_EQ(cons.Lines, QStringList({"sleeping"}));
     EXPECT_TRUE(cons.Abort) << "the runner never resets Abort";
+}
+
+// A Cancel usually arrives while the events are pumped: the tool must not get another poll
+// period to run on.
+TEST_F(TConsTest, AbortFromThePumpEndsTheChildBeforeTheNextWait)
+{
+    TCons::SetEventPump([this] { cons.Abort = true; });
+    ASSERT_TRUE(run("sleep"));
+    // The poll after the pump and the final poll; no wait in between saw a live child.
+    EXPECT_EQ(polls, 2);
+    EXPECT_EQ(cons.endRow("helper"), "helper was stopped by signal 9 (Killed)");
+}
+
+// How a tool ended is told in one row, so that an error list can say it.
+TEST_F(TConsTest, EndRowSaysHowTheToolEnded)
+{
+    ASSERT_TRUE(run("exit", "0"));
+    EXPECT_TRUE(cons.endedCleanly());
+    EXPECT_EQ(cons.endRow("tool"), QString());
+    ASSERT_TRUE(run("exit", "3"));
+    EXPECT_FALSE(cons.endedCleanly());
+    EXPECT_EQ(cons.endRow("tool"), "tool ended with exit status 3");
+    cons.OnPoll = [this](TCons*) { cons.Abort = true; };
+    ASSERT_TRUE(run("sleep"));
+    EXPECT_FALSE(cons.endedCleanly());
+    EXPECT_EQ(cons.endRow("lame"), "lame was stopped by signal 9 (Killed)");
+    // The next run starts afresh.
+    cons.OnPoll = nullptr;
+    cons.Abort = false;
+    ASSERT_TRUE(run("print", "x"));
+    EXPECT_TRUE(cons.endedCleanly());
 }
 
 TEST_F(TConsTest, SecondRunStartsFromAClearedScreen)
