@@ -5,7 +5,6 @@
 #include "ToolNames.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <optional>
 
 namespace {
@@ -36,13 +35,14 @@ QString TApe::GetVersion()
 {
     if (DecoderFolder.isEmpty())
         return QStringLiteral("0");
-    DecoderVersion = ProbeVersion(DecoderFolder + MacTool);
+    DecoderVersion = ProbeVersion(ToolPath(DecoderFolder, MacTool));
     return DecoderVersion;
 }
 
 QString TApe::ProbeVersion(const QString& toolPath)
 {
-    if (!RunUnwatched(QString(), QuoteArgument(toolPath), FolderOf(toolPath)))
+    const QString tool = AbsoluteToolPath(toolPath);
+    if (!RunUnwatched(QString(), QuoteArgument(tool), FolderOf(tool)))
         return MacTool + QStringLiteral(" not found");
     if (Cons.Lines.isEmpty())
         return QString();
@@ -59,17 +59,16 @@ QString TApe::ProbeVersion(const QString& toolPath)
 
 bool TApe::ConvertToWav(const QString& sourcePath, const QString& wavPath)
 {
-    const QString tool = DecoderFolder + MacTool;
+    const QString tool = ToolPath(DecoderFolder, MacTool);
     DecoderVersion = ProbeVersion(tool);
     RemoveTarget(wavPath);
-    if (!QFileInfo::exists(tool))
-        return false;
+    // A missing or unusable mac is found by the start itself, whose reason ToolOutput keeps.
     const QString commandLine = QuoteArgument(tool) + QLatin1Char(' ') + QuoteArgument(sourcePath) +
                                 QLatin1Char(' ') + QuoteArgument(wavPath) + QStringLiteral(" -d");
     Cons.OnPoll = [this](TCons* sender) { ApePoll(sender); };
     const bool started =
         Cons.Execute(QStringLiteral("Conversion to WAV"), commandLine, false, DecoderFolder);
-    TakeToolOutput(started);
+    TakeToolOutput(started, MacTool);
     return started;
 }
 

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <cstdlib>
 #include <optional>
 #include <unistd.h>
@@ -24,18 +25,16 @@ const QStringList LameErrorKeywords = {
 
 constexpr int TagSlots = 8;
 
-// LAME echoes the file names on a row of their own ("Encoding in.wav to out.mp3"). A name
-// such as "Remix (0%).mp3" would otherwise read as the progress row, stop the scan there and
-// leave ProgressSeen false after a good encode.
-const QString LameFileNamesRow = QStringLiteral("Encoding ");
-
-// LAME's progress row holds the percentage between "(" and the first "%".
+// LAME's progress row: frames done, "/", frames in all (blank at first), the percentage in
+// parentheses and the first column bar: "   100/767   (13%)|    0:00/ ...". Only a row of
+// that shape is progress; a row echoing a file name such as "Remix (0%).mp3" never is.
 std::optional<int> ReadLameProgress(const QString& row)
 {
-    const qsizetype percentAt = row.indexOf(u'%');
-    if (percentAt < 0 || row.startsWith(LameFileNamesRow))
+    static const QRegularExpression shape(QStringLiteral(R"(^\s*\d+/\d*\s*\(\s*(\d+)%\)\|)"));
+    const QRegularExpressionMatch match = shape.match(row);
+    if (!match.hasMatch())
         return std::nullopt;
-    return FigureBefore(row, percentAt, u'(');
+    return ReadWholeNumber(match.capturedView(1));
 }
 
 QString TagOption(const char* option, const QString& value, qsizetype length)
@@ -110,13 +109,14 @@ void TAudio::SetDecoderFolder(const QString& folder)
 QString TAudio::GetLameVersion()
 {
     if (!LameFolder.isEmpty())
-        LameVersion = ProbeLameVersion(LameFolder + LameTool);
+        LameVersion = ProbeLameVersion(ToolPath(LameFolder, LameTool));
     return LameVersion;
 }
 
 QString TAudio::ProbeLameVersion(const QString& lamePath)
 {
-    if (!RunUnwatched(QString(), QuoteArgument(lamePath), FolderOf(lamePath)))
+    const QString tool = AbsoluteToolPath(lamePath);
+    if (!RunUnwatched(QString(), QuoteArgument(tool), FolderOf(tool)))
         return QString();
     return LameVersionFromBanner(Cons.Lines.value(0));
 }
@@ -137,8 +137,9 @@ QString TAudio::LameVersionFromBanner(const QString& row)
 bool TAudio::CaptureLameHelp()
 {
     HelpLines.clear();
-    const bool started = RunUnwatched(
-        QStringLiteral("HELP"), QuoteArgument(LameFolder + LameTool) + " --longhelp", LameFolder);
+    const bool started =
+        RunUnwatched(QStringLiteral("HELP"),
+                     QuoteArgument(ToolPath(LameFolder, LameTool)) + " --longhelp", LameFolder);
     if (started)
         HelpLines = Cons.Lines;
     return started;
@@ -146,7 +147,7 @@ bool TAudio::CaptureLameHelp()
 
 QString TAudio::LameCommandLine(const QString& wavPath, const QString& mp3Path) const
 {
-    QString line = QuoteArgument(FolderOf(LameFolder) + LameTool);
+    QString line = QuoteArgument(ToolPath(FolderOf(LameFolder), LameTool));
     if (HasTags)
         line += QStringLiteral(" --add-id3v2");
     line += QStringLiteral(" --nohist") + LameOptions + u' ' + QuoteArgument(wavPath) + u' ' +
@@ -167,7 +168,7 @@ bool TAudio::Encode(const QString& wavPath, const QString& mp3Path)
     const bool started =
         Cons.Execute(QStringLiteral("Mp3 conversion"), LameCommandLine(wavPath, mp3Path), false,
                      FolderOf(LameFolder));
-    TakeToolOutput(started);
+    TakeToolOutput(started, LameTool);
     return started;
 }
 
@@ -203,7 +204,7 @@ void TAudio::LamePoll(TCons* /*sender*/)
 QString TAudio::MakeTempWavName()
 {
     // The temporary folder reads empty when it does not exist: never fall back to "/".
-    const QString folder = QDir::tempPath();
+    const QString folder = TempFolder.isEmpty() ? QDir::tempPath() : TempFolder;
     if (folder.isEmpty())
         return QString();
     QByteArray path = QFile::encodeName(folder + QStringLiteral("/~TTXXXXXX.wav"));
@@ -238,6 +239,12 @@ QString TAudio::DecodeUtf8(const QByteArray& bytes)
     return text;
 }
 
+void TAudio::SetCancel(bool cancel)
+{
+    Cancel = cancel;
+    Cons.Abort = cancel;
+}
+
 void TAudio::TakeTagValues()
 {
     Title = TagValues.value(0);
@@ -269,9 +276,15 @@ bool TAudio::RunUnwatched(const QString& title, const QString& commandLine, cons
     return started;
 }
 
-void TAudio::TakeToolOutput(bool started)
+void TAudio::TakeToolOutput(bool started, const QString& tool)
 {
-    ToolOutput = started ? Cons.Lines : QStringList{Cons.startError()};
+    if (!started) {
+        ToolOutput = QStringList{Cons.startError()};
+        return;
+    }
+    ToolOutput = Cons.Lines;
+    if (!Cons.endedCleanly())
+        ToolOutput.append(Cons.endRow(tool));
 }
 
 void TAudio::RemoveTarget(const QString& path)

@@ -40,9 +40,14 @@ public:
     bool CaptureLameHelp();
     // Encodes the WAV file into the MP3 file with LameOptions and, when HasTags, the tags.
     bool Encode(const QString& wavPath, const QString& mp3Path);
-    // Creates a new, empty, uniquely named file "~TT..." in the temporary folder and returns
-    // its path; empty when no file could be created.
+    // Creates a new, empty, uniquely named file "~TT..." in TempFolder (the system's
+    // temporary folder when that is empty) and returns its path; empty when no file could be
+    // created.
     QString MakeTempWavName();
+    // Sets Cancel and hands it to the runner at once: a stop request then ends the running
+    // tool without waiting for its next poll, also a run without a poll callback (a tag
+    // read, a version probe).
+    void SetCancel(bool cancel);
     // UTF-8 tag text: stops at the first byte that breaks the encoding or at a sequence cut
     // off by the end, and returns what was decoded up to there.
     static QString DecodeUtf8(const QByteArray& bytes);
@@ -64,6 +69,7 @@ public:
     QString LameVersion;
     QString LameFolder;
     QString DecoderFolder;
+    QString TempFolder;
     bool ProgressSeen = true;
     Hook OnProgress;
     Hook OnEncodeProgress;
@@ -88,11 +94,13 @@ protected:
     // The first two steps of every poll callback: no new progress yet, pass on a stop request.
     void BeginPoll();
     // Runs a probe with no poll callback: a banner or help screen carries no progress, and a
-    // probe must not act on a stop request meant for a job. The installed callback stays.
+    // probe must not remove a job's MP3. A stop request (Cons.Abort) still ends it. The
+    // installed callback stays.
     bool RunUnwatched(const QString& title, const QString& commandLine, const QString& workDir);
-    // ToolOutput after a run: the screen's rows, or the reason when the tool could not start
-    // (the runner then still holds the rows of an earlier run of some other tool).
-    void TakeToolOutput(bool started);
+    // ToolOutput after a run of `tool`: the screen's rows and, when the tool did not end
+    // with status 0, a last row saying how it ended; or the reason when the tool could not
+    // start (the runner then still holds the rows of an earlier run of some other tool).
+    void TakeToolOutput(bool started, const QString& tool);
     // Makes a decoder's target file writable and deletes it before the decoder writes it
     // anew; what is left in the way is for the tool to report.
     static void RemoveTarget(const QString& path);

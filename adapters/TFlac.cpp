@@ -5,7 +5,6 @@
 #include "ToolNames.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 namespace {
 
@@ -55,14 +54,14 @@ QString TFlac::GetVersion()
 {
     if (DecoderFolder.isEmpty())
         return QStringLiteral("0");
-    DecoderVersion = ProbeVersion(DecoderFolder + FlacTool);
+    DecoderVersion = ProbeVersion(ToolPath(DecoderFolder, FlacTool));
     return DecoderVersion;
 }
 
 QString TFlac::ProbeVersion(const QString& toolPath)
 {
-    if (!RunUnwatched(QStringLiteral("Getting Flac version"), QuoteArgument(toolPath),
-                      FolderOf(toolPath)))
+    const QString tool = AbsoluteToolPath(toolPath);
+    if (!RunUnwatched(QStringLiteral("Getting Flac version"), QuoteArgument(tool), FolderOf(tool)))
         return MissingToolText;
     return VersionFromBanner(Cons.Lines);
 }
@@ -77,7 +76,7 @@ QString TFlac::VersionFromBanner(const QStringList& rows)
 
 QString TFlac::FlacCommandLine(const QString& sourcePath, const QString& wavPath) const
 {
-    QString line = QuoteArgument(DecoderFolder + FlacTool) + QStringLiteral(" -d");
+    QString line = QuoteArgument(ToolPath(DecoderFolder, FlacTool)) + QStringLiteral(" -d");
     if (DecoderVersion != VersionWithoutForce)
         line += QStringLiteral(" -f");
     return line + u' ' + QuoteArgument(sourcePath) + QStringLiteral(" -o ") +
@@ -86,23 +85,21 @@ QString TFlac::FlacCommandLine(const QString& sourcePath, const QString& wavPath
 
 bool TFlac::ConvertToWav(const QString& sourcePath, const QString& wavPath)
 {
-    const QString tool = DecoderFolder + FlacTool;
-    DecoderVersion = ProbeVersion(tool);
+    DecoderVersion = ProbeVersion(ToolPath(DecoderFolder, FlacTool));
     RemoveTarget(wavPath);
-    if (!QFileInfo::exists(tool))
-        return false;
+    // A missing or unusable flac is found by the start itself, whose reason ToolOutput keeps.
     Cons.OnPoll = [this](TCons* sender) { FlacPoll(sender); };
     const bool started = Cons.Execute(QStringLiteral("Conversion to WAV"),
                                       FlacCommandLine(sourcePath, wavPath), false, DecoderFolder);
-    TakeToolOutput(started);
+    TakeToolOutput(started, FlacTool);
     return started;
 }
 
 bool TFlac::ReadTags(const QString& sourcePath)
 {
     HasTags = false;
-    const QString line =
-        QuoteArgument(DecoderFolder + MetaflacTool) + u' ' + QuoteArgument(sourcePath) + ShowTags;
+    const QString line = QuoteArgument(ToolPath(DecoderFolder, MetaflacTool)) + u' ' +
+                         QuoteArgument(sourcePath) + ShowTags;
     const bool started =
         Cons.Execute(QStringLiteral("Extraction of Tags"), line, false, DecoderFolder);
     // A run that could not start has no rows of its own: the runner still holds an earlier

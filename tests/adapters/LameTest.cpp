@@ -208,14 +208,29 @@ INSTANTIATE_TEST_SUITE_P(
                  1},
         PollCase{"FigureNotANumberIsSkipped", {"ratio (abc%)", ProgressRow("52")}, 52, true, 1},
         PollCase{"SkippedRowStillCountsAsError", {"Error: 5% short"}, 42, false, 1},
-        // LAME echoes the file names; a name holding "(0%)" is no progress row.
+        // LAME echoes the file names, the output on a row of its own when the paths are
+        // long; a name holding "(0%)" is no progress row.
         PollCase{"FileNamesRowIsNoProgress",
                  {"LAME 3.100 64bits (http://lame.sf.net)",
                   "Encoding /tmp/~TTa1b2c3.wav to /music/Remix (0%).mp3", LameHeader.last(),
                   ProgressRow("100"), "Writing LAME Tag...done"},
                  100,
                  true,
-                 2}),
+                 2},
+        PollCase{"OutputNameRowIsNoProgress",
+                 {"LAME 3.100 64bits (http://lame.sf.net)",
+                  "Encoding /music/a long folder name/Best (0%) of/Remix (0%).wav",
+                  "      to /mp3/a long folder name/Best (0%) of/.~TTa1b2c3.mp3", LameHeader.last(),
+                  ProgressRow("57")},
+                 57,
+                 true,
+                 1},
+        PollCase{"PlaceholderRowBeforeTheFirstFrames",
+                 {LameHeader.last(),
+                  "     0/       ( 0%)|    0:00/     :  |    0:00/     :  |         x|     :  "},
+                 0,
+                 false,
+                 0}),
     [](const testing::TestParamInfo<PollCase>& info) { return std::string(info.param.name); });
 
 class LameCancelTest : public testing::TestWithParam<bool>

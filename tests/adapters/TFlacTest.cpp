@@ -225,7 +225,8 @@ TEST(TFlacTest, EmptyDecoderFolderGivesZeroAndRunsNothing)
     EXPECT_TRUE(flac.DecoderVersion.isEmpty());
 }
 
-// Without the tools: the target is still cleared away, nothing runs, nothing is made up.
+// Without the tools: the target is still cleared away, nothing runs, nothing is made up, and
+// the decode says why it could not run.
 TEST(TFlacTest, MissingToolsReportThemselves)
 {
     const QTemporaryDir dir;
@@ -241,7 +242,8 @@ TEST(TFlacTest, MissingToolsReportThemselves)
     EXPECT_FALSE(flac.ConvertToWav(dir.filePath("in.flac"), wav));
     EXPECT_FALSE(QFileInfo::exists(wav));
     EXPECT_EQ(flac.DecoderVersion, TFlac::MissingToolText);
-    EXPECT_EQ(flac.ToolOutput, QStringList{"earlier output"});
+    EXPECT_EQ(flac.ToolOutput,
+              QStringList{"cannot start " + dir.filePath("flac") + ": No such file or directory"});
     // An earlier run's screen must not be read as tags when metaflac cannot start.
     flac.Cons.Lines = {"TITLE=stale"};
     EXPECT_FALSE(flac.ReadTags(dir.filePath("in.flac")));
