@@ -11,7 +11,9 @@
 #include <QThread>
 #include <cerrno>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -183,6 +185,26 @@ TEST_F(TConsTest, StartFailureKeepsLinesAndCallsNoPoll)
         EXPECT_EQ(polls, 0);
         EXPECT_FALSE(cons.ConsoleReady);
     }
+}
+
+// Without a free descriptor the run cannot be watched to its end: it must not start, rather
+// than start and then wait for ever for its reader.
+TEST_F(TConsTest, NoFreeDescriptorFailsTheStartCleanly)
+{
+    const int lowestFree = dup(0);
+    ASSERT_GE(lowestFree, 0);
+    close(lowestFree);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const rlimit none{rlim_t(lowestFree), saved.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &none), 0);
+    const bool started = run("print", "x");
+    setrlimit(RLIMIT_NOFILE, &saved);
+
+    EXPECT_FALSE(started);
+    EXPECT_EQ(cons.startError(), "eventfd: Too many open files");
+    EXPECT_EQ(polls, 0);
+    ASSERT_TRUE(run("print", "x")) << "the runner works again once descriptors are free";
 }
 
 TEST_F(TConsTest, LastRowBeforeExitIsAlwaysInTheFinalSnapshot)
