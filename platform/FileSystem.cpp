@@ -5,6 +5,10 @@
 #include <QFileInfo>
 #include <QHashFunctions>
 #include <QStandardPaths>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
@@ -27,6 +31,20 @@ struct TDirCloser
 {
     void operator()(DIR* dir) const { closedir(dir); }
 };
+
+QString ErrnoText(int error)
+{
+    return QString::fromLocal8Bit(strerror(error));
+}
+
+// The permissions a file made by open(..., 0666) gets. umask can only be read by setting it;
+// it is set back at once.
+mode_t NewFileMode()
+{
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
 
 bool IsDotEntry(const char* name)
 {
@@ -51,12 +69,15 @@ std::optional<TFolderId> FolderIdentity(const QString& folder)
     return TFolderId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
-QList<TFolderEntry> FolderEntries(const QString& folder)
+QList<TFolderEntry> FolderEntries(const QString& folder, QString* error)
 {
     QList<TFolderEntry> entries;
     std::unique_ptr<DIR, TDirCloser> dir(opendir(QFile::encodeName(folder).constData()));
-    if (!dir)
+    if (!dir) {
+        if (error)
+            *error = ErrnoText(errno);
         return entries;
+    }
     const int fd = dirfd(dir.get());
     while (const dirent* entry = readdir(dir.get())) {
         if (IsDotEntry(entry->d_name))
@@ -91,6 +112,44 @@ void ClearReadOnly(const QString& path)
     const QByteArray name = QFile::encodeName(path);
     if (stat(name.constData(), &st) == 0 && !(st.st_mode & S_IWUSR))
         chmod(name.constData(), (st.st_mode & 07777) | S_IWUSR);
+}
+
+TMade CreateUniqueFile(const QString& folder, const QString& prefix, const QString& suffix)
+{
+    const QString name = prefix + QStringLiteral("XXXXXX") + suffix;
+    QByteArray path = QFile::encodeName(folder + u'/' + name);
+    const int fd = mkstemps(path.data(), int(QFile::encodeName(suffix).size()));
+    if (fd < 0)
+        return {{}, ErrnoText(errno)};
+    const int modeError = fchmod(fd, NewFileMode()) == 0 ? 0 : errno;
+    close(fd);
+    if (modeError != 0) {
+        unlink(path.constData());
+        return {{}, ErrnoText(modeError)};
+    }
+    return {QFile::decodeName(path), {}};
+}
+
+TMade CreatePrivateFolder(const QString& parent, const QString& prefix)
+{
+    if (parent.isEmpty())
+        return {{}, ErrnoText(ENOENT)};
+    QByteArray path = QFile::encodeName(parent + u'/' + prefix + QStringLiteral("XXXXXX"));
+    if (!mkdtemp(path.data()))
+        return {{}, ErrnoText(errno)};
+    return {QFile::decodeName(path), {}};
+}
+
+bool RemoveFolderTree(const QString& folder)
+{
+    return !folder.isEmpty() && QDir(folder).removeRecursively();
+}
+
+QString ReplaceFile(const QString& source, const QString& target)
+{
+    if (rename(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) != 0)
+        return ErrnoText(errno);
+    return QString();
 }
 
 bool ForceFolders(const QString& path)

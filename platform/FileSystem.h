@@ -38,8 +38,9 @@ TPathKind PathKind(const QString& path);
 std::optional<TFolderId> FolderIdentity(const QString& folder);
 
 // The entries of a folder other than "." and "..", in the order the file system returns
-// them, each with the kind its link target has. A folder that cannot be listed gives none.
-QList<TFolderEntry> FolderEntries(const QString& folder);
+// them, each with the kind its link target has. A folder that cannot be listed gives none,
+// and the reason in *error when asked for.
+QList<TFolderEntry> FolderEntries(const QString& folder, QString* error = nullptr);
 
 // A hidden file or folder is one whose name starts with a dot.
 bool IsHiddenName(const QString& name);
@@ -52,6 +53,29 @@ bool RemoveFile(const QString& path);
 
 // Gives the owner the write permission, the counterpart of clearing a read-only attribute.
 void ClearReadOnly(const QString& path);
+
+// A new file or folder, or why it could not be made.
+struct TMade
+{
+    QString Path;
+    QString Error;
+};
+
+// Creates a new, empty file in folder named prefix + six random characters + suffix, with
+// the permissions the user's umask gives a new file (a finished MP3 under its final name
+// must not be more private than one the user would make).
+TMade CreateUniqueFile(const QString& folder, const QString& prefix, const QString& suffix);
+
+// Creates a new folder that only the user can enter (mode 0700) in parent, named prefix +
+// six random characters.
+TMade CreatePrivateFolder(const QString& parent, const QString& prefix);
+
+// Removes a folder and everything in it; false when something is left.
+bool RemoveFolderTree(const QString& folder);
+
+// Puts source in the place of target in one step: a reader sees the old file or the new one,
+// never a part. Empty on success, else the reason.
+QString ReplaceFile(const QString& source, const QString& target);
 
 // Creates a folder and every missing folder above it. False when the folder is not there
 // afterwards.

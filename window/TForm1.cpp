@@ -1,6 +1,7 @@
 // TForm1: construction, menu state, and what the window shows of a run.
 #include "TForm1.h"
 
+#include "FileSystem.h"
 #include "TAudio.h"
 #include "TCons.h"
 
@@ -50,6 +51,7 @@ TForm1::TForm1(IMainView& view)
 TForm1::~TForm1()
 {
     TCons::SetEventPump({});
+    RemoveFolderTree(m_runFolder);
 }
 
 void TForm1::SetTicked(TMenuItem item, bool ticked)
@@ -194,6 +196,20 @@ void TForm1::AddErrorEntry()
     AddErrorEntry(Audio ? Audio->ToolOutput : QStringList());
 }
 
+void TForm1::AddCountedLine(const QString& line)
+{
+    ++ErrorCount;
+    m_view.appendError(line);
+}
+
+void TForm1::ReportIntakeProblem(const QString& line)
+{
+    if (Busy)
+        AddCountedLine(line);
+    else
+        m_intakeProblems.append(line);
+}
+
 void TForm1::AddErrorEntry(const QStringList& rows)
 {
     if (ErrorsMuted)
@@ -228,13 +244,15 @@ void TForm1::ProgressChanged(TAudio* /*sender*/)
     ShowDestination();
 }
 
-// The way a Cancel reaches the running tool: the adapter hands its flag on to its runner at
-// every poll. Besides every progress notification, the commands that set or withdraw a Cancel
-// renew the flag at once, so a tool that shows no progress can be stopped as well.
+// The way a Cancel reaches the running tool: the adapter hands its flag on to its runner.
+// Besides every progress notification, the commands that set or withdraw a Cancel renew the
+// flag at once, so a tool that shows no progress, a tag read and a version probe stop too.
 void TForm1::PassCancelToAdapter()
 {
-    if (Audio)
-        Audio->Cancel = CancelRequested;
+    for (TAudio* adapter : {Audio.get(), m_probe}) {
+        if (adapter)
+            adapter->SetCancel(CancelRequested);
+    }
 }
 
 void TForm1::Stopcurrentprocesses1Click()
@@ -258,7 +276,7 @@ void TForm1::Stopcurrentprocesses1Click()
 
 bool TForm1::FormCloseQuery()
 {
-    if (!Busy)
+    if (!Busy && !m_probe)
         return true;
     CancelRequested = true;
     PassCancelToAdapter();

@@ -3,6 +3,7 @@
 #include "IMainView.h"
 #include "TJobQueue.h"
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -73,9 +74,9 @@ public:
 
     // The Cancel command (F4).
     void Stopcurrentprocesses1Click();
-    // A close request: refused while a run goes on, which it then cancels; the run closes
-    // the window when it has ended. The job a close cuts short removes its own unfinished
-    // MP3, so closing itself deletes nothing: DestFile may name a finished MP3 by then.
+    // A close request: refused while a run or a version probe goes on, which it then
+    // cancels; the run closes the window when it has ended. The job a close cuts short
+    // removes its own partial MP3, so closing itself deletes nothing.
     bool FormCloseQuery();
 
     bool IsTicked(TMenuItem item) const { return m_ticked[size_t(item)]; }
@@ -135,20 +136,29 @@ private:
     void CreateWavAdapter();
     void CreateDecoderAdapter(TSourceKind kind, const QString& gaugeColor, const QString& version,
                               const QString& folder);
-    void PrepareJob(TSourceKind kind, const QString& baseFolder);
+    // False when the job must not run (its MP3 would replace one this run made).
+    bool PrepareJob(TSourceKind kind, const QString& baseFolder);
     QString PlaceDestination(const QString& baseFolder);
     void DecodeAndEncode();
     void JudgeDecodeAndEncode();
+    bool DecodeSucceeded() const;
     void EncodeJob();
+    void PutMp3InPlace();
     void CleanUpJob();
 
     void AddErrorEntry(const QStringList& rows);
+    // One line in the error list that counts as an error but is no tool's entry.
+    void AddCountedLine(const QString& line);
+    // A drop's problem (a folder that cannot be read): listed at once during a run, else
+    // when the run it starts has cleared the list.
+    void ReportIntakeProblem(const QString& line);
     QString ErrorSummary() const;
     void ShowDestination();
     void PassCancelToAdapter();
     int CheckedPresetIndex() const;
     void SetCustomSettingsEnabled(bool enabled);
     void SetOptionCommandsEnabled(bool enabled);
+    QString RunProbe(TAudio& probe, QString (TAudio::*ask)());
     void ScanFolderOnce(const QString& folder, const QString& base, QSet<TFolderId>& seen);
     bool IsAccepted(const QString& path) const;
 
@@ -159,8 +169,13 @@ private:
     // Of the running job.
     QString m_decoderVersion;
     bool m_hadDecodeStep = false;
-    // The job has started writing DestFile, and whether it got a whole MP3 out of it; only
-    // an output that was started and not finished belongs to a job that a Cancel cuts short.
-    bool m_outputStarted = false;
-    bool m_outputFinished = false;
+    // The hidden file LAME writes before it takes DestFile's name; empty once it has.
+    QString m_partFile;
+    // Of the run: the folder of its intermediate files, made when the first decode needs it;
+    // each MP3 made with the source it was made from; problems of the drop that started it.
+    QString m_runFolder;
+    QHash<QString, QString> m_madeThisRun;
+    QStringList m_intakeProblems;
+    // The throw-away adapter of a running version probe, so that a close request reaches it.
+    TAudio* m_probe = nullptr;
 };

@@ -13,14 +13,6 @@ bool ToolIn(const QString& folder, const QString& tool)
     return !folder.isEmpty() && FileExists(folder + tool);
 }
 
-// Asks a throw-away adapter of the decoder for its version.
-template <typename Adapter> QString DecoderVersion(const QString& folder)
-{
-    Adapter probe;
-    probe.SetDecoderFolder(folder);
-    return probe.GetVersion();
-}
-
 } // namespace
 
 void TForm1::FindCodecs()
@@ -42,15 +34,29 @@ void TForm1::UpdateLameVersion()
         return;
     TFlac probe;
     probe.SetLameFolder(LamePath);
-    LameVersionText = probe.GetLameVersion();
+    LameVersionText = RunProbe(probe, &TAudio::GetLameVersion);
 }
 
 void TForm1::UpdateFlacVersion()
 {
-    FlacVersionText = FlacFound ? DecoderVersion<TFlac>(FlacPath) : QString();
+    TFlac probe;
+    probe.SetDecoderFolder(FlacPath);
+    FlacVersionText = FlacFound ? RunProbe(probe, &TAudio::GetVersion) : QString();
 }
 
 void TForm1::UpdateApeVersion()
 {
-    ApeVersionText = ApeFound ? DecoderVersion<TApe>(ApePath) : QString();
+    TApe probe;
+    probe.SetDecoderFolder(ApePath);
+    ApeVersionText = ApeFound ? RunProbe(probe, &TAudio::GetVersion) : QString();
+}
+
+// While the probe runs, a close request reaches it as it would reach a job's tool.
+QString TForm1::RunProbe(TAudio& probe, QString (TAudio::*ask)())
+{
+    m_probe = &probe;
+    probe.SetCancel(CancelRequested);
+    const QString version = (probe.*ask)();
+    m_probe = nullptr;
+    return version;
 }

@@ -56,7 +56,11 @@ void TForm1::ScanFolderOnce(const QString& folder, const QString& base, QSet<TFo
     if (!id || seen.contains(*id))
         return;
     seen.insert(*id);
-    for (const TFolderEntry& entry : FolderEntries(dir)) {
+    QString problem;
+    const QList<TFolderEntry> entries = FolderEntries(dir, &problem);
+    if (!problem.isEmpty())
+        ReportIntakeProblem(QStringLiteral("cannot read the folder %1: %2").arg(dir, problem));
+    for (const TFolderEntry& entry : entries) {
         if (entry.Kind == TPathKind::File)
             AddFile(dir + entry.Name, base);
         else if (entry.Kind == TPathKind::Folder && !IsHiddenName(entry.Name))

@@ -8,6 +8,9 @@
 #include "TForm1.h"
 #include "TWav.h"
 
+#include <QDir>
+#include <utility>
+
 namespace {
 
 // Progress bar colours per stage, as 0x00BBGGRR.
@@ -17,6 +20,12 @@ const QString LameGaugeColor = QStringLiteral("0x00FF6060");
 
 const QString LameTagDone = QStringLiteral("Writing LAME Tag...done");
 const QString JobFailedText = QStringLiteral(": cannot create intermediate wav file");
+// LAME writes to a hidden file of this name in the destination folder; only a whole MP3 is
+// then put in the place of the final name.
+const QString PartFilePrefix = QStringLiteral(".~TT");
+const QString Mp3Extension = QStringLiteral(".mp3");
+// The folder of a run's intermediate files, in the temporary folder.
+const QString RunFolderPrefix = QStringLiteral("quarlow-");
 
 // flac ends a good decode with "NAME: done"; mac with "Success..." in older versions and a
 // row that reads just "Success" in current ones.
@@ -87,6 +96,10 @@ void TForm1::StartRun()
     m_view.showTags({});
     ShowStatusLines(VerifyMode);
     ErrorCount = 0;
+    m_madeThisRun.clear();
+    // What the drop that starts the run could not read belongs to this run's list.
+    for (const QString& problem : std::exchange(m_intakeProblems, {}))
+        AddCountedLine(problem);
 }
 
 // False when the loop is to end at once (an entry of a kind no adapter serves).
@@ -126,14 +139,12 @@ bool TForm1::RunFirstEntry()
 
 void TForm1::RunJob(TSourceKind kind, const QString& baseFolder)
 {
-    m_outputStarted = false;
-    m_outputFinished = false;
     // Whatever goes wrong inside a job is recorded and the next job runs; the clean-up below
-    // always runs, so no intermediate file outlives its job.
+    // always runs, so no intermediate or partial file outlives its job.
     try {
         if (CreateAdapter(kind)) {
-            PrepareJob(kind, baseFolder);
-            DecodeAndEncode();
+            if (PrepareJob(kind, baseFolder))
+                DecodeAndEncode();
         } else {
             m_view.appendError(SourceFile + JobFailedText);
         }
@@ -183,7 +194,13 @@ void TForm1::CreateDecoderAdapter(TSourceKind kind, const QString& gaugeColor,
     if (!Audio)
         return;
     m_hadDecodeStep = true;
-    WavFile = Audio->MakeTempWavName();
+    // The intermediate files live in a folder of the run's own that no one else can enter,
+    // so nothing planted in the shared temporary folder can redirect a decoder's write.
+    if (m_runFolder.isEmpty())
+        m_runFolder = CreatePrivateFolder(QDir::tempPath(), RunFolderPrefix).Path;
+    Audio->TempFolder = m_runFolder;
+    if (!m_runFolder.isEmpty())
+        WavFile = Audio->MakeTempWavName();
     m_decoderVersion = version;
     Audio->SetDecoderFolder(folder);
 }
@@ -195,7 +212,7 @@ void TForm1::CreateWavAdapter()
     WavFile = SourceFile;
 }
 
-void TForm1::PrepareJob(TSourceKind kind, const QString& baseFolder)
+bool TForm1::PrepareJob(TSourceKind kind, const QString& baseFolder)
 {
     Audio->LameOptions = CheckedPresetOptions();
     Audio->SourceFile = SourceFile;
@@ -211,9 +228,20 @@ void TForm1::PrepareJob(TSourceKind kind, const QString& baseFolder)
     Audio->OnProgress = [this](TAudio* sender) { ProgressChanged(sender); };
     Audio->ReadTags(SourceFile);
     const QString folder = PlaceDestination(baseFolder);
-    if (!IsTicked(TMenuItem::Verifyonly1))
-        ForceFolders(folder);
     ShowTagList();
+    if (IsTicked(TMenuItem::Verifyonly1))
+        return true;
+    // Two sources of one name (song.flac, song.FLAC, song.wav) would make one MP3, and the
+    // later would silently replace the earlier.
+    const auto made = m_madeThisRun.constFind(DestFile);
+    if (made != m_madeThisRun.cend()) {
+        AddErrorEntry({QStringLiteral("%1 was made from %2 in this run, so this file was not "
+                                      "converted")
+                           .arg(DestFile, *made)});
+        return false;
+    }
+    ForceFolders(folder);
+    return true;
 }
 
 // Sets DestFile to where the MP3 goes and returns the folder that must exist for it. Below
@@ -237,6 +265,8 @@ void TForm1::DecodeAndEncode()
     SetEnabled(TMenuItem::Checkcodecpaths1, false);
     if (Audio->ConvertToWav(SourceFile, WavFile))
         JudgeDecodeAndEncode();
+    else
+        AddErrorEntry(); // the decoder could not start; ToolOutput says why
 }
 
 void TForm1::JudgeDecodeAndEncode()
@@ -252,31 +282,61 @@ void TForm1::JudgeDecodeAndEncode()
             AddErrorEntry({problem});
             return;
         }
-    } else if (!FileExists(WavFile) || !DecoderReportedSuccess(Audio->ToolOutput)) {
+    } else if (!DecodeSucceeded()) {
+        // A decoder that stopped half-way may leave a partial WAV: it is not encoded.
         AddErrorEntry();
+        return;
     }
     if (!CancelRequested && !IsTicked(TMenuItem::Verifyonly1))
         EncodeJob();
 }
 
+bool TForm1::DecodeSucceeded() const
+{
+    return Audio->Cons.endedCleanly() && FileExists(WavFile) &&
+           DecoderReportedSuccess(Audio->ToolOutput);
+}
+
+// LAME writes a hidden file beside the MP3; only a whole encode takes the MP3's name, in one
+// step. Whatever else happens, an MP3 made earlier stays as it was.
 void TForm1::EncodeJob()
 {
-    if (FileExists(DestFile))
-        RemoveFile(DestFile);
-    m_outputStarted = true;
     SetCustomSettingsEnabled(false);
     Audio->SetLameFolder(LamePath);
-    if (FileExists(WavFile)) {
-        Audio->Encode(WavFile, DestFile);
-        const bool made = FileExists(DestFile) && Audio->ToolOutput.contains(LameTagDone);
-        if (!made)
-            AddErrorEntry();
-        m_outputFinished = made && Audio->ProgressSeen;
+    const TMade part = CreateUniqueFile(FolderPart(DestFile), PartFilePrefix, Mp3Extension);
+    m_partFile = part.Path;
+    if (m_partFile.isEmpty()) {
+        AddErrorEntry(
+            {QStringLiteral("cannot write into %1: %2").arg(FolderPart(DestFile), part.Error)});
+    } else {
+        Audio->Encode(WavFile, m_partFile);
+        PutMp3InPlace();
     }
     SetCustomSettingsEnabled(true);
-    // An encode whose final screen showed no progress loses its MP3.
-    if (!Audio->ProgressSeen)
-        RemoveFile(DestFile);
+}
+
+// A whole encode: LAME wrote its tag row, showed progress and ended on its own with status 0,
+// and its file is there.
+void TForm1::PutMp3InPlace()
+{
+    if (!Audio->Cons.endedCleanly() || !Audio->ToolOutput.contains(LameTagDone) ||
+        !FileExists(m_partFile)) {
+        AddErrorEntry();
+        return;
+    }
+    if (!Audio->ProgressSeen) {
+        AddErrorEntry(
+            Audio->ToolOutput +
+            QStringList{QStringLiteral("LAME showed no progress, so its MP3 was discarded")});
+        return;
+    }
+    const QString problem = ReplaceFile(m_partFile, DestFile);
+    if (!problem.isEmpty()) {
+        AddErrorEntry({QStringLiteral("cannot save %1: %2").arg(DestFile, problem)});
+        return;
+    }
+    m_partFile.clear();
+    m_madeThisRun.insert(DestFile, SourceFile);
 }
 
 void TForm1::CleanUpJob()
@@ -285,14 +345,13 @@ void TForm1::CleanUpJob()
         ClearReadOnly(WavFile);
         RemoveFile(WavFile);
     }
-    // A job cut short by a Cancel or a close leaves no half-written MP3; a finished one stays.
-    if (CancelRequested && m_outputStarted && !m_outputFinished)
-        RemoveFile(DestFile);
+    // An encode that failed or was cut short leaves nothing behind.
+    RemoveFile(std::exchange(m_partFile, {}));
     Audio.reset();
 }
 
-// The intermediate file and the half-written MP3 of the job that a Cancel cut short were
-// removed when that job ended; what remains to do is to drop the waiting entries.
+// The intermediate file and the partial MP3 of the job that a Cancel cut short were removed
+// when that job ended; what remains to do is to drop the waiting entries.
 void TForm1::AbortQueue()
 {
     m_queue.Clear();
@@ -311,6 +370,7 @@ void TForm1::EndRun()
     m_view.setLabelText(TLabel::Version, {});
     m_view.setLabelText(TLabel::Audio, {});
     m_view.setLabelText(TLabel::Destination, {});
+    RemoveFolderTree(std::exchange(m_runFolder, {}));
     Busy = false;
     m_view.setHintEnabled(true);
     SetEnabled(TMenuItem::LameHelpShow1, true);

@@ -1,5 +1,7 @@
 // The transcoding loop end to end: real lame, flac and metaflac, the stand-in mac, a
 // recording view. Every test also checks (in TearDown) that no "~TT" file is left behind.
+#include "FileSystem.h"
+#include "PathText.h"
 #include "QtPrinters.h"
 #include "TFlac.h"
 #include "WindowTestSupport.h"
@@ -7,10 +9,18 @@
 #include <QDir>
 #include <QFile>
 #include <stdexcept>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
 const QString Hyphens(40, u'-');
+
+// Rows the stalled stand-ins print: a decode and an encode that have made some progress.
+const char* const MacProgressRow =
+    "Decompressing...\nProgress: 10.0% (2.7 seconds remaining, 0.3 seconds total)\r";
+const char* const LameProgressRow =
+    "    10/116   (10%)|    0:00/    0:00|    0:00/    0:00|   12.000x|    0:00\r";
 
 class TranscodeTest : public TFormTest
 {
@@ -148,7 +158,9 @@ TEST_F(TranscodeTest, CorruptFlacGivesOneEntryWithTheToolsRows)
     ASSERT_GE(view.Errors.size(), 3);
     EXPECT_EQ(view.Errors.first(), QStringLiteral("Message 1 - ") + InPath("bad.flac"));
     EXPECT_EQ(view.Errors.filter(QStringLiteral("bad.flac: ERROR while decoding data")).size(), 1);
-    EXPECT_EQ(view.Errors.last(), Hyphens);
+    // flac's own rows end with how it ended, and the entry with the hyphens.
+    EXPECT_EQ(view.Errors.mid(view.Errors.size() - 2),
+              (QStringList{"flac ended with exit status 1", Hyphens}));
     EXPECT_EQ(view.Errors.count(Hyphens), 1);
     EXPECT_EQ(form->ErrorCount, 1);
     EXPECT_EQ(view.label(TLabel::BitRate), QStringLiteral("There is an error message!"));
@@ -218,16 +230,256 @@ TEST_F(TranscodeTest, FailureInsideAJobIsListedAndTheNextJobRuns)
     EXPECT_TRUE(view.enabled(TMenuItem::Checkcodecpaths1));
 }
 
-TEST_F(TranscodeTest, MissingFlacSkipsTheJobSilentlyAndTheNextRuns)
+// A tool that cannot be started is said in an entry with the reason; the next job runs.
+struct TUnstartableCase
 {
-    // flac vanished after the codec check found it.
-    form->FlacPath = root.filePath(QStringLiteral("no-tools")) + u'/';
+    const char* name;
+    const char* source;
+    // Makes the tool unusable in a folder of the test's and returns the row that says why.
+    QString (*breakTool)(TForm1& form, const QString& folder);
+};
+
+void PrintTo(const TUnstartableCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class UnstartableToolTest : public TranscodeTest,
+                            public ::testing::WithParamInterface<TUnstartableCase>
+{};
+
+TEST_P(UnstartableToolTest, IsAnEntryWithTheReasonAndTheNextJobRuns)
+{
+    const TUnstartableCase& c = GetParam();
+    const QString source = QString::fromUtf8(c.source);
+    CopySource(source);
+    CopySource(QStringLiteral("z.wav"));
+    const QString tools = root.filePath(QStringLiteral("tools")) + u'/';
+    ASSERT_TRUE(QDir().mkpath(tools));
+    const QString reason = c.breakTool(*form, tools);
+    const bool lameBroken = form->LamePath == tools;
+
+    Drop({InPath(source), InPath(QStringLiteral("z.wav"))});
+
+    EXPECT_EQ(view.Errors.mid(0, 3),
+              (QStringList{"Message 1 - " + InPath(source), reason, Hyphens}));
+    EXPECT_EQ(FilesBelow(Save), lameBroken ? QStringList() : QStringList{"z.mp3"});
+    EXPECT_EQ(form->ErrorCount, lameBroken ? 2 : 1);
+}
+
+QString FlacMissing(TForm1& form, const QString& folder)
+{
+    QFile::link(form.FlacPath + "metaflac", folder + "metaflac");
+    form.FlacPath = folder;
+    return "cannot start " + folder + "flac: No such file or directory";
+}
+
+QString FlacNotAProgram(TForm1& form, const QString& folder)
+{
+    QFile::link(form.FlacPath + "metaflac", folder + "metaflac");
+    WriteFile(folder + "flac", "not a program");
+    form.FlacPath = folder;
+    return "cannot start " + folder + "flac: Permission denied";
+}
+
+QString LameMissing(TForm1& form, const QString& folder)
+{
+    form.LamePath = folder;
+    return "cannot start " + folder + "lame: No such file or directory";
+}
+
+INSTANTIATE_TEST_SUITE_P(Tools, UnstartableToolTest,
+                         ::testing::Values(TUnstartableCase{"flac_missing", "a.flac", FlacMissing},
+                                           TUnstartableCase{"flac_not_a_program", "a.flac",
+                                                            FlacNotAProgram},
+                                           TUnstartableCase{"lame_missing", "a.wav", LameMissing}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The tools are started in their own folders; a folder given relative to ours still finds
+// them.
+TEST_F(TranscodeTest, RelativeToolFoldersWork)
+{
+    const QString tools = root.filePath(QStringLiteral("tools"));
+    ASSERT_TRUE(QDir().mkpath(tools));
+    for (const QString tool : {"lame", "flac", "metaflac"})
+        ASSERT_TRUE(QFile::link(ToolFolderOnPath(tool) + tool, tools + u'/' + tool));
+    const QString saved = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(root.path()));
+    form->LamePath = form->FlacPath = QStringLiteral("tools/");
     CopySource(QStringLiteral("a.flac"));
-    CopySource(QStringLiteral("b.wav"));
-    Drop({InPath(QStringLiteral("a.flac")), InPath(QStringLiteral("b.wav"))});
+    Drop({InPath(QStringLiteral("a.flac"))});
+    QDir::setCurrent(saved);
 
     EXPECT_EQ(view.Errors, QStringList());
-    EXPECT_EQ(FilesBelow(Save), QStringList{"b.mp3"});
+    EXPECT_EQ(FilesBelow(Save), QStringList{"a.mp3"});
+}
+
+// A second conversion of a file that fails in any way leaves the MP3 of the first as it was,
+// and no partial file beside it.
+class ReconvertTest;
+
+struct TReconvertCase
+{
+    const char* name;
+    const char* source;
+    // Spoils the second conversion; returns the row its entry must hold.
+    QString (*spoil)(ReconvertTest& test, const QString& source);
+    // The most a tool of the second conversion may write into one file.
+    rlim_t writeLimit = RLIM_INFINITY;
+};
+
+void PrintTo(const TReconvertCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class ReconvertTest : public TranscodeTest, public ::testing::WithParamInterface<TReconvertCase>
+{
+public:
+    using TranscodeTest::CopyFixture;
+    using TranscodeTest::form;
+    using TranscodeTest::root;
+    using TranscodeTest::Stall;
+};
+
+// Sets the file-size limit that the tools started meanwhile inherit.
+class TFileSizeLimit
+{
+public:
+    explicit TFileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        const rlimit limit{bytes, m_saved.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~TFileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
+    TFileSizeLimit(const TFileSizeLimit&) = delete;
+    TFileSizeLimit& operator=(const TFileSizeLimit&) = delete;
+
+private:
+    rlimit m_saved{};
+};
+
+TEST_P(ReconvertTest, FailureKeepsTheEarlierMp3)
+{
+    const TReconvertCase& c = GetParam();
+    const QString source = InPath(QString::fromUtf8(c.source));
+    CopySource(QString::fromUtf8(c.source));
+    Drop({source});
+    ASSERT_EQ(view.Errors, QStringList());
+    const QString mp3 = SavePath(ChangeExtension(QString::fromUtf8(c.source), ".mp3"));
+    const QByteArray earlier = ReadAll(mp3);
+    ASSERT_GT(earlier.size(), 10000);
+
+    const QString row = c.spoil(*this, source);
+    {
+        const TFileSizeLimit limit(c.writeLimit);
+        Drop({source});
+    }
+
+    EXPECT_EQ(view.Errors.value(0), "Message 1 - " + source);
+    EXPECT_TRUE(view.Errors.contains(row)) << view.Errors.join(u'\n').toStdString();
+    EXPECT_EQ(view.Errors.last(), Hyphens);
+    EXPECT_EQ(ReadAll(mp3), earlier);
+    EXPECT_EQ(FilesBelow(Save), QStringList{FileNamePart(mp3)});
+}
+
+// The encoder may write only 20,000 bytes, as on the disk that was full at 91%.
+QString FullDisk(ReconvertTest&, const QString&)
+{
+    return "lame was stopped by signal 25 (File size limit exceeded)";
+}
+
+QString EncoderKilled(ReconvertTest& test, const QString&)
+{
+    test.Stall("lame", "", LameProgressRow, ".mp3");
+    qputenv("STALL_SIGNAL", "9");
+    return "lame was stopped by signal 9 (Killed)";
+}
+
+QString LameGone(ReconvertTest& test, const QString&)
+{
+    // The tool is started in its folder, which is gone too.
+    test.form->LamePath = test.root.filePath("no-tools") + "/";
+    return "cannot start " + test.form->LamePath + "lame in " + test.form->LamePath +
+           ": No such file or directory";
+}
+
+QString FlacSourceDamaged(ReconvertTest& test, const QString& source)
+{
+    test.CopyFixture("corrupt.flac", source);
+    return "flac ended with exit status 1";
+}
+
+// mac stops with an error code and leaves the part of the WAV it got to: never encoded.
+QString ApeSourceCut(ReconvertTest& test, const QString& source)
+{
+    test.CopyFixture("truncated.ape", source);
+    return "Error: 1009";
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, ReconvertTest,
+                         ::testing::Values(TReconvertCase{"full_disk", "a.wav", FullDisk, 20000},
+                                           TReconvertCase{"encoder_killed", "a.wav", EncoderKilled},
+                                           TReconvertCase{"lame_cannot_start", "a.wav", LameGone},
+                                           TReconvertCase{"decode_error", "a.flac",
+                                                          FlacSourceDamaged},
+                                           TReconvertCase{"cut_ape", "a.ape", ApeSourceCut}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// LAME echoes the output path on a row of its own when the paths are long; a folder named
+// "(0%)" there is no progress row, and the MP3 is kept.
+TEST_F(TranscodeTest, PercentInALongDestinationPathIsNoProgress)
+{
+    const QString relative = QStringLiteral("album/Best of the long folder names (0%) collection/"
+                                            "Remix (0%).wav");
+    CopySource(relative);
+    Drop({InPath(QStringLiteral("album"))});
+
+    EXPECT_EQ(view.Errors, QStringList());
+    EXPECT_GT(ReadAll(SavePath(relative.chopped(4) + ".mp3")).size(), 10000);
+}
+
+// A folder of the drop that cannot be read is said, counted, and the rest is converted.
+TEST_F(TranscodeTest, UnreadableFolderInADropIsSaidAndTheRestConverts)
+{
+    CopySource(QStringLiteral("album/a.wav"));
+    CopySource(QStringLiteral("album/locked/b.wav"));
+    const QString locked = InPath(QStringLiteral("album/locked"));
+    ASSERT_EQ(chmod(QFile::encodeName(locked).constData(), 0), 0);
+    {
+        const TWithoutPrivileges asAUser;
+        Drop({InPath(QStringLiteral("album"))});
+    }
+    chmod(QFile::encodeName(locked).constData(), 0755);
+
+    EXPECT_EQ(view.Errors,
+              QStringList{"cannot read the folder " + locked + "/: Permission denied"});
+    EXPECT_EQ(form->ErrorCount, 1);
+    EXPECT_EQ(view.label(TLabel::BitRate), QStringLiteral("There is an error message!"));
+    EXPECT_EQ(FilesBelow(Save), QStringList{"album/a.mp3"});
+}
+
+// song.flac, song.FLAC and song.wav would all become song.mp3: the first one makes it, the
+// others are said and left alone.
+TEST_F(TranscodeTest, SourcesThatMakeTheSameMp3AreNotConvertedTwice)
+{
+    CopySource(QStringLiteral("album/song.flac"));
+    CopyFixture(QStringLiteral("in.flac"), InPath(QStringLiteral("album/song.FLAC")));
+    Write(InPath(QStringLiteral("album/song.wav")), SineWavBytes(1, 1));
+    Drop({InPath(QStringLiteral("album/song.flac")), InPath(QStringLiteral("album/song.FLAC")),
+          InPath(QStringLiteral("album/song.wav"))});
+
+    const QString mp3 = SavePath(QStringLiteral("song.mp3"));
+    EXPECT_EQ(view.Errors, (QStringList{"Message 1 - " + InPath("album/song.FLAC"),
+                                        mp3 + " was made from " + InPath("album/song.flac") +
+                                            " in this run, so this file was not converted",
+                                        Hyphens, "Message 2 - " + InPath("album/song.wav"),
+                                        mp3 + " was made from " + InPath("album/song.flac") +
+                                            " in this run, so this file was not converted",
+                                        Hyphens}));
+    EXPECT_EQ(FilesBelow(Save), QStringList{"song.mp3"});
+    EXPECT_EQ(ReadMp3Tags(mp3).Title, QStringLiteral("The \"Quoted\" Song"));
 }
 
 struct TNotWavCase
@@ -308,15 +560,19 @@ TEST_F(TranscodeTest, DropAfterCancelWithdrawsItAndTheRunGoesOn)
 }
 
 // A queue of three: a short first job, a second that the Cancel cuts, a third that never runs.
+// The second job's tool is the stand-in that stalls, so the Cancel always finds it running.
 struct TCancelCase
 {
     const char* name;
     const char* second;
-    // The stand-in mac waits this long before each progress row, so a decode can be caught.
-    const char* macStepMs;
-    int secondWavSeconds;
+    // The tool that stalls (none when the Cancel comes between jobs), on the calls naming
+    // which file (every call when empty), what it prints and which output it begins.
+    const char* stalledTool;
+    const char* on;
+    const char* rows;
+    const char* output;
     bool (*cancelNow)(const TFakeMainView& view, const TForm1& form);
-    // No application title after the Cancel may hold this: the cut tool got no further.
+    // No application title after the Cancel may hold this: the cut job got no further.
     const char* notAfterCancel;
 };
 
@@ -326,31 +582,24 @@ void PrintTo(const TCancelCase& c, std::ostream* os)
 }
 
 class CancelTest : public TranscodeTest, public ::testing::WithParamInterface<TCancelCase>
-{
-protected:
-    void TearDown() override
-    {
-        qunsetenv("MAC_STANDIN_STEP_MS");
-        TranscodeTest::TearDown();
-    }
-};
+{};
 
 TEST_P(CancelTest, StopsTheToolEmptiesTheQueueAndKeepsFinishedWork)
 {
     const TCancelCase& c = GetParam();
     const QString second = QString::fromUtf8(c.second);
     CopySource(QStringLiteral("a.wav"));
-    if (c.secondWavSeconds > 0)
-        Write(InPath(second), SineWavBytes(c.secondWavSeconds, 2));
-    else
-        CopySource(second);
+    CopySource(second);
     CopySource(QStringLiteral("c.flac"));
-    qputenv("MAC_STANDIN_STEP_MS", c.macStepMs);
+    if (c.stalledTool)
+        Stall(QString::fromUtf8(c.stalledTool), c.on, c.rows, c.output);
     const auto sources = Sources();
     qsizetype titlesAtCancel = -1;
+    QStringList savedAtCancel;
     view.OnProcessEvents = [&] {
         if (titlesAtCancel < 0 && c.cancelNow(view, *form)) {
             titlesAtCancel = view.Titles.size();
+            savedAtCancel = FilesBelow(Save);
             form->Stopcurrentprocesses1Click();
         }
     };
@@ -358,6 +607,11 @@ TEST_P(CancelTest, StopsTheToolEmptiesTheQueueAndKeepsFinishedWork)
     Drop({InPath(QStringLiteral("a.wav")), InPath(second), InPath(QStringLiteral("c.flac"))});
 
     ASSERT_GE(titlesAtCancel, 0) << "the cancel point was never reached";
+    // The cut encode had begun its MP3 under a hidden name; that file is gone now.
+    if (QByteArray(c.output) == ".mp3") {
+        EXPECT_EQ(savedAtCancel.filter(QStringLiteral(".~TT")).size(), 1)
+            << savedAtCancel.join(u' ').toStdString();
+    }
     EXPECT_EQ(FilesBelow(Save), QStringList{"a.mp3"});
     EXPECT_EQ(ReadMp3Tags(SavePath(QStringLiteral("a.mp3"))).Title, QString());
     EXPECT_GT(ReadAll(SavePath(QStringLiteral("a.mp3"))).size(), 10000);
@@ -376,32 +630,56 @@ bool BetweenFirstAndSecondJob(const TFakeMainView& view, const TForm1& form)
     return view.Queue.size() == 2 && !form.Audio;
 }
 
-bool ApeIsDecoding(const TFakeMainView&, const TForm1& form)
+// The second job's tool run of this title is going on.
+bool SecondRuns(const TForm1& form, const char* title)
 {
-    return form.StageName == u"Ape" && form.Audio && form.Audio->Progress > 0;
+    return form.Queue().Count() == 2 && form.Audio && form.Audio->Cons.ConsoleReady &&
+           form.Audio->Cons.title() == QString::fromUtf8(title);
 }
 
-// The decode has started and shown no progress yet.
-bool SecondIsSilent(const TFakeMainView&, const TForm1& form)
+bool ApeIsDecoding(const TFakeMainView&, const TForm1& form)
 {
-    return form.StageName == u"Ape" && form.Audio && form.Audio->Progress == 0;
+    return SecondRuns(form, "Conversion to WAV") && form.Audio->Progress > 0;
+}
+
+bool DecodeIsSilent(const TFakeMainView&, const TForm1& form)
+{
+    return SecondRuns(form, "Conversion to WAV") && form.Audio->Progress == 0;
 }
 
 bool SecondIsEncoding(const TFakeMainView&, const TForm1& form)
 {
-    return form.SourceFile.endsWith(u"/b.wav") && form.StageName == u"Lame" && form.Audio &&
-           form.Audio->Progress > 0;
+    return SecondRuns(form, "Mp3 conversion") && form.Audio->Progress > 0;
+}
+
+bool TagsAreRead(const TFakeMainView&, const TForm1& form)
+{
+    return SecondRuns(form, "Extraction of Tags");
+}
+
+bool FlacVersionIsProbed(const TFakeMainView&, const TForm1& form)
+{
+    return SecondRuns(form, "Getting Flac version");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Moments, CancelTest,
     ::testing::Values(
         // The first MP3 is finished when the Cancel comes; it must stay.
-        TCancelCase{"between_jobs", "b.wav", "0", 0, BetweenFirstAndSecondJob, "Lame: "},
-        TCancelCase{"during_decode", "b.ape", "300", 0, ApeIsDecoding, "Ape: 100%"},
-        TCancelCase{"during_encode", "b.wav", "0", 60, SecondIsEncoding, "Lame: 100%"},
-        // A tool that shows no progress for long is stopped all the same.
-        TCancelCase{"before_any_progress", "b.ape", "3000", 0, SecondIsSilent, "Ape: "}),
+        TCancelCase{"between_jobs", "b.wav", nullptr, "", "", "", BetweenFirstAndSecondJob,
+                    "Lame: "},
+        TCancelCase{"during_decode", "b.ape", "mac", "/b.ape", MacProgressRow, ".wav",
+                    ApeIsDecoding, "Lame: "},
+        TCancelCase{"during_encode", "b.wav", "lame", "/b.wav", LameProgressRow, ".mp3",
+                    SecondIsEncoding, "Lame: 100%"},
+        // A tool that shows no progress is stopped all the same, and so are the runs that
+        // never show any: the tag read and the decoder's version probe.
+        TCancelCase{"before_any_progress", "b.ape", "mac", "/b.ape", "", ".wav", DecodeIsSilent,
+                    "Lame: "},
+        TCancelCase{"during_tag_read", "b.flac", "metaflac", "/b.flac", "", "", TagsAreRead,
+                    "Flac: "},
+        TCancelCase{"during_version_probe", "b.flac", "flac", "", "", "", FlacVersionIsProbed,
+                    "Flac: "}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Verifying never writes an MP3, so a Cancel must not delete the one beside the source.
@@ -413,7 +691,7 @@ TEST_F(TranscodeTest, CancelNeverDeletesAnMp3TheRunDidNotWrite)
     CopySource(QStringLiteral("b.ape"));
     CopySource(QStringLiteral("c.flac"));
     Write(InPath(QStringLiteral("b.mp3")), "an MP3 made earlier");
-    qputenv("MAC_STANDIN_STEP_MS", "300");
+    Stall(QStringLiteral("mac"), "/b.ape", MacProgressRow, ".wav");
     bool cancelled = false;
     view.OnProcessEvents = [&] {
         if (!cancelled && ApeIsDecoding(view, *form)) {
@@ -422,7 +700,6 @@ TEST_F(TranscodeTest, CancelNeverDeletesAnMp3TheRunDidNotWrite)
         }
     };
     Drop({InPath(QStringLiteral("b.ape")), InPath(QStringLiteral("c.flac"))});
-    qunsetenv("MAC_STANDIN_STEP_MS");
 
     EXPECT_TRUE(cancelled);
     EXPECT_EQ(ReadAll(InPath(QStringLiteral("b.mp3"))), QByteArray("an MP3 made earlier"));

@@ -6,6 +6,33 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+// Sets the effective capability set to the permitted one, or to nothing.
+bool SetEffectiveCapabilities(bool all)
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2] = {};
+    if (syscall(SYS_capget, &header, data) != 0)
+        return false;
+    for (__user_cap_data_struct& part : data)
+        part.effective = all ? part.permitted : 0;
+    return syscall(SYS_capset, &header, data) == 0;
+}
+
+} // namespace
+
+TWithoutPrivileges::TWithoutPrivileges() : m_dropped(SetEffectiveCapabilities(false)) {}
+
+TWithoutPrivileges::~TWithoutPrivileges()
+{
+    if (m_dropped)
+        SetEffectiveCapabilities(true);
+}
 
 void TFormTest::SetUp()
 {
@@ -32,7 +59,10 @@ void TFormTest::SetUp()
 void TFormTest::TearDown()
 {
     form.reset();
-    EXPECT_EQ(TempWavFiles(), QStringList());
+    for (const char* name :
+         {"STALL_EXEC", "STALL_ON", "STALL_ROWS", "STALL_OUTPUT", "STALL_SIGNAL"})
+        qunsetenv(name);
+    EXPECT_EQ(TempEntries(), QStringList());
     if (m_savedTempDir.isNull())
         qunsetenv("TMPDIR");
     else
@@ -68,7 +98,29 @@ QList<QPair<QString, QByteArray>> TFormTest::Sources() const
     return sources;
 }
 
-QStringList TFormTest::TempWavFiles() const
+QStringList TFormTest::TempEntries() const
 {
-    return QDir(Temp).entryList({QStringLiteral("~TT*")}, QDir::Files | QDir::Hidden);
+    return QDir(Temp).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                QDir::NoDotAndDotDot);
+}
+
+void TFormTest::Stall(const QString& tool, const QByteArray& on, const QByteArray& rows,
+                      const QByteArray& output)
+{
+    QString& folder = tool == u"mac"    ? form->ApePath
+                      : tool == u"lame" ? form->LamePath
+                                        : form->FlacPath;
+    const QString stalled = root.filePath(QStringLiteral("stalled-") + tool) + u'/';
+    ASSERT_TRUE(QDir().mkpath(stalled));
+    for (const QString name : {"lame", "flac", "metaflac", "mac"}) {
+        if (name != tool && QFile::exists(folder + name)) {
+            ASSERT_TRUE(QFile::link(folder + name, stalled + name));
+        }
+    }
+    ASSERT_TRUE(QFile::link(QStringLiteral(STALL_TOOL), stalled + tool));
+    qputenv("STALL_EXEC", QFile::encodeName(folder + tool));
+    qputenv("STALL_ON", on);
+    qputenv("STALL_ROWS", rows);
+    qputenv("STALL_OUTPUT", output);
+    folder = stalled;
 }

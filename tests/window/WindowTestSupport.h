@@ -12,6 +12,20 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+// While it lives, the process's effective capabilities are dropped (they stay permitted and
+// come back at the end), so that a test run as root meets permission bits as a user does.
+class TWithoutPrivileges
+{
+public:
+    TWithoutPrivileges();
+    ~TWithoutPrivileges();
+    TWithoutPrivileges(const TWithoutPrivileges&) = delete;
+    TWithoutPrivileges& operator=(const TWithoutPrivileges&) = delete;
+
+private:
+    bool m_dropped = false;
+};
+
 // A main window on a recording view, with real tools: lame, flac and metaflac from PATH, the
 // stand-in mac. Sources go below In, MP3s to Save, and the temporary folder is Temp, a private
 // one, so that a test can see every "~TT" file a job leaves.
@@ -29,8 +43,14 @@ protected:
     static QStringList FilesBelow(const QString& folder);
     // Every file below In with its contents, to see that a run left the sources alone.
     QList<QPair<QString, QByteArray>> Sources() const;
-    // Names of the "~TT" files in the temporary folder.
-    QStringList TempWavFiles() const;
+    // Everything in the temporary folder, hidden entries and folders included.
+    QStringList TempEntries() const;
+    // Puts the stand-in that stalls in the place of one tool (lame, flac, metaflac, mac): a
+    // copy of the tool's folder where `tool` is the stand-in and the other tools are the
+    // real ones. It stalls on the calls with an argument holding `on` (every call when
+    // empty), printing `rows` and writing the start of the output named with `output`.
+    void Stall(const QString& tool, const QByteArray& on, const QByteArray& rows = {},
+               const QByteArray& output = {});
     void Drop(const QStringList& paths) { form->AppMessage(paths); }
 
     QTemporaryDir root;

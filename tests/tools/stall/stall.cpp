@@ -1,0 +1,83 @@
+// A stand-in for a codec tool that never finishes, for the tests that must catch a tool in
+// the middle of its work however fast the machine is. A test links it into a tool folder
+// under the tool's name (lame, flac, metaflac, mac) and steers it through the environment:
+//
+//   STALL_EXEC    the real tool, run in its place (same arguments, same terminal) by every
+//                 call that is not to stall
+//   STALL_ON      a call stalls when one of its arguments contains this text; every call
+//                 stalls when it is empty or unset
+//   STALL_ROWS    what a stalling call prints first, e.g. a progress row of the real tool
+//   STALL_OUTPUT  a stalling call first writes a few bytes into its first argument that ends
+//                 with this text, as the real tool would have begun its output file
+//   STALL_SIGNAL  a stalling call then dies of this signal, as a tool killed from outside
+//
+// Otherwise a stalling call waits for its end. It gives up after two minutes with status 3,
+// so a stop that never comes fails a test instead of hanging it.
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+#include <unistd.h>
+
+namespace {
+
+std::string_view Env(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+bool Stalls(int argc, char** argv)
+{
+    const std::string_view on = Env("STALL_ON");
+    if (on.empty())
+        return true;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]).find(on) != std::string_view::npos)
+            return true;
+    }
+    return false;
+}
+
+void WritePartialOutput(int argc, char** argv)
+{
+    const std::string_view suffix = Env("STALL_OUTPUT");
+    const std::string_view on = Env("STALL_ON");
+    if (suffix.empty())
+        return;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg.size() >= suffix.size() && arg.substr(arg.size() - suffix.size()) == suffix &&
+            (on.empty() || arg.find(on) == std::string_view::npos)) {
+            if (std::FILE* file = std::fopen(argv[i], "wb")) {
+                std::fputs("the first bytes of an output that was never finished", file);
+                std::fclose(file);
+            }
+            return;
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (!Stalls(argc, argv)) {
+        const std::string_view real = Env("STALL_EXEC");
+        if (real.empty())
+            return 2;
+        execv(real.data(), argv);
+        std::perror("stall: cannot run STALL_EXEC");
+        return 2;
+    }
+    WritePartialOutput(argc, argv);
+    std::fputs(Env("STALL_ROWS").data(), stderr);
+    std::fflush(stderr);
+    if (const int signal = std::atoi(Env("STALL_SIGNAL").data()); signal > 0)
+        raise(signal);
+    std::signal(SIGALRM, [](int) { _exit(3); });
+    alarm(120);
+    for (;;)
+        pause();
+}
