@@ -65,6 +65,14 @@ TEST_F(TranscodeTest, DroppedAlbumIsRebuiltUnderTheSaveFolderWithItsTags)
         EXPECT_EQ(tags.Track, 3u) << mp3;
     }
     EXPECT_EQ(ReadMp3Tags(SavePath(QStringLiteral("album/c.mp3"))).Title, QString());
+    // LAME wrote a file of our making; the MP3 still gets the permissions the user's umask
+    // gives a new file, not those of a private temporary file.
+    const mode_t mask = umask(0);
+    umask(mask);
+    struct stat made = {};
+    ASSERT_EQ(stat(QFile::encodeName(SavePath(QStringLiteral("album/c.mp3"))).constData(), &made),
+              0);
+    EXPECT_EQ(made.st_mode & 0777, 0666 & ~mask);
     // The bar took the FLAC, APE and LAME colours.
     for (TColor color : {TColor{255, 96, 96}, TColor{128, 101, 80}, TColor{96, 96, 255}})
         EXPECT_TRUE(view.ProgressColors.contains(color)) << color.Red;
