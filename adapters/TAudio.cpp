@@ -37,6 +37,15 @@ std::optional<int> ReadLameProgress(const QString& row)
     return ReadWholeNumber(match.capturedView(1));
 }
 
+// LAME keeps only a year that is a plain number, and taggers commonly write a date
+// ("2024-05-06", "2024-05"): LAME gets the year that starts such a date.
+QString YearForLame(const QString& date)
+{
+    static const QRegularExpression datedYear(QStringLiteral("^([0-9]{4})[^0-9]"));
+    const QRegularExpressionMatch match = datedYear.match(date);
+    return match.hasMatch() ? match.captured(1) : date;
+}
+
 QString TagOption(const char* option, const QString& value, qsizetype length)
 {
     return QLatin1String(option) + QuoteArgument(CutText(value, length));
@@ -158,7 +167,8 @@ QString TAudio::LameCommandLine(const QString& wavPath, const QString& mp3Path) 
     return line + TagOption(" --tt ", Title, LongTagLength) +
            TagOption(" --ta ", Artist, LongTagLength) + TagOption(" --tn ", TrackNr, TrackLength) +
            TagOption(" --tl ", Album, LongTagLength) + TagOption(" --tc ", QString(), 0) +
-           TagOption(" --tg ", Genre, GenreLength) + TagOption(" --ty ", Date, DateLength);
+           TagOption(" --tg ", Genre, GenreLength) +
+           TagOption(" --ty ", YearForLame(Date), DateLength);
 }
 
 bool TAudio::Encode(const QString& wavPath, const QString& mp3Path)
@@ -247,13 +257,22 @@ void TAudio::SetCancel(bool cancel)
 
 void TAudio::TakeTagValues()
 {
-    Title = TagValues.value(0);
-    Artist = TagValues.value(1);
-    TrackNr = TagValues.value(2);
-    Album = TagValues.value(3);
-    Comment = TagValues.value(4);
-    Genre = TagValues.value(5);
-    Date = TagValues.value(6);
+    Title = OneLine(TagValues.value(0));
+    Artist = OneLine(TagValues.value(1));
+    TrackNr = OneLine(TagValues.value(2));
+    Album = OneLine(TagValues.value(3));
+    Comment = OneLine(TagValues.value(4));
+    Genre = OneLine(TagValues.value(5));
+    Date = OneLine(TagValues.value(6));
+}
+
+QString TAudio::OneLine(QString value)
+{
+    for (QChar& c : value) {
+        if (c.category() == QChar::Other_Control)
+            c = u' ';
+    }
+    return value;
 }
 
 void TAudio::Notify(const Hook& hook)

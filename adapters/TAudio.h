@@ -90,6 +90,9 @@ protected:
 
     // Fills the seven tag members from TagValues.
     void TakeTagValues();
+    // A tag value as one line of text: a control character (newline, tab, escape) becomes
+    // a blank, so that no value can break the tag list or an ID3 text apart.
+    static QString OneLine(QString value);
     void Notify(const Hook& hook);
     // The first two steps of every poll callback: no new progress yet, pass on a stop request.
     void BeginPoll();

@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 #include "ScreenRows.h"
 #include "ToolNames.h"
+#include "VorbisComments.h"
 
 #include <QFile>
 
@@ -19,16 +20,14 @@ const QStringList FlacErrorCodes = {
 
 const QStringList FlacErrorWords = {QStringLiteral("invalid"), QStringLiteral("ERROR")};
 
-// Tags are asked for in this order; metaflac prints one NAME=value row for each it finds.
-const QString ShowTags = QStringLiteral(" --show-tag=ARTIST --show-tag=TITLE --show-tag=TRACKNUMBER"
-                                        " --show-tag=ALBUM --show-tag=COMMENT"
-                                        " --show-tag=GENRE --show-tag=DATE");
-
 // flac 1.1.0 has no -f, and refuses an option it does not know.
 const QString VersionWithoutForce = QStringLiteral("1.1.0");
 
 // The tags ReadTags matches: TagNames 0..6 ("Copyright" is not asked for).
 constexpr int MatchedTags = 7;
+
+// A field a file holds several times (two artists) gives one value.
+const QString ValueSeparator = QStringLiteral("; ");
 
 // flac's progress row reads "NAME: 45% complete"; the figure follows the nearest ":" before
 // the "%", so a colon earlier in the name does not count.
@@ -95,38 +94,22 @@ bool TFlac::ConvertToWav(const QString& sourcePath, const QString& wavPath)
     return started;
 }
 
+// The tags come from the file itself, not from metaflac's screen: a row of that screen can
+// be cut by its width, and a newline or escape sequence in one value would change others.
 bool TFlac::ReadTags(const QString& sourcePath)
 {
     HasTags = false;
-    const QString line = QuoteArgument(ToolPath(DecoderFolder, MetaflacTool)) + u' ' +
-                         QuoteArgument(sourcePath) + ShowTags;
-    const bool started =
-        Cons.Execute(QStringLiteral("Extraction of Tags"), line, false, DecoderFolder);
-    // A run that could not start has no rows of its own: the runner still holds an earlier
-    // run's screen, which must not be read as tags.
-    if (started)
-        TakeTagRows(Cons.Lines);
-    TakeTagValues();
-    return started;
-}
-
-void TFlac::TakeTagRows(const QStringList& rows)
-{
-    for (const QString& row : rows) {
-        HasTags = !row.isEmpty();
-        const qsizetype equals = row.indexOf(u'=');
-        const QString name = equals < 0 ? row : row.left(equals);
-        QString value = equals < 0 ? row : row.mid(equals + 1);
-        if (value == QStringLiteral("0"))
-            value.clear();
-        const QString lowerName = name.toLower();
-        for (int i = 0; i < MatchedTags; ++i) {
-            if (lowerName == TagNames.at(i).toLower()) {
-                TagValues[i] = value;
-                break;
-            }
-        }
+    const QMap<QString, QStringList> comments = ReadVorbisComments(sourcePath);
+    for (int i = 0; i < MatchedTags; ++i) {
+        const QStringList values = comments.value(TagNames.at(i).toUpper());
+        if (values.isEmpty())
+            continue;
+        HasTags = true;
+        const QString value = values.join(ValueSeparator);
+        TagValues[i] = value == u"0" ? QString() : value;
     }
+    TakeTagValues();
+    return HasTags;
 }
 
 bool TFlac::HasErrorCode() const

@@ -2,8 +2,8 @@
 
 #include "TAudio.h"
 
-// Adapter for FLAC sources: flac (in DecoderFolder) tells its version and decodes,
-// metaflac reads the tags; both are read from the screen they leave.
+// Adapter for FLAC sources: flac (in DecoderFolder) tells its version and decodes, read from
+// the screen it leaves; the tags are read from the file's Vorbis comments.
 class TFlac : public TAudio
 {
 public:
@@ -28,6 +28,4 @@ protected:
     // The version in flac's banner: the second row's text after "decoder version ", or the
     // whole row when the marker is missing; empty when there is no second row.
     static QString VersionFromBanner(const QStringList& rows);
-    // Takes metaflac's NAME=value rows into TagValues and sets HasTags.
-    void TakeTagRows(const QStringList& rows);
 };

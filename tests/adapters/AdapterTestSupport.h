@@ -23,7 +23,6 @@ class TTestFlac : public TFlac
 public:
     using TFlac::FlacCommandLine;
     using TFlac::FlacPoll;
-    using TFlac::TakeTagRows;
     using TFlac::TakeTagValues;
     using TFlac::VersionFromBanner;
 };

@@ -55,7 +55,7 @@ std::vector<EncodeCase> EncodeCases()
     cut.date = "2024-05-06T10:20:30";
     cut.expected += " --tt \"" + QString(255, u't') + "\" --ta \"" + QString(255, u'a') +
                     "\" --tn \"12345678\" --tl \"" + QString(255, u'b') + "\" --tc \"\" --tg \"" +
-                    QString(64, u'g') + "\" --ty \"2024-05-06T10:20\"";
+                    QString(64, u'g') + "\" --ty \"2024\"";
     cases.push_back(cut);
     EncodeCase quote = TagCase(
         "QuoteInTitleIsDoubled",
@@ -145,6 +145,27 @@ TEST(LameCommandLineTest, EveryValueReachesTheToolUnchanged)
                                   "--ty",
                                   ""};
     EXPECT_EQ(args, expected);
+}
+
+// LAME keeps only a year that is a plain number; a tagger's date gives its year.
+TEST(LameCommandLineTest, DateGivesLameItsYear)
+{
+    struct Case
+    {
+        QString date;
+        QString year;
+    };
+    for (const Case& c :
+         {Case{"2024", "2024"}, Case{"2024-05-06", "2024"}, Case{"2024-05", "2024"},
+          Case{"2024-05-06T10:20:30", "2024"}, Case{"1999 (remaster)", "1999"},
+          Case{"May 2024", "May 2024"}, Case{"20240506", "20240506"}, Case{"", ""}}) {
+        TTestAudio audio;
+        audio.HasTags = true;
+        audio.Date = c.date;
+        const QStringList args = SplitCommandLine(audio.LameCommandLine("in.wav", "out.mp3"));
+        EXPECT_EQ(args.value(args.indexOf("--ty") + 1), c.year) << c.date.toStdString();
+        EXPECT_EQ(audio.Date, c.date) << "the tag list shows the whole date";
+    }
 }
 
 const QStringList LameHeader = {

@@ -132,58 +132,6 @@ TEST(FlacPollTest, EveryPollPassesTheStopRequestOn)
     EXPECT_FALSE(flac.Cons.Abort);
 }
 
-struct TagRowsCase
-{
-    const char* name;
-    QStringList rows;
-    QStringList expected; // Title, Artist, TrackNr, Album, Comment, Genre, Date
-    bool hasTags;
-};
-
-void PrintTo(const TagRowsCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
-class FlacTagRowsTest : public testing::TestWithParam<TagRowsCase>
-{};
-
-TEST_P(FlacTagRowsTest, NameValueRowsFillTheTags)
-{
-    TTestFlac flac;
-    flac.TakeTagRows(GetParam().rows);
-    flac.TakeTagValues();
-    const QStringList tags = {flac.Title,   flac.Artist, flac.TrackNr, flac.Album,
-                              flac.Comment, flac.Genre,  flac.Date};
-    EXPECT_EQ(tags, GetParam().expected);
-    EXPECT_EQ(flac.HasTags, GetParam().hasTags);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, FlacTagRowsTest,
-    testing::Values(
-        TagRowsCase{
-            "AllTags",
-            {"ARTIST=Test Artist", R"(TITLE=The "Quoted" Song)", "TRACKNUMBER=3",
-             "ALBUM=Café Album", "COMMENT=naïve", "GENRE=Rock", "DATE=2004"},
-            {R"(The "Quoted" Song)", "Test Artist", "3", "Café Album", "naïve", "Rock", "2004"},
-            true},
-        TagRowsCase{"ValueKeepsLaterEquals", {"ARTIST=A=B"}, {"", "A=B", "", "", "", "", ""}, true},
-        TagRowsCase{"ZeroBecomesEmpty", {"TRACKNUMBER=0", "DATE=0"}, QStringList(7), true},
-        TagRowsCase{
-            "NamesIgnoreCase", {"title=x", "Genre=Jazz"}, {"x", "", "", "", "", "Jazz", ""}, true},
-        TagRowsCase{
-            "LastValueWins", {"GENRE=Rock", "GENRE=Jazz"}, {"", "", "", "", "", "Jazz", ""}, true},
-        TagRowsCase{
-            "BaseNamesDoNotMatch", {"YEAR=1999", "TRACK=5", "COPYRIGHT=me"}, QStringList(7), true},
-        TagRowsCase{"ErrorRowsAreOutputButNoTags",
-                    {R"(x.flac: ERROR: reading metadata, status = "FLAC__METADATA_CHAIN")",
-                     "The FLAC file could not be opened."},
-                    QStringList(7),
-                    true},
-        TagRowsCase{"NoOutput", {""}, QStringList(7), false}),
-    [](const testing::TestParamInfo<TagRowsCase>& info) { return std::string(info.param.name); });
-
 struct FlacBannerCase
 {
     const char* name;
@@ -244,11 +192,6 @@ TEST(TFlacTest, MissingToolsReportThemselves)
     EXPECT_EQ(flac.DecoderVersion, TFlac::MissingToolText);
     EXPECT_EQ(flac.ToolOutput,
               QStringList{"cannot start " + dir.filePath("flac") + ": No such file or directory"});
-    // An earlier run's screen must not be read as tags when metaflac cannot start.
-    flac.Cons.Lines = {"TITLE=stale"};
-    EXPECT_FALSE(flac.ReadTags(dir.filePath("in.flac")));
-    EXPECT_FALSE(flac.HasTags);
-    EXPECT_TRUE(flac.Title.isEmpty());
 }
 
 } // namespace
