@@ -1,10 +1,13 @@
 #include "FileSystem.h"
 
+#include <QCollator>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHashFunctions>
+#include <QLocale>
 #include <QStandardPaths>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -44,6 +47,25 @@ mode_t NewFileMode()
     const mode_t mask = umask(0);
     umask(mask);
     return 0666 & ~mask;
+}
+
+// readdir's order is arbitrary; a user expects an album's tracks in the order a file
+// manager shows them. Names equal but for case keep a fixed order.
+void SortAsShown(QList<TFolderEntry>& entries)
+{
+    // Under the C locale Qt compares code points and ignores numeric mode; the file manager
+    // order is wanted there too.
+    QLocale locale;
+    if (locale.language() == QLocale::C)
+        locale = QLocale(QLocale::English);
+    QCollator collator(locale);
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::sort(entries.begin(), entries.end(),
+              [&collator](const TFolderEntry& a, const TFolderEntry& b) {
+                  const int order = collator.compare(a.Name, b.Name);
+                  return order != 0 ? order < 0 : a.Name < b.Name;
+              });
 }
 
 bool IsDotEntry(const char* name)
@@ -87,6 +109,7 @@ QList<TFolderEntry> FolderEntries(const QString& folder, QString* error)
             fstatat(fd, entry->d_name, &st, 0) == 0 ? KindOf(st) : TPathKind::Missing;
         entries.append({QFile::decodeName(entry->d_name), kind});
     }
+    SortAsShown(entries);
     return entries;
 }
 

@@ -37,8 +37,9 @@ TPathKind PathKind(const QString& path);
 // The folder's identity, following links; empty when it cannot be read.
 std::optional<TFolderId> FolderIdentity(const QString& folder);
 
-// The entries of a folder other than "." and "..", in the order the file system returns
-// them, each with the kind its link target has. A folder that cannot be listed gives none,
+// The entries of a folder other than "." and "..", in the order a file manager shows them
+// (without case, digit runs by value: "1", "2", "03", "10"), each with the kind its link
+// target has. A folder that cannot be listed gives none,
 // and the reason in *error when asked for.
 QList<TFolderEntry> FolderEntries(const QString& folder, QString* error = nullptr);
 

@@ -50,6 +50,26 @@ TEST_F(FileSystemTest, EntriesCarryTheKindOfWhatTheyName)
     EXPECT_TRUE(FolderEntries(Path(QStringLiteral("missing"))).isEmpty());
 }
 
+// readdir's order is arbitrary; a listing comes as a file manager shows it.
+TEST_F(FileSystemTest, EntriesComeInTheOrderAFileManagerShows)
+{
+    const QStringList shown = {"1.flac", "2.flac", "03.flac", "10.flac", "11.flac",
+                               "a.flac", "B.flac", "c.flac",  "Disc 9",  "disc 10"};
+    for (const QString& name : shown)
+        Touch(name);
+    QStringList listed;
+    for (const TFolderEntry& entry : FolderEntries(dir.path()))
+        listed.append(entry.Name);
+    EXPECT_EQ(listed, shown);
+}
+
+TEST_F(FileSystemTest, FolderThatCannotBeListedSaysWhy)
+{
+    QString error;
+    EXPECT_TRUE(FolderEntries(Path(QStringLiteral("missing")), &error).isEmpty());
+    EXPECT_EQ(error, QStringLiteral("No such file or directory"));
+}
+
 TEST_F(FileSystemTest, FolderIdentityIsTheSameThroughALink)
 {
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("a")));

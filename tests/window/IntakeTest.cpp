@@ -87,6 +87,22 @@ TEST_F(IntakeTest, FolderDropQueuesItsTreeUnderTheParentAsBase)
         EXPECT_EQ(form->Queue().At(i).BaseFolder, In);
 }
 
+// An album is worked off as a file manager lists it, folder by folder; files dropped
+// together keep the order of the drop.
+TEST_F(IntakeTest, FoldersAreWorkedOffInTheOrderAFileManagerShows)
+{
+    for (const char* file :
+         {"album/11.flac", "album/2.flac", "album/10.flac", "album/1.flac", "album/03.flac",
+          "album/B.wav", "album/a.wav", "album/CD 10/x.wav", "album/cd 9/x.wav", "z.wav", "y.wav"})
+        Write(In + u'/' + QString::fromUtf8(file), "x");
+    Drop({In + QStringLiteral("/z.wav"), In + QStringLiteral("/album"),
+          In + QStringLiteral("/y.wav")});
+    EXPECT_EQ(QueuedBelowIn(),
+              (QStringList{"z.wav", "album/1.flac", "album/2.flac", "album/03.flac",
+                           "album/10.flac", "album/11.flac", "album/a.wav", "album/B.wav",
+                           "album/cd 9/x.wav", "album/CD 10/x.wav", "y.wav"}));
+}
+
 TEST_F(IntakeTest, DroppedFileHasItsOwnFolderAsBase)
 {
     const QString path = In + QStringLiteral("/sub/a.wav");
