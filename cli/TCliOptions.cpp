@@ -27,7 +27,7 @@ QString CheckFolder(const QString& option, const QString& folder)
     return QStringLiteral("%1: no such folder: %2").arg(option, folder);
 }
 
-QString Check(const TCliOptions& o, const QStringList& presetNames)
+QString Check(const TCliOptions& o, const QStringList& presetNames, const QString& homeFolder)
 {
     if (o.ShowHelp || o.ShowVersion)
         return {};
@@ -35,6 +35,10 @@ QString Check(const TCliOptions& o, const QStringList& presetNames)
         return QStringLiteral("no file or folder to convert");
     if (!o.SaveTo.isEmpty() && o.SaveToSource)
         return QStringLiteral("--save-to and --save-to-source exclude each other");
+    // Without a home folder the default would be "/" or the current folder: never guess.
+    if (o.SaveTo.isEmpty() && !o.SaveToSource && homeFolder.isEmpty())
+        return QStringLiteral("no home folder to save into (HOME is not set); give --save-to DIR "
+                              "or --save-to-source");
     if (!o.Preset.isNull() && !presetNames.contains(o.Preset))
         return QStringLiteral("--preset: unknown option set \"%1\" (known: %2)")
             .arg(o.Preset, presetNames.join(QStringLiteral(", ")));
@@ -67,7 +71,8 @@ T* Find(const std::pair<const char*, T*> (&table)[N], const QString& name)
 
 } // namespace
 
-TCliParse ParseCliArguments(const QStringList& arguments, const QStringList& presetNames)
+TCliParse ParseCliArguments(const QStringList& arguments, const QStringList& presetNames,
+                            const QString& homeFolder)
 {
     TCliOptions o;
     bool optionsEnded = false;
@@ -108,8 +113,10 @@ TCliParse ParseCliArguments(const QStringList& arguments, const QStringList& pre
             return {std::nullopt, QStringLiteral("%1 needs a value").arg(name)};
         *value = *taken;
     }
-    if (const QString error = Check(o, presetNames); !error.isEmpty())
+    if (const QString error = Check(o, presetNames, homeFolder); !error.isEmpty())
         return {std::nullopt, error};
+    if (o.SaveTo.isEmpty() && !o.SaveToSource)
+        o.SaveTo = homeFolder;
     for (QString* folder : {&o.SaveTo, &o.LameDir, &o.FlacDir, &o.ApeDir}) {
         if (!folder->isEmpty())
             *folder = AsFolder(QFileInfo(*folder).absoluteFilePath());
@@ -138,6 +145,6 @@ QString CliUsage()
         "  --version           show the version\n"
         "\n"
         "Exit status: 0 when no error entry was written, 1 when some were or nothing could\n"
-        "be converted, 2 for a usage error. Ctrl+C stops the running tool; finished MP3s\n"
-        "stay.\n");
+        "be converted, 2 for a usage error or when lame is missing (unless verifying).\n"
+        "Ctrl+C stops the running tool; finished MP3s stay.\n");
 }

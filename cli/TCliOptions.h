@@ -4,7 +4,8 @@
 #include <QStringList>
 #include <optional>
 
-// What quarlow-cli was asked to do. Folders end with "/"; an unset one keeps the default.
+// What quarlow-cli was asked to do. Folders end with "/"; an unset tool folder keeps the
+// default. SaveTo is where the MP3s go unless SaveToSource: --save-to or the home folder.
 struct TCliOptions
 {
     QStringList Paths;
@@ -26,7 +27,9 @@ struct TCliParse
     QString Error;
 };
 
-// presetNames: the names --preset accepts.
-TCliParse ParseCliArguments(const QStringList& arguments, const QStringList& presetNames);
+// presetNames: the names --preset accepts. homeFolder: the user's home folder ($HOME), where
+// the MP3s go by default; empty when there is none, and then a destination must be given.
+TCliParse ParseCliArguments(const QStringList& arguments, const QStringList& presetNames,
+                            const QString& homeFolder);
 
 QString CliUsage();

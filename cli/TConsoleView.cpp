@@ -22,22 +22,79 @@ int TerminalColumns(std::FILE* out)
     return size.ws_col;
 }
 
-// At most `room` characters: the start and the end of the text around "…".
-QString ElideMiddle(const QString& text, int room)
+// A text as whole characters, so no cut can fall inside a surrogate pair.
+using CodePoints = QList<uint>;
+
+// Display columns of a character, as terminals count them: none for combining marks and
+// invisible format characters, two for East Asian wide and fullwidth characters and the
+// emoji blocks, one for the rest.
+int CharColumns(char32_t c)
 {
-    if (text.size() <= room)
+    switch (QChar::category(c)) {
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_Enclosing:
+        return 0;
+    case QChar::Other_Format:
+        return c == 0x00AD ? 1 : 0; // the soft hyphen shows
+    default:
+        break;
+    }
+    if (c >= 0x1160 && c <= 0x11FF) // Hangul vowels and finals join the syllable before
+        return 0;
+    const bool wide = (c >= 0x1100 && c <= 0x115F) || c == 0x2329 || c == 0x232A ||
+                      (c >= 0x2E80 && c <= 0xA4CF && c != 0x303F) || (c >= 0xAC00 && c <= 0xD7A3) ||
+                      (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE10 && c <= 0xFE19) ||
+                      (c >= 0xFE30 && c <= 0xFE6F) || (c >= 0xFF00 && c <= 0xFF60) ||
+                      (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x1F300 && c <= 0x1F64F) ||
+                      (c >= 0x1F900 && c <= 0x1F9FF) || (c >= 0x20000 && c <= 0x2FFFD) ||
+                      (c >= 0x30000 && c <= 0x3FFFD);
+    return wide ? 2 : 1;
+}
+
+int Columns(const CodePoints& text)
+{
+    int columns = 0;
+    for (uint c : text)
+        columns += CharColumns(c);
+    return columns;
+}
+
+// The longest start of the text that takes at most `room` columns.
+CodePoints LeftColumns(const CodePoints& text, int room)
+{
+    qsizetype end = 0;
+    for (int used = 0; end < text.size(); ++end) {
+        used += CharColumns(text[end]);
+        if (used > room)
+            break;
+    }
+    return text.first(end);
+}
+
+// The longest end of the text that takes at most `room` columns and does not start with a
+// mark cut off from its character.
+CodePoints RightColumns(const CodePoints& text, int room)
+{
+    qsizetype start = text.size();
+    for (int used = 0; start > 0; --start) {
+        used += CharColumns(text[start - 1]);
+        if (used > room)
+            break;
+    }
+    while (start < text.size() && CharColumns(text[start]) == 0)
+        ++start;
+    return text.sliced(start);
+}
+
+// At most `room` columns: the start and the end of the text around "…".
+CodePoints ElideMiddle(const CodePoints& text, int room)
+{
+    if (Columns(text) <= room)
         return text;
     if (room < 1)
-        return QString();
+        return {};
     const int keep = room - 1;
-    QString left = text.left(keep / 2);
-    QString right = text.right(keep - keep / 2);
-    // Never half of a character that takes two UTF-16 units.
-    if (!left.isEmpty() && left.back().isHighSurrogate())
-        left.chop(1);
-    if (!right.isEmpty() && right.front().isLowSurrogate())
-        right.remove(0, 1);
-    return left + u'…' + right;
+    return LeftColumns(text, keep / 2) + CodePoints{0x2026} + RightColumns(text, keep - keep / 2);
 }
 
 } // namespace
@@ -134,6 +191,23 @@ QString TConsoleView::Printable(const QString& text)
     return printable;
 }
 
+QString TConsoleView::ProgressRow(const QString& stage, int percent, const QString& file,
+                                  int columns)
+{
+    const CodePoints head =
+        QStringLiteral("%1 [%2] %3%  ").arg(stage, -5).arg(Bar(percent)).arg(percent, 3).toUcs4();
+    // The last column stays free: a row that fills it leaves the cursor waiting to wrap.
+    const int room = columns - 1;
+    const int headColumns = Columns(head);
+    const CodePoints row = headColumns >= room
+                               ? LeftColumns(head, room)
+                               : head + ElideMiddle(file.toUcs4(), room - headColumns);
+    QString text;
+    for (uint c : row)
+        text += QStringView(QChar::fromUcs4(c));
+    return text;
+}
+
 QString TConsoleView::summary() const
 {
     return m_labels[size_t(TLabel::BitRate)];
@@ -158,11 +232,9 @@ void TConsoleView::drawProgress()
         if (stage == m_shownStage && file == m_shownFile && m_percent == m_shownPercent)
             return;
         // Erase the row and write it again, in place. A row wider than the terminal would
-        // wrap, and the erase reaches only its last part: the name gives way in the middle.
-        const QString head =
-            QStringLiteral("%1 [%2] %3%  ").arg(stage, -5).arg(Bar(m_percent)).arg(m_percent, 3);
-        const int room = TerminalColumns(m_out) - 1 - int(head.size());
-        std::fprintf(m_out, "\r\033[K%s%s", qPrintable(head), qPrintable(ElideMiddle(file, room)));
+        // wrap, and the erase reaches only its last part: the row is made to fit.
+        std::fprintf(m_out, "\r\033[K%s",
+                     qPrintable(ProgressRow(stage, m_percent, file, TerminalColumns(m_out))));
         m_lineOpen = true;
     } else if (stage != m_shownStage || file != m_shownFile) {
         std::fprintf(m_out, "%s: %s\n", qPrintable(stage), qPrintable(file));

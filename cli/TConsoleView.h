@@ -50,6 +50,12 @@ public:
     // a name can never move the cursor or change the terminal's state.
     static QString Printable(const QString& text);
 
+    // The progress row for a terminal `columns` wide: stage, bar, percent and the file. It
+    // fills at most columns - 1 display columns (a wide character takes two), so it never
+    // wraps: the file name gives way in the middle ("…"), and when even the head is too wide
+    // the row is cut. No character is ever split.
+    static QString ProgressRow(const QString& stage, int percent, const QString& file, int columns);
+
 private:
     void drawProgress();
     void endProgressLine();

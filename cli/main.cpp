@@ -7,9 +7,10 @@
 #include "ToolNames.h"
 
 #include <QCoreApplication>
-#include <QDir>
+#include <QFile>
 #include <csignal>
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -22,17 +23,36 @@ void OnStopSignal(int signal)
         g_stopSignal = signal;
 }
 
-// Ctrl+C and SIGTERM are the Cancel command. The tools run in sessions of their own, so
-// the terminal's Ctrl+C reaches only us, and we stop them through the runner. A closed
-// terminal (SIGHUP) or a reader that went away ("| head", SIGPIPE) would otherwise kill us
-// in the middle of a job, leaving its intermediate file and half an MP3: they cancel too.
+// Ctrl+C, Ctrl+\ (SIGQUIT) and SIGTERM are the Cancel command. The tools run in sessions
+// of their own, so the terminal's signals reach only us, and we stop them through the
+// runner. A closed terminal (SIGHUP) or a reader that went away ("| head", SIGPIPE) would
+// otherwise kill us in the middle of a job, leaving its intermediate file and half an MP3:
+// they cancel too.
 void CatchStopSignals()
 {
     struct sigaction action = {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT})
         sigaction(signal, &action, nullptr);
+}
+
+// A stop signal reaches the logic at the next pump: during a run it is the Cancel command;
+// before one (the version probes of FindCodecs) it is a close request, which stops the probe.
+// Each is given once: a second Cancel would withdraw the first.
+std::function<void()> StopOnSignal(TForm1& form)
+{
+    return [&form, closeRequested = false]() mutable {
+        if (g_stopSignal == 0)
+            return;
+        if (form.Busy) {
+            if (!form.IsTicked(TMenuItem::Stopcurrentprocesses1))
+                form.Stopcurrentprocesses1Click();
+        } else if (!closeRequested) {
+            closeRequested = true;
+            form.FormCloseQuery();
+        }
+    };
 }
 
 QStringList PresetNames(const TForm1& form)
@@ -46,10 +66,11 @@ QStringList PresetNames(const TForm1& form)
 }
 
 // Until the program keeps settings: the tools where PATH finds them, the MP3s below the
-// home folder, the "APS" preset; the options override these for this run only.
+// home folder (the parse put it into SaveTo), the "APS" preset; the options override these
+// for this run only.
 void Configure(TForm1& form, const TCliOptions& o)
 {
-    form.SaveDirName = o.SaveTo.isEmpty() ? QDir::homePath() + u'/' : o.SaveTo;
+    form.SaveDirName = o.SaveTo;
     form.LamePath = o.LameDir.isEmpty() ? ToolFolderOnPath(LameTool) : o.LameDir;
     form.FlacPath = o.FlacDir.isEmpty() ? ToolFolderOnPath(FlacTool) : o.FlacDir;
     form.ApePath = o.ApeDir.isEmpty() ? ToolFolderOnPath(MacTool) : o.ApeDir;
@@ -93,7 +114,9 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     TConsoleView view(stdout);
     TForm1 form(view);
-    const TCliParse parsed = ParseCliArguments(app.arguments().mid(1), PresetNames(form));
+    // HOME itself: QDir::homePath() reads "/" when it is unset, and the MP3s must never go there.
+    const TCliParse parsed = ParseCliArguments(app.arguments().mid(1), PresetNames(form),
+                                               QFile::decodeName(qgetenv("HOME")));
     if (!parsed.Options) {
         std::fprintf(stderr, "quarlow-cli: %s\nTry 'quarlow-cli --help'.\n",
                      qPrintable(parsed.Error));
@@ -106,18 +129,26 @@ int main(int argc, char* argv[])
                                                             .arg(QStringLiteral(QUARLOW_VERSION))));
         return 0;
     }
-    Configure(form, options);
+    // Before the version probes: a Ctrl+C during one must stop it, not kill us and leave the
+    // probed tool running.
     CatchStopSignals();
-    view.OnProcessEvents = [&form] {
-        if (g_stopSignal != 0 && !form.IsTicked(TMenuItem::Stopcurrentprocesses1))
-            form.Stopcurrentprocesses1Click();
-    };
+    view.OnProcessEvents = StopOnSignal(form);
+    Configure(form, options);
+    if (g_stopSignal != 0)
+        return 128 + g_stopSignal;
+    // Every job ends in an encode unless verifying: without lame, decoding would be in vain.
+    if (!form.LameFound && !options.Verify) {
+        std::fprintf(stderr, "quarlow-cli: %s not found (give its folder with --lame-dir)\n",
+                     qPrintable(LameTool));
+        return 2;
+    }
     form.AppMessage(options.Paths);
+    // The error list first: it may say why nothing was taken (a folder that cannot be read).
+    PrintErrors(view, form);
     if (view.queuedCount() == 0) {
         std::fprintf(stderr, "quarlow-cli: %s\n", qPrintable(NothingToConvert(form)));
         return 1;
     }
-    PrintErrors(view, form);
     if (g_stopSignal != 0)
         return 128 + g_stopSignal;
     // A job that could not run at all leaves an uncounted line; it is a failure all the same.

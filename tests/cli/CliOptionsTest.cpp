@@ -13,8 +13,9 @@ const QStringList Presets = {"128 kb cbr", "192 kb vbr", "APS", "APX", "Insane"}
 struct TParseCase
 {
     const char* name;
-    QStringList args;  // "@" stands for an existing folder
-    const char* error; // empty when the line is good
+    QStringList args;       // "@" stands for an existing folder
+    const char* error;      // empty when the line is good
+    const char* home = "@"; // $HOME; empty when there is none
 };
 
 void PrintTo(const TParseCase& c, std::ostream* os)
@@ -34,7 +35,8 @@ TEST_P(CliParseTest, GoodLinesParseBadOnesSayWhy)
 {
     QStringList args = GetParam().args;
     args.replaceInStrings(QStringLiteral("@"), dir.path());
-    const TCliParse parsed = ParseCliArguments(args, Presets);
+    const QString home = QString(GetParam().home).replace(u'@', dir.path());
+    const TCliParse parsed = ParseCliArguments(args, Presets, home);
     const QString error = QString(GetParam().error).replace(u'@', dir.path());
     EXPECT_EQ(parsed.Error, error);
     EXPECT_EQ(parsed.Options.has_value(), error.isEmpty());
@@ -66,7 +68,16 @@ INSTANTIATE_TEST_SUITE_P(
         TParseCase{
             "missing_tool_folder", {"--lame-dir", "@/x", "@"}, "--lame-dir: no such folder: @/x"},
         TParseCase{
-            "save_to_a_file", {"--save-to", "@/file", "@"}, "--save-to: not a folder: @/file"}),
+            "save_to_a_file", {"--save-to", "@/file", "@"}, "--save-to: not a folder: @/file"},
+        // Without a home folder the MP3s would land in "/": a destination must be given.
+        TParseCase{"no_home_no_destination",
+                   {"@"},
+                   "no home folder to save into (HOME is not set); give --save-to DIR or "
+                   "--save-to-source",
+                   ""},
+        TParseCase{"no_home_save_to", {"--save-to", "@", "@"}, "", ""},
+        TParseCase{"no_home_save_to_source", {"--save-to-source", "@"}, "", ""},
+        TParseCase{"no_home_help", {"--help"}, "", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CliPathsTest, PathsAfterDoubleDashAndFoldersEndWithSlash)
@@ -76,13 +87,32 @@ TEST(CliPathsTest, PathsAfterDoubleDashAndFoldersEndWithSlash)
     const QString before = QDir::currentPath();
     QDir::setCurrent(dir.path());
     const TCliParse parsed = ParseCliArguments(
-        {"--save-to", ".", "--flac-dir", dir.path() + "/", "--", "-x.flac"}, Presets);
+        {"--save-to", ".", "--flac-dir", dir.path() + "/", "--", "-x.flac"}, Presets, "/home/u");
     ASSERT_TRUE(parsed.Options) << parsed.Error.toStdString();
     EXPECT_EQ(parsed.Options->Paths, QStringList({"-x.flac"}));
     EXPECT_EQ(parsed.Options->SaveTo, QDir::currentPath() + "/");
     EXPECT_EQ(parsed.Options->FlacDir, dir.path() + "/");
     EXPECT_TRUE(parsed.Options->Preset.isNull()) << "no --preset keeps the default";
     QDir::setCurrent(before);
+}
+
+// Without --save-to the MP3s go below the home folder, a folder like any other; beside the
+// sources there is no save folder at all.
+TEST(CliPathsTest, TheHomeFolderIsTheDefaultDestination)
+{
+    struct Case
+    {
+        QStringList args;
+        QString home;
+        QString saveTo;
+    };
+    for (const Case& c : {Case{{"/"}, "/home/u", "/home/u/"}, Case{{"/"}, "/home/u/", "/home/u/"},
+                          Case{{"--save-to-source", "/"}, "/home/u", ""}}) {
+        const TCliParse parsed = ParseCliArguments(c.args, Presets, c.home);
+        ASSERT_TRUE(parsed.Options) << parsed.Error.toStdString();
+        EXPECT_EQ(parsed.Options->SaveTo, c.saveTo)
+            << c.args.join(' ').toStdString() << ", HOME=" << c.home.toStdString();
+    }
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // quarlow-cli end to end: the real executable, the real lame, flac and metaflac.
 #include "CommandLine.h"
+#include "Privileges.h"
 #include "QtPrinters.h"
 #include "TCons.h"
 #include "TestMedia.h"
@@ -7,13 +8,20 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <gtest/gtest.h>
+#include <optional>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -23,6 +31,17 @@ struct TCliResult
     int exitCode = -1;
     QString out;
     QString err;
+};
+
+// A run stopped while the stand-in lame was stalled.
+struct TStoppedRun
+{
+    int exitCode = -1; // -1: ended by a signal, or did not stop and was killed
+    QString out;
+    // The save folder's files when the signal was sent.
+    QStringList filesWhenStopped;
+    // Stand-in processes that were still running after quarlow-cli ended (the test ends them).
+    QStringList leftRunning;
 };
 
 class CliRunTest : public ::testing::Test
@@ -49,6 +68,8 @@ protected:
     void Start(QProcess& process, const QStringList& args)
     {
         process.setProcessEnvironment(environment);
+        if (childSetup)
+            process.setChildProcessModifier(childSetup);
         process.start(QUARLOW_CLI, args);
         ASSERT_TRUE(process.waitForStarted());
     }
@@ -61,6 +82,67 @@ protected:
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                 QString::fromUtf8(process.readAllStandardOutput()),
                 QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    // A folder for --lame-dir whose lame is the stand-in that stalls on the runs naming a
+    // file that holds `on` (every run, the version probe too, when it is empty): it begins
+    // the encode (the MP3 file and a first progress row) and never finishes it. Other runs
+    // are the real lame's.
+    QString StalledLameFolder(const QString& on)
+    {
+        const QString folder = root.filePath("stalled-lame") + "/";
+        if (!QFile::exists(folder + "lame")) {
+            EXPECT_TRUE(QDir().mkpath(folder));
+            EXPECT_TRUE(QFile::link(STALL_TOOL, folder + "lame"));
+        }
+        environment.insert("STALL_EXEC", QStandardPaths::findExecutable("lame"));
+        environment.insert("STALL_ON", on);
+        environment.insert("STALL_ROWS", "    10/767   ( 1%)|    0:00/    0:00|    0:00/    "
+                                         "0:00|   1.0000x|    0:00 \r");
+        environment.insert("STALL_OUTPUT", ".mp3");
+        return folder;
+    }
+
+    // Runs quarlow-cli with the args and a lame that stalls on `on` (StalledLameFolder).
+    // Once the stand-in has stalled and the output holds `shown`, sends `signal` to
+    // quarlow-cli and waits for its end.
+    TStoppedRun StopWhileLameStalls(QStringList args, int signal, const QString& on,
+                                    const QString& shown = {})
+    {
+        args << "--lame-dir" << StalledLameFolder(on);
+        const QString pidFile = root.filePath("stalled-lame.pids");
+        QFile::remove(pidFile);
+        environment.insert("STALL_PIDS", pidFile);
+        TStoppedRun run;
+        QProcess process;
+        Start(process, args);
+        // The stand-in never ends by itself; the deadline only bounds a broken run.
+        QElapsedTimer timer;
+        timer.start();
+        while ((!ReadAll(pidFile).contains('\n') || !run.out.contains(shown)) &&
+               process.state() == QProcess::Running && timer.elapsed() < 60000) {
+            process.waitForReadyRead(20);
+            run.out += QString::fromUtf8(process.readAllStandardOutput());
+        }
+        run.filesWhenStopped = FilesBelow(Out);
+        if (process.state() == QProcess::Running)
+            ::kill(pid_t(process.processId()), signal);
+        if (!process.waitForFinished(20000)) {
+            process.kill();
+            process.waitForFinished();
+        } else if (process.exitStatus() == QProcess::NormalExit) {
+            run.exitCode = process.exitCode();
+        }
+        run.out += QString::fromUtf8(process.readAllStandardOutput());
+        // quarlow-cli reaps the tools it ends; one still there was left behind.
+        for (const QByteArray& line : ReadAll(pidFile).split('\n')) {
+            const pid_t pid = line.toInt();
+            if (pid > 0 && ::kill(pid, 0) == 0) {
+                run.leftRunning << QString::number(pid);
+                ::kill(pid, SIGKILL);
+            }
+        }
+        return run;
     }
 
     static QStringList FilesBelow(const QString& folder)
@@ -77,6 +159,8 @@ protected:
     QString In;
     QString Out;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // Run in the child before quarlow-cli starts (limits, privileges), when set.
+    std::function<void()> childSetup;
 };
 
 TEST_F(CliRunTest, FolderConvertsWithItsStructureAndTags)
@@ -163,26 +247,120 @@ TEST_F(CliRunTest, ControlCharactersInNamesAreNotPrinted)
     EXPECT_EQ(FilesBelow(Out), QStringList({"a\x1b[2J\ab.mp3"}));
 }
 
+// Every failure a job meets is in the error list, and the run does not count as a success.
+struct TFailureCase
+{
+    const char* name;
+    QStringList sources;
+    // Sets the failure up; returns the row the error list must hold.
+    QString (*prepare)(class FailureExitTest& test);
+    QStringList made;
+};
+
+void PrintTo(const TFailureCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class FailureExitTest : public CliRunTest, public testing::WithParamInterface<TFailureCase>
+{
+public:
+    using CliRunTest::childSetup;
+    using CliRunTest::environment;
+    using CliRunTest::In;
+    using CliRunTest::root;
+    using CliRunTest::StalledLameFolder;
+
+    QStringList extraArgs;
+};
+
+TEST_P(FailureExitTest, IsListedAndTheExitStatusIsOne)
+{
+    const TFailureCase& c = GetParam();
+    QStringList args{"--save-to", Out};
+    for (const QString& source : c.sources) {
+        Copy(source.section('.', -1) == "flac" ? "in.flac" : "in.wav", source);
+        if (!source.contains('/'))
+            args << In + "/" + source;
+    }
+    if (c.sources.first().contains('/'))
+        args << In + "/" + c.sources.first().section('/', 0, 0);
+    const QString row = c.prepare(*this);
+    const TCliResult r = Run(args + extraArgs);
+    const QString locked = In + "/album/locked";
+    chmod(QFile::encodeName(locked).constData(), 0755);
+
+    EXPECT_EQ(r.exitCode, 1) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("\n" + row + "\n")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.endsWith("\nThere is an error message!\n")) << r.out.toStdString();
+    EXPECT_EQ(FilesBelow(Out), c.made);
+}
+
+QString DecoderNotAProgram(FailureExitTest& test)
+{
+    const QString tools = test.root.filePath("tools") + "/";
+    QDir().mkpath(tools);
+    WriteFile(tools + "flac", "not a program");
+    QFile::link(QStandardPaths::findExecutable("metaflac"), tools + "metaflac");
+    test.extraArgs << "--flac-dir" << tools;
+    return "cannot start " + tools + "flac: Permission denied";
+}
+
+QString EncoderKilled(FailureExitTest& test)
+{
+    test.extraArgs << "--lame-dir" << test.StalledLameFolder("a.wav");
+    test.environment.insert("STALL_SIGNAL", "9");
+    return "lame was stopped by signal 9 (Killed)";
+}
+
+// The disk is full once the encoder has written 20,000 bytes.
+QString DiskFull(FailureExitTest& test)
+{
+    test.childSetup = [] {
+        const rlimit limit{20000, RLIM_INFINITY};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    };
+    return "lame was stopped by signal 25 (File size limit exceeded)";
+}
+
+QString SameMp3Twice(FailureExitTest& test)
+{
+    return test.root.filePath("out") + "/song.mp3 was made from " + test.In +
+           "/song.flac in this run, so this file was not converted";
+}
+
+// Root reads any folder; the run goes without its privileges.
+QString FolderUnreadable(FailureExitTest& test)
+{
+    const QString locked = test.In + "/album/locked";
+    chmod(QFile::encodeName(locked).constData(), 0);
+    test.childSetup = DropPrivilegesForGood;
+    return "cannot read the folder " + locked + "/: Permission denied";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, FailureExitTest,
+    testing::Values(
+        TFailureCase{"decoder_not_a_program", {"a.flac", "b.wav"}, DecoderNotAProgram, {"b.mp3"}},
+        TFailureCase{"encoder_killed", {"a.wav", "b.wav"}, EncoderKilled, {"b.mp3"}},
+        TFailureCase{"disk_full", {"a.wav"}, DiskFull, {}},
+        TFailureCase{"same_mp3_twice", {"song.flac", "song.wav"}, SameMp3Twice, {"song.mp3"}},
+        TFailureCase{"folder_unreadable",
+                     {"album/a.wav", "album/locked/b.wav"},
+                     FolderUnreadable,
+                     {"album/a.mp3"}}),
+    [](const testing::TestParamInfo<TFailureCase>& info) { return std::string(info.param.name); });
+
 // Ctrl+C while LAME writes the second MP3: the first stays, nothing of the second remains.
-TEST_F(CliRunTest, InterruptDuringAnEncodeLeavesNoPartialFiles)
+TEST_F(CliRunTest, InterruptDuringAnEncodeKeepsTheFinishedMp3)
 {
     Copy("in.wav", "first.wav");
-    const QString longWav = root.filePath("long.wav");
-    ASSERT_TRUE(WriteFile(longWav, SineWavBytes(240, 2)));
-    ASSERT_EQ(RunTool("flac", {"-s", "-0", longWav, "-o", In + "/long.flac"}), 0);
-    QProcess process;
-    Start(process, {"--save-to", Out, In + "/first.wav", In + "/long.flac"});
-    QString out;
-    QElapsedTimer timer;
-    timer.start();
-    while (!out.contains("Lame: " + In + "/long.flac") && timer.elapsed() < 60000) {
-        process.waitForReadyRead(100);
-        out += QString::fromUtf8(process.readAllStandardOutput());
-    }
-    ASSERT_TRUE(out.contains("Lame: " + In + "/long.flac")) << out.toStdString();
-    ::kill(pid_t(process.processId()), SIGINT);
-    ASSERT_TRUE(process.waitForFinished(10000)) << "did not stop";
-    EXPECT_EQ(process.exitCode(), 128 + SIGINT);
+    Copy("in.wav", "second.wav");
+    const TStoppedRun r =
+        StopWhileLameStalls({"--save-to", Out, In + "/first.wav", In + "/second.wav"}, SIGINT,
+                            "second.wav", "Lame: " + In + "/second.wav\n");
+    EXPECT_EQ(r.exitCode, 128 + SIGINT) << r.out.toStdString();
+    EXPECT_EQ(r.leftRunning, QStringList());
     EXPECT_EQ(FilesBelow(Out), QStringList({"first.mp3"}));
 }
 
@@ -190,31 +368,23 @@ TEST_F(CliRunTest, InterruptDuringAnEncodeLeavesNoPartialFiles)
 // pipe. That stops the run like Ctrl+C; nothing of the cut job may remain.
 TEST_F(CliRunTest, ClosedOutputStopsTheRunAndLeavesNoPartialFiles)
 {
-    const QString longWav = root.filePath("long.wav");
-    ASSERT_TRUE(WriteFile(longWav, SineWavBytes(240, 2)));
-    ASSERT_EQ(RunTool("flac", {"-s", "-0", longWav, "-o", In + "/long.flac"}), 0);
+    Copy("in.wav", "a.wav");
     Copy("in.wav", "b.wav");
+    const QStringList args = {"--save-to",   Out,          "--lame-dir", StalledLameFolder("a.wav"),
+                              In + "/a.wav", In + "/b.wav"};
     int pipeFds[2];
     ASSERT_EQ(pipe2(pipeFds, O_CLOEXEC), 0);
     QProcess process;
     process.setChildProcessModifier([&] { dup2(pipeFds[1], STDOUT_FILENO); });
-    Start(process, {"--save-to", Out, In + "/long.flac", In + "/b.wav"});
+    Start(process, args);
     close(pipeFds[1]);
-    // Read up to the decode's line, then close the only reading end.
-    QByteArray out;
-    char buffer[256];
-    ssize_t got = 0;
-    while (!out.contains("long.flac\n") && (got = read(pipeFds[0], buffer, sizeof buffer)) > 0)
-        out.append(buffer, got);
+    // No one reads: the first line, written when a's encode shows progress, meets a closed
+    // pipe while the stalled encoder is still at work.
     close(pipeFds[0]);
-    ASSERT_TRUE(out.contains("Flac: " + (In + "/long.flac").toUtf8())) << out.toStdString();
     ASSERT_TRUE(process.waitForFinished(60000)) << "did not stop";
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(process.exitCode(), 128 + SIGPIPE);
-    // The long job is cut at its encode's line; on a slow machine that line may still have
-    // found the pipe open, and then b's job is the one cut.
-    const QStringList made = FilesBelow(Out);
-    EXPECT_TRUE(made.isEmpty() || made == QStringList{"long.mp3"}) << made.join(' ').toStdString();
+    EXPECT_EQ(FilesBelow(Out), QStringList());
 }
 
 // On a terminal the job's line is redrawn in place: one row per job, ending at 100%.
@@ -247,6 +417,180 @@ TEST_F(CliRunTest, OnATerminalALongPathIsShortenedInTheMiddle)
     EXPECT_TRUE(rows.first().endsWith("ddd/a.wav"));
     EXPECT_TRUE(rows.first().contains(u'…'));
     EXPECT_EQ(rows.first().size(), cons.BufferColumns - 1);
+}
+
+// Every job but a verify ends in an encode: without lame, nothing is decoded in vain.
+TEST_F(CliRunTest, WithoutLameOnlyAVerifyRuns)
+{
+    Copy("in.flac", "a.flac");
+    QTemporaryDir noTools;
+    ASSERT_TRUE(noTools.isValid());
+    const QString missing = "quarlow-cli: lame not found (give its folder with --lame-dir)\n";
+    struct Case
+    {
+        const char* name;
+        QStringList args;
+        QString path; // PATH for the run; empty keeps the test's own
+        int exitCode;
+        QString err;
+        QString out;
+    };
+    const QProcessEnvironment before = environment;
+    for (const Case& c :
+         {Case{"--lame-dir without lame",
+               {"--save-to", Out, "--lame-dir", noTools.path(), In},
+               {},
+               2,
+               missing,
+               ""},
+          Case{"no lame on PATH", {"--save-to", Out, In}, noTools.path(), 2, missing, ""},
+          Case{"verifying",
+               {"--save-to", Out, "--verify", "--lame-dir", noTools.path(), In},
+               {},
+               0,
+               "",
+               "Flac: " + In + "/a.flac\n"}}) {
+        SCOPED_TRACE(c.name);
+        environment = before;
+        if (!c.path.isEmpty())
+            environment.insert("PATH", c.path);
+        const TCliResult r = Run(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(FilesBelow(Out), QStringList());
+    }
+}
+
+// With no home folder the MP3s would go to "/": the run must be told where they go.
+TEST_F(CliRunTest, WithoutAHomeFolderADestinationMustBeGiven)
+{
+    const QString name = "quarlow-cli-no-home-test";
+    Copy("in.wav", name + ".wav");
+    const QString source = In + "/" + name + ".wav";
+    const QString noHome = "quarlow-cli: no home folder to save into (HOME is not set); give "
+                           "--save-to DIR or --save-to-source\n";
+    struct Case
+    {
+        const char* name;
+        std::optional<QString> home; // nullopt: unset
+        QStringList args;
+        int exitCode;
+        QString errStart;
+        QStringList madeInOut;
+        QStringList madeInIn;
+    };
+    for (const Case& c : {Case{"unset", std::nullopt, {source}, 2, noHome, {}, {name + ".wav"}},
+                          Case{"empty", "", {source}, 2, noHome, {}, {name + ".wav"}},
+                          Case{"unset, --save-to",
+                               std::nullopt,
+                               {"--save-to", Out, source},
+                               0,
+                               "",
+                               {name + ".mp3"},
+                               {name + ".wav"}},
+                          Case{"empty, --save-to-source",
+                               "",
+                               {"--save-to-source", source},
+                               0,
+                               "",
+                               {},
+                               {name + ".mp3", name + ".wav"}}}) {
+        SCOPED_TRACE(c.name);
+        if (c.home)
+            environment.insert("HOME", *c.home);
+        else
+            environment.remove("HOME");
+        const TCliResult r = Run(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode);
+        EXPECT_EQ(r.err.left(c.errStart.size()), c.errStart);
+        if (c.exitCode == 2) {
+            EXPECT_EQ(r.out, QString());
+        }
+        EXPECT_EQ(FilesBelow(Out), c.madeInOut);
+        EXPECT_EQ(FilesBelow(In), c.madeInIn);
+        EXPECT_FALSE(QFile::exists("/" + name + ".mp3"));
+        for (const QString& made :
+             {Out + "/" + name + ".mp3", In + "/" + name + ".mp3", "/" + name + ".mp3"})
+            QFile::remove(made);
+    }
+}
+
+// Each stop signal cuts the encode like Ctrl+C: the run ends with 128 + the signal, the
+// queued job never starts, and nothing of the cut one remains: no partial MP3 under any name
+// in the save folder, no intermediate file, no encoder.
+TEST_F(CliRunTest, EveryStopSignalCutsTheRunningEncode)
+{
+    Copy("in.wav", "a.wav");
+    Copy("in.wav", "b.wav");
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT}) {
+        SCOPED_TRACE(strsignal(signal));
+        const TStoppedRun r = StopWhileLameStalls({"--save-to", Out, In + "/a.wav", In + "/b.wav"},
+                                                  signal, "a.wav", "Lame: " + In + "/a.wav\n");
+        EXPECT_FALSE(r.filesWhenStopped.isEmpty()) << "the encode had not begun its MP3";
+        EXPECT_EQ(r.exitCode, 128 + signal) << r.out.toStdString();
+        EXPECT_TRUE(r.out.startsWith("Lame: " + In + "/a.wav\n")) << r.out.toStdString();
+        EXPECT_FALSE(r.out.contains("b.wav")) << r.out.toStdString();
+        EXPECT_EQ(r.leftRunning, QStringList());
+        EXPECT_EQ(FilesBelow(Out), QStringList());
+        EXPECT_EQ(FilesBelow(root.filePath("tmp")), QStringList());
+    }
+}
+
+// Before any job the tools are asked for their versions. A stop signal then must stop the
+// probe, not kill quarlow-cli and leave the probed tool running, and no job may start.
+TEST_F(CliRunTest, StopSignalDuringTheVersionProbeStopsItAndStartsNoJob)
+{
+    Copy("in.wav", "a.wav");
+    for (int signal : {SIGINT, SIGQUIT}) {
+        SCOPED_TRACE(strsignal(signal));
+        const TStoppedRun r =
+            StopWhileLameStalls({"--save-to", Out, In + "/a.wav"}, signal, QString());
+        EXPECT_EQ(r.exitCode, 128 + signal);
+        EXPECT_EQ(r.out, QString());
+        EXPECT_EQ(r.leftRunning, QStringList());
+        EXPECT_EQ(FilesBelow(Out), QStringList());
+    }
+}
+
+// However narrow the terminal, each job keeps to one row short of the last column, counted
+// in display columns (a CJK character takes two): a row that wraps leaves a line behind at
+// every redraw.
+TEST_F(CliRunTest, OnANarrowTerminalEachJobStaysOneRow)
+{
+    const QString wide = "日本語の歌";
+    Copy("in.wav", "a.wav");
+    Copy("in.wav", wide + ".wav");
+    struct Case
+    {
+        int columns;
+        QStringList files;
+        QStringList rows;
+    };
+    for (const Case& c :
+         {// Even the head does not fit: the row is cut.
+          Case{20, {"a.wav", wide + ".wav"}, {"Lame  [############", "Lame  [############"}},
+          // 14 columns left for the path; its file name alone takes 14 columns in 9 UTF-16
+          // units, and the CJK characters on each side of the cut are kept whole.
+          Case{50,
+               {wide + ".wav"},
+               {"Lame  [####################] 100%  " + In.left(6) + "…歌.wav"}}}) {
+        SCOPED_TRACE(c.columns);
+        TCons cons;
+        cons.BufferColumns = c.columns;
+        QString line = QuoteArgument(QUARLOW_CLI) + " --save-to " + QuoteArgument(Out);
+        QStringList made;
+        for (const QString& file : c.files) {
+            line += " " + QuoteArgument(In + "/" + file);
+            made << QString(file).replace(".wav", ".mp3");
+        }
+        ASSERT_TRUE(cons.Execute("cli", line, false, "0"));
+        EXPECT_EQ(cons.Lines, c.rows);
+        made.sort();
+        EXPECT_EQ(FilesBelow(Out), made);
+        QDir(Out).removeRecursively();
+        QDir().mkpath(Out);
+    }
 }
 
 } // namespace

@@ -6,33 +6,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <linux/capability.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
-namespace {
-
-// Sets the effective capability set to the permitted one, or to nothing.
-bool SetEffectiveCapabilities(bool all)
-{
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct data[2] = {};
-    if (syscall(SYS_capget, &header, data) != 0)
-        return false;
-    for (__user_cap_data_struct& part : data)
-        part.effective = all ? part.permitted : 0;
-    return syscall(SYS_capset, &header, data) == 0;
-}
-
-} // namespace
-
-TWithoutPrivileges::TWithoutPrivileges() : m_dropped(SetEffectiveCapabilities(false)) {}
-
-TWithoutPrivileges::~TWithoutPrivileges()
-{
-    if (m_dropped)
-        SetEffectiveCapabilities(true);
-}
 
 void TFormTest::SetUp()
 {

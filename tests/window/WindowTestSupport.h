@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Privileges.h"
 #include "QtPrinters.h"
 #include "TFakeMainView.h"
 #include "TForm1.h"
@@ -11,20 +12,6 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
-
-// While it lives, the process's effective capabilities are dropped (they stay permitted and
-// come back at the end), so that a test run as root meets permission bits as a user does.
-class TWithoutPrivileges
-{
-public:
-    TWithoutPrivileges();
-    ~TWithoutPrivileges();
-    TWithoutPrivileges(const TWithoutPrivileges&) = delete;
-    TWithoutPrivileges& operator=(const TWithoutPrivileges&) = delete;
-
-private:
-    bool m_dropped = false;
-};
 
 // A main window on a recording view, with real tools: lame, flac and metaflac from PATH, the
 // stand-in mac. Sources go below In, MP3s to Save, and the temporary folder is Temp, a private

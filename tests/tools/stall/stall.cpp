@@ -10,6 +10,8 @@
 //   STALL_OUTPUT  a stalling call first writes a few bytes into its first argument that ends
 //                 with this text, as the real tool would have begun its output file
 //   STALL_SIGNAL  a stalling call then dies of this signal, as a tool killed from outside
+//   STALL_PIDS    a file to which a stalling call appends its process id once it has printed
+//                 its rows, so that a test knows it stalls and can see it gone afterwards
 //
 // Otherwise a stalling call waits for its end. It gives up after two minutes with status 3,
 // so a stop that never comes fails a test instead of hanging it.
@@ -59,6 +61,17 @@ void WritePartialOutput(int argc, char** argv)
     }
 }
 
+void TellPid()
+{
+    const std::string_view pids = Env("STALL_PIDS");
+    if (pids.empty())
+        return;
+    if (std::FILE* file = std::fopen(pids.data(), "a")) {
+        std::fprintf(file, "%d\n", int(getpid()));
+        std::fclose(file);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -74,6 +87,7 @@ int main(int argc, char** argv)
     WritePartialOutput(argc, argv);
     std::fputs(Env("STALL_ROWS").data(), stderr);
     std::fflush(stderr);
+    TellPid();
     if (const int signal = std::atoi(Env("STALL_SIGNAL").data()); signal > 0)
         raise(signal);
     std::signal(SIGALRM, [](int) { _exit(3); });
