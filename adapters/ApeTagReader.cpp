@@ -1,5 +1,6 @@
 #include "ApeTagReader.h"
 
+#include "FileSystem.h"
 #include "TAudio.h"
 
 #include <QFile>
@@ -74,8 +75,8 @@ void TApeTagReader::Reset()
 std::int8_t TApeTagReader::ReadFileTags(const QString& file)
 {
     Reset();
-    QFile source(file);
-    if (!source.open(QIODevice::ReadOnly))
+    QFile source;
+    if (!OpenForReading(source, file))
         return TagKind;
     return ReadDeviceTags(source);
 }

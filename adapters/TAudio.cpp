@@ -1,15 +1,14 @@
 #include "TAudio.h"
 
 #include "CommandLine.h"
+#include "FileSystem.h"
+#include "LocalNames.h"
 #include "ScreenRows.h"
 #include "ToolNames.h"
 
 #include <QDir>
-#include <QFile>
 #include <QRegularExpression>
-#include <cstdlib>
 #include <optional>
-#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -49,32 +48,6 @@ QString YearForLame(const QString& date)
 QString TagOption(const char* option, const QString& value, qsizetype length)
 {
     return QLatin1String(option) + QuoteArgument(CutText(value, length));
-}
-
-struct Utf8Lead
-{
-    int length = 0;
-    char32_t payload = 0;
-};
-
-// The length of the sequence a byte starts and its payload bits; length 0 for a byte that
-// cannot start one.
-Utf8Lead ReadLead(unsigned char byte)
-{
-    if (byte < 0x80)
-        return {1, byte};
-    if ((byte & 0xE0) == 0xC0)
-        return {2, char32_t(byte & 0x1F)};
-    if ((byte & 0xF0) == 0xE0)
-        return {3, char32_t(byte & 0x0F)};
-    if ((byte & 0xF8) == 0xF0)
-        return {4, char32_t(byte & 0x07)};
-    return {};
-}
-
-bool IsCharacter(char32_t code)
-{
-    return code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
 }
 
 } // namespace
@@ -188,8 +161,8 @@ void TAudio::LamePoll(TCons* /*sender*/)
 {
     BeginPoll();
     // LAME may still hold the file open: a failed removal is retried at the next poll.
-    if (Cancel && !Mp3File.isEmpty() && QFile::exists(Mp3File))
-        QFile::remove(Mp3File);
+    if (Cancel && FileExists(Mp3File))
+        RemoveFile(Mp3File);
     const QStringList rows = Cons.Lines;
     QString lastRow;
     for (const QString& row : rows) {
@@ -217,34 +190,18 @@ QString TAudio::MakeTempWavName()
     const QString folder = TempFolder.isEmpty() ? QDir::tempPath() : TempFolder;
     if (folder.isEmpty())
         return QString();
-    QByteArray path = QFile::encodeName(folder + QStringLiteral("/~TTXXXXXX.wav"));
-    const int fd = mkstemps(path.data(), 4);
-    if (fd < 0)
-        return QString();
-    close(fd);
-    return QFile::decodeName(path);
+    return CreateUniqueFile(folder, QStringLiteral("~TT"), QStringLiteral(".wav")).Path;
 }
 
 QString TAudio::DecodeUtf8(const QByteArray& bytes)
 {
     QString text;
-    const qsizetype size = bytes.size();
-    qsizetype at = 0;
-    while (at < size) {
-        const Utf8Lead lead = ReadLead(static_cast<unsigned char>(bytes.at(at)));
-        if (lead.length == 0 || size - at < lead.length)
+    for (qsizetype at = 0; at < bytes.size();) {
+        const TUtf8Char c = Utf8CharAt(bytes, at);
+        if (c.Length == 0)
             break;
-        char32_t code = lead.payload;
-        for (int k = 1; k < lead.length; ++k) {
-            const auto next = static_cast<unsigned char>(bytes.at(at + k));
-            if ((next & 0xC0) != 0x80)
-                return text;
-            code = (code << 6) | (next & 0x3F);
-        }
-        if (!IsCharacter(code))
-            break;
-        text += QStringView(QChar::fromUcs4(code));
-        at += lead.length;
+        text += QStringView(QChar::fromUcs4(c.Code));
+        at += c.Length;
     }
     return text;
 }
@@ -308,9 +265,8 @@ void TAudio::TakeToolOutput(bool started, const QString& tool)
 
 void TAudio::RemoveTarget(const QString& path)
 {
-    QFile file(path);
-    if (!file.exists())
+    if (!FileExists(path))
         return;
-    file.setPermissions(file.permissions() | QFileDevice::WriteOwner);
-    file.remove();
+    ClearReadOnly(path);
+    RemoveFile(path);
 }

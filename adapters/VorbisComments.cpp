@@ -1,6 +1,7 @@
 #include "VorbisComments.h"
 
-#include <QFile>
+#include "LocalNames.h"
+
 #include <taglib/flacfile.h>
 #include <taglib/xiphcomment.h>
 
@@ -16,7 +17,7 @@ QString FromTagLib(const TagLib::String& text)
 QMap<QString, QStringList> ReadVorbisComments(const QString& path)
 {
     QMap<QString, QStringList> comments;
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = PathBytes(path);
     // The audio properties are not needed; reading them would scan the stream.
     TagLib::FLAC::File file(name.constData(), false);
     if (!file.isValid() || !file.hasXiphComment())

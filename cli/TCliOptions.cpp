@@ -1,6 +1,8 @@
 #include "TCliOptions.h"
 
-#include <QFileInfo>
+#include "FileSystem.h"
+#include "LocalNames.h"
+#include "PathText.h"
 
 namespace {
 
@@ -22,9 +24,9 @@ std::optional<QString> TakeValue(const QStringList& args, qsizetype& i, const QS
 
 QString CheckFolder(const QString& option, const QString& folder)
 {
-    if (QFileInfo(folder).isDir())
+    if (PathKind(folder) == TPathKind::Folder)
         return {};
-    return QStringLiteral("%1: no such folder: %2").arg(option, folder);
+    return QStringLiteral("%1: no such folder: %2").arg(option, DisplayPath(folder));
 }
 
 QString Check(const TCliOptions& o, const QStringList& presetNames, const QString& homeFolder)
@@ -42,8 +44,9 @@ QString Check(const TCliOptions& o, const QStringList& presetNames, const QStrin
     if (!o.Preset.isNull() && !presetNames.contains(o.Preset))
         return QStringLiteral("--preset: unknown option set \"%1\" (known: %2)")
             .arg(o.Preset, presetNames.join(QStringLiteral(", ")));
-    if (!o.SaveTo.isEmpty() && QFileInfo::exists(o.SaveTo) && !QFileInfo(o.SaveTo).isDir())
-        return QStringLiteral("--save-to: not a folder: %1").arg(o.SaveTo);
+    if (!o.SaveTo.isEmpty() && PathKind(o.SaveTo) != TPathKind::Missing &&
+        PathKind(o.SaveTo) != TPathKind::Folder)
+        return QStringLiteral("--save-to: not a folder: %1").arg(DisplayPath(o.SaveTo));
     for (const auto& [option, folder] :
          {std::pair{"--lame-dir", o.LameDir}, std::pair{"--flac-dir", o.FlacDir},
           std::pair{"--ape-dir", o.ApeDir}}) {
@@ -53,8 +56,8 @@ QString Check(const TCliOptions& o, const QStringList& presetNames, const QStrin
         }
     }
     for (const QString& path : o.Paths) {
-        if (!QFileInfo::exists(path))
-            return QStringLiteral("no such file or folder: %1").arg(path);
+        if (PathKind(path) == TPathKind::Missing)
+            return QStringLiteral("no such file or folder: %1").arg(DisplayPath(path));
     }
     return {};
 }
@@ -119,7 +122,7 @@ TCliParse ParseCliArguments(const QStringList& arguments, const QStringList& pre
         o.SaveTo = homeFolder;
     for (QString* folder : {&o.SaveTo, &o.LameDir, &o.FlacDir, &o.ApeDir}) {
         if (!folder->isEmpty())
-            *folder = AsFolder(QFileInfo(*folder).absoluteFilePath());
+            *folder = AsFolder(AbsoluteCleanPath(*folder));
     }
     return {o, {}};
 }

@@ -1,5 +1,7 @@
 #include "TConsoleView.h"
 
+#include "LocalNames.h"
+
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -183,7 +185,7 @@ void TConsoleView::closeWindow() {}
 
 QString TConsoleView::Printable(const QString& text)
 {
-    QString printable = text;
+    QString printable = DisplayPath(text);
     for (QChar& c : printable) {
         if (c.category() == QChar::Other_Control)
             c = u'?';

@@ -1,13 +1,13 @@
 // quarlow-cli: the transcoding core without a window. The paths given are one drop on the
 // main window's logic; the run ends when the queue is empty.
 #include "FileSystem.h"
+#include "LocalNames.h"
 #include "TCliOptions.h"
 #include "TConsoleView.h"
 #include "TForm1.h"
 #include "ToolNames.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <csignal>
 #include <cstdio>
 #include <functional>
@@ -53,6 +53,16 @@ std::function<void()> StopOnSignal(TForm1& form)
             form.FormCloseQuery();
         }
     };
+}
+
+// The arguments with their own bytes: QCoreApplication::arguments() would turn a file name
+// that is not valid UTF-8 into one that names no file.
+QStringList Arguments(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << PathFromBytes(argv[i]);
+    return arguments;
 }
 
 QStringList PresetNames(const TForm1& form)
@@ -115,8 +125,8 @@ int main(int argc, char* argv[])
     TConsoleView view(stdout);
     TForm1 form(view);
     // HOME itself: QDir::homePath() reads "/" when it is unset, and the MP3s must never go there.
-    const TCliParse parsed = ParseCliArguments(app.arguments().mid(1), PresetNames(form),
-                                               QFile::decodeName(qgetenv("HOME")));
+    const TCliParse parsed =
+        ParseCliArguments(Arguments(argc, argv), PresetNames(form), PathFromBytes(qgetenv("HOME")));
     if (!parsed.Options) {
         std::fprintf(stderr, "quarlow-cli: %s\nTry 'quarlow-cli --help'.\n",
                      qPrintable(parsed.Error));

@@ -1,5 +1,6 @@
 #include "TPtyProcess.h"
 
+#include "LocalNames.h"
 #include "TScreen.h"
 
 #include <cerrno>
@@ -38,8 +39,9 @@ struct ExecImage
 
     ExecImage(const QStringList& arguments, const std::optional<QString>& folder)
     {
+        // A file name that is not valid UTF-8 reaches the tool with its own bytes.
         for (const QString& arg : arguments)
-            storage.push_back(arg.toUtf8());
+            storage.push_back(PathBytes(arg));
         const size_t argc = storage.size();
         // Tools print UTF-8 under a UTF-8 locale; TERM tells them what they are talking to.
         storage.push_back("TERM=xterm");
@@ -54,7 +56,7 @@ struct ExecImage
         envp.push_back(nullptr);
         changeDir = folder.has_value();
         if (changeDir)
-            workDir = folder->toUtf8();
+            workDir = PathBytes(*folder);
     }
 };
 

@@ -1,5 +1,7 @@
 #include "FileSystem.h"
 
+#include "LocalNames.h"
+
 #include <QCollator>
 #include <QDir>
 #include <QFile>
@@ -14,6 +16,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <ftw.h>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -78,7 +81,7 @@ bool IsDotEntry(const char* name)
 TPathKind PathKind(const QString& path)
 {
     struct stat st;
-    if (path.isEmpty() || stat(QFile::encodeName(path).constData(), &st) != 0)
+    if (path.isEmpty() || stat(PathBytes(path).constData(), &st) != 0)
         return TPathKind::Missing;
     return KindOf(st);
 }
@@ -86,7 +89,7 @@ TPathKind PathKind(const QString& path)
 std::optional<TFolderId> FolderIdentity(const QString& folder)
 {
     struct stat st;
-    if (stat(QFile::encodeName(folder).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+    if (stat(PathBytes(folder).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
         return std::nullopt;
     return TFolderId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
@@ -94,7 +97,7 @@ std::optional<TFolderId> FolderIdentity(const QString& folder)
 QList<TFolderEntry> FolderEntries(const QString& folder, QString* error)
 {
     QList<TFolderEntry> entries;
-    std::unique_ptr<DIR, TDirCloser> dir(opendir(QFile::encodeName(folder).constData()));
+    std::unique_ptr<DIR, TDirCloser> dir(opendir(PathBytes(folder).constData()));
     if (!dir) {
         if (error)
             *error = ErrnoText(errno);
@@ -107,7 +110,7 @@ QList<TFolderEntry> FolderEntries(const QString& folder, QString* error)
         struct stat st;
         const TPathKind kind =
             fstatat(fd, entry->d_name, &st, 0) == 0 ? KindOf(st) : TPathKind::Missing;
-        entries.append({QFile::decodeName(entry->d_name), kind});
+        entries.append({PathFromBytes(entry->d_name), kind});
     }
     SortAsShown(entries);
     return entries;
@@ -126,13 +129,13 @@ bool FileExists(const QString& path)
 
 bool RemoveFile(const QString& path)
 {
-    return !path.isEmpty() && unlink(QFile::encodeName(path).constData()) == 0;
+    return !path.isEmpty() && unlink(PathBytes(path).constData()) == 0;
 }
 
 void ClearReadOnly(const QString& path)
 {
     struct stat st;
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = PathBytes(path);
     if (stat(name.constData(), &st) == 0 && !(st.st_mode & S_IWUSR))
         chmod(name.constData(), (st.st_mode & 07777) | S_IWUSR);
 }
@@ -140,8 +143,8 @@ void ClearReadOnly(const QString& path)
 TMade CreateUniqueFile(const QString& folder, const QString& prefix, const QString& suffix)
 {
     const QString name = prefix + QStringLiteral("XXXXXX") + suffix;
-    QByteArray path = QFile::encodeName(folder + u'/' + name);
-    const int fd = mkstemps(path.data(), int(QFile::encodeName(suffix).size()));
+    QByteArray path = PathBytes(folder + u'/' + name);
+    const int fd = mkstemps(path.data(), int(PathBytes(suffix).size()));
     if (fd < 0)
         return {{}, ErrnoText(errno)};
     const int modeError = fchmod(fd, NewFileMode()) == 0 ? 0 : errno;
@@ -150,34 +153,55 @@ TMade CreateUniqueFile(const QString& folder, const QString& prefix, const QStri
         unlink(path.constData());
         return {{}, ErrnoText(modeError)};
     }
-    return {QFile::decodeName(path), {}};
+    return {PathFromBytes(path), {}};
 }
 
 TMade CreatePrivateFolder(const QString& parent, const QString& prefix)
 {
     if (parent.isEmpty())
         return {{}, ErrnoText(ENOENT)};
-    QByteArray path = QFile::encodeName(parent + u'/' + prefix + QStringLiteral("XXXXXX"));
+    QByteArray path = PathBytes(parent + u'/' + prefix + QStringLiteral("XXXXXX"));
     if (!mkdtemp(path.data()))
         return {{}, ErrnoText(errno)};
-    return {QFile::decodeName(path), {}};
+    return {PathFromBytes(path), {}};
 }
 
 bool RemoveFolderTree(const QString& folder)
 {
-    return !folder.isEmpty() && QDir(folder).removeRecursively();
+    // Depth first and without following links: a link is removed, never what it names.
+    const auto remove = [](const char* path, const struct stat*, int, FTW*) {
+        return ::remove(path);
+    };
+    return !folder.isEmpty() &&
+           nftw(PathBytes(folder).constData(), remove, 16, FTW_DEPTH | FTW_PHYS) == 0;
 }
 
 QString ReplaceFile(const QString& source, const QString& target)
 {
-    if (rename(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) != 0)
+    if (rename(PathBytes(source).constData(), PathBytes(target).constData()) != 0)
         return ErrnoText(errno);
     return QString();
 }
 
 bool ForceFolders(const QString& path)
 {
-    return QDir().mkpath(path);
+    const QByteArray bytes = PathBytes(path);
+    // Every folder on the way, the first one too; one that is there already is fine.
+    for (qsizetype slash = bytes.indexOf('/', 1); slash > 0; slash = bytes.indexOf('/', slash + 1))
+        mkdir(bytes.left(slash).constData(), 0777);
+    mkdir(bytes.constData(), 0777);
+    return PathKind(path) == TPathKind::Folder;
+}
+
+bool OpenForReading(QFile& file, const QString& path)
+{
+    const int fd = open(PathBytes(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    if (file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        return true;
+    close(fd);
+    return false;
 }
 
 size_t qHash(const TFolderId& id, size_t seed) noexcept

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFile>
 #include <QList>
 #include <QString>
 #include <cstdint>
@@ -81,6 +82,10 @@ QString ReplaceFile(const QString& source, const QString& target);
 // Creates a folder and every missing folder above it. False when the folder is not there
 // afterwards.
 bool ForceFolders(const QString& path);
+
+// Opens a file for reading by its name's bytes (Qt's own opening would mangle a name that
+// is not valid UTF-8).
+bool OpenForReading(QFile& file, const QString& path);
 
 // The folder, ending with "/", where a program is found on PATH; empty when it is not. A
 // tool folder that was never set defaults to this, so a machine with the tools installed

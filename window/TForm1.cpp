@@ -145,17 +145,27 @@ QString TForm1::ShortenPath(const QString& path) const
     if (m_view.destinationTextWidth(path) <= width)
         return path;
     // Cut out the middle and widen the cut one character on each side until it fits. The
-    // candidate always holds the marker, so the cutting also ends when nothing is left.
+    // candidate always holds the marker, so the cutting also ends when nothing is left. A
+    // cut never falls between the two halves of a character that takes two UTF-16 units.
+    auto insidePair = [&path](qsizetype at) {
+        return at > 0 && at < path.size() && path.at(at - 1).isHighSurrogate() &&
+               path.at(at).isLowSurrogate();
+    };
     const qsizetype half = path.size() / 2;
-    QString left = path.left(qMax<qsizetype>(half - 3, 0));
-    QString right = path.mid(half + 1);
-    QString candidate;
+    qsizetype leftEnd = qMax<qsizetype>(half - 3, 0);
+    qsizetype rightStart = qMin(half + 1, path.size());
     for (;;) {
-        candidate = left + QStringLiteral(" >>>> ") + right;
-        if (m_view.destinationTextWidth(candidate) <= width || (left.isEmpty() && right.isEmpty()))
+        if (insidePair(leftEnd))
+            --leftEnd;
+        if (insidePair(rightStart))
+            ++rightStart;
+        const QString candidate =
+            path.left(leftEnd) + QStringLiteral(" >>>> ") + path.mid(rightStart);
+        if (m_view.destinationTextWidth(candidate) <= width ||
+            (leftEnd == 0 && rightStart == path.size()))
             return candidate;
-        right.remove(0, 1);
-        left.chop(1);
+        leftEnd = qMax<qsizetype>(leftEnd - 1, 0);
+        rightStart = qMin(rightStart + 1, path.size());
     }
 }
 

@@ -1,5 +1,7 @@
 // quarlow-cli end to end: the real executable, the real lame, flac and metaflac.
 #include "CommandLine.h"
+#include "FileSystem.h"
+#include "LocalNames.h"
 #include "Privileges.h"
 #include "QtPrinters.h"
 #include "TCons.h"
@@ -58,7 +60,12 @@ protected:
         environment.insert("LC_ALL", "C.UTF-8");
     }
 
-    void TearDown() override { EXPECT_EQ(FilesBelow(root.filePath("tmp")), QStringList()); }
+    void TearDown() override
+    {
+        EXPECT_EQ(FilesBelow(root.filePath("tmp")), QStringList());
+        // Qt cannot remove a file whose name is not UTF-8.
+        RemoveFolderTree(root.path());
+    }
 
     void Copy(const QString& fixture, const QString& relative)
     {
@@ -399,6 +406,21 @@ TEST_F(CliRunTest, OnATerminalEachJobIsOneRedrawnRow)
     ASSERT_EQ(rows.size(), 1) << cons.Lines.join('\n').toStdString();
     EXPECT_EQ(rows.first(), "Lame  [####################] 100%  " + In + "/a.wav");
     EXPECT_EQ(FilesBelow(Out), QStringList({"a.mp3"}));
+}
+
+// A name that is not UTF-8 given on the command line names its file, whose MP3 keeps the
+// name's bytes; the terminal is shown U+FFFD in its place.
+TEST_F(CliRunTest, ANameThatIsNotUtf8ConvertsWithItsOwnBytes)
+{
+    const QString name = PathFromBytes("caf\xe9");
+    Copy("in.wav", name + ".wav");
+    TCons cons;
+    const QString line = QuoteArgument(QUARLOW_CLI) + " --save-to " + QuoteArgument(Out) + " " +
+                         QuoteArgument(In + "/" + name + ".wav");
+    ASSERT_TRUE(cons.Execute("cli", line, false, "0"));
+    EXPECT_EQ(cons.Lines.filter("caf\uFFFD.wav").size(), 1) << cons.Lines.join('\n').toStdString();
+    EXPECT_EQ(PathKind(Out + "/" + name + ".mp3"), TPathKind::File);
+    EXPECT_EQ(FolderEntries(Out).size(), 1);
 }
 
 // A path wider than the terminal gives way in the middle, so the row never wraps and each

@@ -1,11 +1,16 @@
 #include "TestMedia.h"
 
+#include "FileSystem.h"
+#include "LocalNames.h"
+#include "PathText.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QtEndian>
 #include <cmath>
+#include <fcntl.h>
 #include <numbers>
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
@@ -65,18 +70,24 @@ QByteArray SineWavBytes(int seconds, int channels)
     return wav;
 }
 
+// By the names' bytes, so that a test can make and read files whose names are not UTF-8.
 bool WriteFile(const QString& path, const QByteArray& bytes)
 {
-    if (!QDir().mkpath(QFileInfo(path).path()))
+    if (!ForceFolders(FolderPart(path)))
         return false;
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    const int fd =
+        open(PathBytes(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    QFile file;
+    return file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle) &&
+           file.write(bytes) == bytes.size();
 }
 
 QByteArray ReadAll(const QString& path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    QFile file;
+    return OpenForReading(file, path) ? file.readAll() : QByteArray();
 }
 
 int RunTool(const QString& program, const QStringList& arguments, QString* output)
@@ -93,7 +104,7 @@ int RunTool(const QString& program, const QStringList& arguments, QString* outpu
 
 TMp3Tags ReadMp3Tags(const QString& path)
 {
-    TagLib::FileRef file(QFile::encodeName(path).constData());
+    TagLib::FileRef file(PathBytes(path).constData());
     if (file.isNull() || !file.tag())
         return {};
     const TagLib::Tag* tag = file.tag();

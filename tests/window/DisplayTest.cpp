@@ -46,7 +46,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         TShortenCase{"fits", "/music/a.mp3", 12, "/music/a.mp3"},
         TShortenCase{"narrow", "/home/user/music/album/track.mp3", 20, "/home/ >>>> rack.mp3"},
-        TShortenCase{"narrower_than_the_marker", "/home/user/music/album/track.mp3", 3, " >>>> "}),
+        TShortenCase{"narrower_than_the_marker", "/home/user/music/album/track.mp3", 3, " >>>> "},
+        // Each note takes two UTF-16 units; the cut never leaves half of one.
+        TShortenCase{"keeps_characters_whole",
+                     "/m/\U0001F3B5\U0001F3B5\U0001F3B5\U0001F3B5\U0001F3B5\U0001F3B5/t1.mp3", 21,
+                     "/m/\U0001F3B5 >>>> /t1.mp3"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DisplayTest, ShortenPathMeasuresWithTheViewsFont)

@@ -1,6 +1,7 @@
 // The transcoding loop end to end: real lame, flac and metaflac, the stand-in mac, a
 // recording view. Every test also checks (in TearDown) that no "~TT" file is left behind.
 #include "FileSystem.h"
+#include "LocalNames.h"
 #include "PathText.h"
 #include "QtPrinters.h"
 #include "TFlac.h"
@@ -467,6 +468,50 @@ TEST_F(TranscodeTest, UnreadableFolderInADropIsSaidAndTheRestConverts)
     EXPECT_EQ(view.label(TLabel::BitRate), QStringLiteral("There is an error message!"));
     EXPECT_EQ(FilesBelow(Save), QStringList{"album/a.mp3"});
 }
+
+// Names from an old Latin-1 library are not UTF-8; they convert all the same, through every
+// kind of job, in a dropped folder and as a dropped file, and each MP3 keeps the bytes of its
+// source's name. Verifying reads them too.
+class Latin1NamesTest : public TranscodeTest, public ::testing::WithParamInterface<bool>
+{};
+
+TEST_P(Latin1NamesTest, ConvertAndKeepTheirBytes)
+{
+    const bool verify = GetParam();
+    form->SetTicked(TMenuItem::Verifyonly1, verify);
+    form->VerifyMode = verify;
+    const QString folder = PathFromBytes("Caf\xe9 album");
+    const QStringList inFolder = {PathFromBytes("caf\xe9.flac"), PathFromBytes("\xe9t\xe9.wav"),
+                                  PathFromBytes("\xe0 la.ape")};
+    for (const QString& name : inFolder)
+        CopySource(folder + u'/' + name);
+    const QString dropped = PathFromBytes("d\xe9j\xe0.flac");
+    CopySource(dropped);
+    const auto sources = Sources();
+
+    Drop({InPath(folder), InPath(dropped)});
+
+    EXPECT_EQ(view.Errors, QStringList());
+    EXPECT_EQ(view.QueueLog.size(), verify ? 3 : 4);
+    EXPECT_EQ(Sources(), sources);
+    QStringList made;
+    if (!verify) {
+        made = QStringList{PathFromBytes("Caf\xe9 album/caf\xe9.mp3"),
+                           PathFromBytes("Caf\xe9 album/\xe9t\xe9.mp3"),
+                           PathFromBytes("Caf\xe9 album/\xe0 la.mp3"),
+                           PathFromBytes("d\xe9j\xe0.mp3")};
+        made.sort();
+    }
+    EXPECT_EQ(FilesBelow(Save), made);
+    if (!verify) {
+        EXPECT_EQ(ReadMp3Tags(SavePath(PathFromBytes("Caf\xe9 album/caf\xe9.mp3"))).Title,
+                  QStringLiteral("The \"Quoted\" Song"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, Latin1NamesTest, ::testing::Bool(), [](const auto& info) {
+    return std::string(info.param ? "verify" : "convert");
+});
 
 // song.flac, song.FLAC and song.wav would all become song.mp3: the first one makes it, the
 // others are said and left alone.

@@ -3,7 +3,6 @@
 #include "FileSystem.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
@@ -36,6 +35,8 @@ void TFormTest::TearDown()
          {"STALL_EXEC", "STALL_ON", "STALL_ROWS", "STALL_OUTPUT", "STALL_SIGNAL"})
         qunsetenv(name);
     EXPECT_EQ(TempEntries(), QStringList());
+    // Qt cannot remove a file whose name is not UTF-8.
+    RemoveFolderTree(root.path());
     if (m_savedTempDir.isNull())
         qunsetenv("TMPDIR");
     else
@@ -52,13 +53,18 @@ void TFormTest::CopyFixture(const QString& fixture, const QString& path)
     Write(path, ReadAll(QStringLiteral(SHARED_DIR "/fixtures/") + fixture));
 }
 
+// Listed by the names' bytes, so that a name that is not UTF-8 shows as it is.
 QStringList TFormTest::FilesBelow(const QString& folder)
 {
     QStringList files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files.append(QDir(folder).relativeFilePath(it.next()));
+    for (const TFolderEntry& entry : FolderEntries(folder)) {
+        if (entry.Kind == TPathKind::Folder) {
+            for (const QString& file : FilesBelow(folder + u'/' + entry.Name))
+                files.append(entry.Name + u'/' + file);
+        } else {
+            files.append(entry.Name);
+        }
+    }
     files.sort();
     return files;
 }

@@ -267,8 +267,11 @@ int main(int argc, char** argv)
         Print(Usage);
         return FailStatus;
     }
-    QFile source(QFile::decodeName(argv[1]));
-    if (!source.open(QIODevice::ReadOnly)) {
+    // Names are taken as bytes, as the real tool takes them: they need not be UTF-8.
+    QFile source;
+    std::FILE* sourceFile = std::fopen(argv[1], "rb");
+    if (!sourceFile ||
+        !source.open(sourceFile, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         Print("Input File Not Found...\n\n");
         return FailStatus;
     }
@@ -277,8 +280,9 @@ int main(int argc, char** argv)
     const std::optional<ApeStream> stream = ParseApe(data);
     if (!stream)
         return Fail(InvalidInputFile);
-    QFile wav(QFile::decodeName(argv[2]));
-    if (!wav.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    QFile wav;
+    std::FILE* wavFile = std::fopen(argv[2], "wb");
+    if (!wavFile || !wav.open(wavFile, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle))
         return Fail(-1);
     return Decompress(data, *stream, wav);
 }
