@@ -36,6 +36,9 @@ public:
     void bringToFront(bool restore) override;
     void showMessage(const QString& text) override;
     void closeWindow() override;
+    // The codec status and LAME's help have no place on a terminal.
+    void showCodecStatus(const TCodecStatus&) override {}
+    void showLameHelp(const QString&, const QStringList&) override {}
 
     // Called at every pump: where the program looks for the user's Ctrl+C.
     std::function<void()> OnProcessEvents;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TCodecStatus.h"
 #include "TColor.h"
 
 #include <QString>
@@ -40,10 +41,20 @@ enum class TMenuItem
 };
 inline constexpr int MenuItemCount = int(TMenuItem::Checkcodecpaths1) + 1;
 
+// The viewer of LAME's long help text.
+class ILameHelpView
+{
+public:
+    virtual ~ILameHelpView() = default;
+    // Shows the lines under the caption, without making the viewer modal.
+    virtual void showLameHelp(const QString& caption, const QStringList& lines) = 0;
+};
+
 // What the main window logic (TForm1) needs of whatever shows it: the desktop widgets, a
 // console front end, or a test's recording fake. Every call says what the user is to see;
 // none hands out a widget. The queue, ticks and flags live in TForm1; the view only shows them.
-class IMainView
+// The smaller views of single concerns are part of it.
+class IMainView : public ICodecStatusView, public ILameHelpView
 {
 public:
     virtual ~IMainView() = default;

@@ -71,6 +71,15 @@ public:
     void UpdateLameVersion();
     void UpdateFlacVersion();
     void UpdateApeVersion();
+    // Finds the tools and their versions and shows the codec status.
+    void RefreshCodecStatus();
+    // False, after telling the user, for an alpha or beta build of LAME.
+    bool AcceptLameVersion(const QString& version);
+
+    // LAME's long help: captured anew when LAME is there, kept otherwise.
+    void LoadLameHelp();
+    void LameHelpShow1Click();
+    QStringList HelpText;
 
     // The Cancel command (F4).
     void Stopcurrentprocesses1Click();
@@ -158,7 +167,7 @@ private:
     int CheckedPresetIndex() const;
     void SetCustomSettingsEnabled(bool enabled);
     void SetOptionCommandsEnabled(bool enabled);
-    QString RunProbe(TAudio& probe, QString (TAudio::*ask)());
+    void RunProbe(TAudio& probe, const std::function<void()>& run);
     void ScanFolderOnce(const QString& folder, const QString& base, QSet<TFolderId>& seen);
     bool IsAccepted(const QString& path) const;
 

@@ -34,29 +34,65 @@ void TForm1::UpdateLameVersion()
         return;
     TFlac probe;
     probe.SetLameFolder(LamePath);
-    LameVersionText = RunProbe(probe, &TAudio::GetLameVersion);
+    RunProbe(probe, [&] { LameVersionText = probe.GetLameVersion(); });
 }
 
 void TForm1::UpdateFlacVersion()
 {
+    FlacVersionText.clear();
     TFlac probe;
     probe.SetDecoderFolder(FlacPath);
-    FlacVersionText = FlacFound ? RunProbe(probe, &TAudio::GetVersion) : QString();
+    if (FlacFound)
+        RunProbe(probe, [&] { FlacVersionText = probe.GetVersion(); });
 }
 
 void TForm1::UpdateApeVersion()
 {
+    ApeVersionText.clear();
     TApe probe;
     probe.SetDecoderFolder(ApePath);
-    ApeVersionText = ApeFound ? RunProbe(probe, &TAudio::GetVersion) : QString();
+    if (ApeFound)
+        RunProbe(probe, [&] { ApeVersionText = probe.GetVersion(); });
 }
 
 // While the probe runs, a close request reaches it as it would reach a job's tool.
-QString TForm1::RunProbe(TAudio& probe, QString (TAudio::*ask)())
+void TForm1::RunProbe(TAudio& probe, const std::function<void()>& run)
 {
     m_probe = &probe;
     probe.SetCancel(CancelRequested);
-    const QString version = (probe.*ask)();
+    run();
     m_probe = nullptr;
-    return version;
+}
+
+void TForm1::RefreshCodecStatus()
+{
+    FindCodecs();
+    m_view.showCodecStatus(DescribeCodecs({LameFound, ApeFound, FlacFound, MetaflacFound,
+                                           LameVersionText, ApeVersionText, FlacVersionText}));
+    m_view.repaint();
+}
+
+bool TForm1::AcceptLameVersion(const QString& version)
+{
+    const QString refusal = LameVersionRefusal(version);
+    if (refusal.isEmpty())
+        return true;
+    m_view.showMessage(refusal);
+    return false;
+}
+
+void TForm1::LoadLameHelp()
+{
+    if (!LameFound)
+        return;
+    TFlac probe;
+    probe.SetLameFolder(LamePath);
+    RunProbe(probe, [&] { probe.CaptureLameHelp(); });
+    HelpText = probe.HelpLines;
+}
+
+void TForm1::LameHelpShow1Click()
+{
+    LoadLameHelp();
+    m_view.showLameHelp(QStringLiteral("Help Lame v. ") + LameVersionText, HelpText);
 }

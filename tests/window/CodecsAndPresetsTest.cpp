@@ -1,6 +1,7 @@
 // The LAME option sets the window ticks, and which codec tools it finds with their versions.
 #include "FileSystem.h"
 #include "QtPrinters.h"
+#include "TCodecStatus.h"
 #include "TFakeMainView.h"
 #include "TForm1.h"
 #include "ToolNames.h"
@@ -84,7 +85,8 @@ protected:
         const QString folder = root.filePath(tools.join(u'-')) + u'/';
         EXPECT_TRUE(QDir().mkpath(folder));
         for (const QString& tool : tools)
-            EXPECT_TRUE(QFile::link(ToolFolderOnPath(tool) + tool, folder + tool));
+            EXPECT_TRUE(QFile::exists(folder + tool) ||
+                        QFile::link(ToolFolderOnPath(tool) + tool, folder + tool));
         return folder;
     }
 
@@ -121,6 +123,101 @@ TEST_F(FindCodecsTest, MissingToolsAreNotFoundAndHaveNoVersion)
     EXPECT_EQ(form.LameVersionText, QString());
     EXPECT_EQ(form.FlacVersionText, QString());
     EXPECT_EQ(form.ApeVersionText, QString());
+}
+
+struct TStatusRow
+{
+    const char* name;
+    QStringList lameTools, flacTools;
+    bool ape;
+    TColor lame, flac;
+    const char* flacHint;
+    bool noCodecs;
+};
+
+// What the window shows for each combination of tool files.
+TEST_F(FindCodecsTest, StatusShowsWhatEachToolFamilyCanDo)
+{
+    const TColor red = NotUsableColor;
+    const TStatusRow rows[] = {
+        {"lame_and_flac_without_metaflac",
+         {LameTool},
+         {FlacTool},
+         false,
+         FoundColor,
+         PartialColor,
+         "FLAC version: 1.4.2; processing enabled without tags",
+         false},
+        {"only_flac",
+         {},
+         {FlacTool},
+         false,
+         red,
+         PartialColor,
+         "FLAC version: 1.4.2; processing enabled without tags",
+         true},
+        {"everything",
+         {LameTool},
+         {FlacTool, MetaflacTool},
+         true,
+         FoundColor,
+         FoundColor,
+         "FLAC version: 1.4.2; processing enabled with tags",
+         false},
+        {"nothing", {}, {}, false, red, red, "FLAC processing disabled", true},
+    };
+    for (const TStatusRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        form.LamePath = row.lameTools.isEmpty() ? QStringLiteral("0") : folderWith(row.lameTools);
+        form.FlacPath = row.flacTools.isEmpty() ? QString() : folderWith(row.flacTools);
+        form.ApePath = row.ape ? QStringLiteral(MAC_FOLDER) : QStringLiteral("0");
+        form.RefreshCodecStatus();
+        ASSERT_FALSE(view.CodecStatuses.isEmpty());
+        const TCodecStatus& shown = view.CodecStatuses.last();
+        EXPECT_EQ(shown.Lame.Color, row.lame);
+        EXPECT_EQ(shown.Lame.Hint,
+                  row.lameTools.isEmpty()
+                      ? QStringLiteral("conversion to MP3 disabled")
+                      : QStringLiteral("Lame version: 3.100; conversion to MP3 enabled"));
+        EXPECT_EQ(shown.Flac.Color, row.flac);
+        // The rows name the version of Debian 12's flac; the hint holds the one found.
+        EXPECT_EQ(shown.Flac.Hint,
+                  QString::fromUtf8(row.flacHint).replace("1.4.2", form.FlacVersionText));
+        EXPECT_EQ(shown.Ape.Color, row.ape ? FoundColor : NotUsableColor);
+        EXPECT_EQ(shown.Ape.Hint, row.ape ? QStringLiteral("APE version: 11.57; processing enabled")
+                                          : QStringLiteral("APE processing disabled"));
+        EXPECT_EQ(shown.NoCodecs, row.noCodecs);
+    }
+}
+
+TEST(AcceptLameVersionTest, RefusesAlphaAndBetaBuildsWithTheirMessage)
+{
+    TFakeMainView view;
+    TForm1 form(view);
+    for (const char* accepted : {"3.100", "B", ""})
+        EXPECT_TRUE(form.AcceptLameVersion(QString::fromUtf8(accepted))) << accepted;
+    EXPECT_EQ(view.Messages, QStringList());
+    EXPECT_FALSE(form.AcceptLameVersion(QStringLiteral("3.99b1")));
+    EXPECT_EQ(view.Messages, QStringList{"     unsupported Lame Version 3.99b1;\n"
+                                         "alpha and beta versions of Lame are excluded.\n"
+                                         "          use a different Lame executable."});
+}
+
+// The help is LAME's own long help, captured anew at every show while LAME is there.
+TEST_F(FindCodecsTest, LameHelpShowsWhatLameSaysUnderItsVersion)
+{
+    form.LamePath = folderWith({LameTool});
+    form.RefreshCodecStatus();
+    form.LameHelpShow1Click();
+    EXPECT_EQ(view.HelpCaption, QStringLiteral("Help Lame v. 3.100"));
+    ASSERT_FALSE(view.HelpLines.isEmpty());
+    EXPECT_TRUE(view.HelpLines.join(u'\n').contains(QStringLiteral("--preset")));
+    // Without LAME the last capture is kept.
+    form.LamePath = QStringLiteral("0");
+    form.RefreshCodecStatus();
+    const QStringList kept = form.HelpText;
+    form.LameHelpShow1Click();
+    EXPECT_EQ(view.HelpLines, kept);
 }
 
 } // namespace

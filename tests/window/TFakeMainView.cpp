@@ -107,3 +107,14 @@ void TFakeMainView::closeWindow()
 {
     ++CloseRequests;
 }
+
+void TFakeMainView::showCodecStatus(const TCodecStatus& status)
+{
+    CodecStatuses.append(status);
+}
+
+void TFakeMainView::showLameHelp(const QString& caption, const QStringList& lines)
+{
+    HelpCaption = caption;
+    HelpLines = lines;
+}

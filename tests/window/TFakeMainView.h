@@ -35,6 +35,8 @@ public:
     void bringToFront(bool restore) override;
     void showMessage(const QString& text) override;
     void closeWindow() override;
+    void showCodecStatus(const TCodecStatus& status) override;
+    void showLameHelp(const QString& caption, const QStringList& lines) override;
 
     const QString& label(TLabel which) const { return Labels[size_t(which)]; }
     bool enabled(TMenuItem item) const { return Enabled[size_t(item)]; }
@@ -59,6 +61,9 @@ public:
     int Raises = 0;
     int Restores = 0;
     int CloseRequests = 0;
+    QList<TCodecStatus> CodecStatuses;
+    QString HelpCaption;
+    QStringList HelpLines;
 
     int DestinationWidth = 10000;
     std::function<int(const QString&)> TextWidth = [](const QString& text) {
