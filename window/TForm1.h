@@ -168,6 +168,7 @@ private:
     void SetCustomSettingsEnabled(bool enabled);
     void SetOptionCommandsEnabled(bool enabled);
     void RunProbe(TAudio& probe, const std::function<void()>& run);
+    void SetToolCommandsEnabled(bool enabled);
     void ScanFolderOnce(const QString& folder, const QString& base, QSet<TFolderId>& seen);
     bool IsAccepted(const QString& path) const;
 

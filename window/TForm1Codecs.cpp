@@ -55,13 +55,23 @@ void TForm1::UpdateApeVersion()
         RunProbe(probe, [&] { ApeVersionText = probe.GetVersion(); });
 }
 
-// While the probe runs, a close request reaches it as it would reach a job's tool.
+// A probe runs a tool as a job does: while it runs, the commands that would start another
+// tool are off, a drop only queues, and a close request reaches it as it would reach a
+// job's tool.
 void TForm1::RunProbe(TAudio& probe, const std::function<void()>& run)
 {
     m_probe = &probe;
     probe.SetCancel(CancelRequested);
+    SetToolCommandsEnabled(false);
     run();
+    SetToolCommandsEnabled(true);
     m_probe = nullptr;
+}
+
+void TForm1::SetToolCommandsEnabled(bool enabled)
+{
+    SetEnabled(TMenuItem::LameHelpShow1, enabled);
+    SetEnabled(TMenuItem::Checkcodecpaths1, enabled);
 }
 
 void TForm1::RefreshCodecStatus()

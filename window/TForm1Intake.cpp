@@ -15,7 +15,8 @@ void TForm1::AppMessage(const QStringList& droppedPaths)
     ErrorsMuted = false;
     TakeDroppedItems(droppedPaths);
     m_view.bringToFront(false);
-    if (!Busy && !LoopGuard) {
+    // During a run, or while a version probe runs a tool, the drop only queues.
+    if (!Busy && !LoopGuard && !m_probe) {
         LoopGuard = true;
         TranscodeQueue();
         LoopGuard = false;

@@ -727,6 +727,32 @@ INSTANTIATE_TEST_SUITE_P(Moments, CancelTest,
                                          FlacVersionIsProbed, "Flac: "}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A version probe runs a tool as a job does: a drop meanwhile queues and starts no run, the
+// commands that would start another tool are off, and a close request stops the probe.
+TEST_F(TranscodeTest, DropDuringAVersionProbeOnlyQueues)
+{
+    CopySource(QStringLiteral("a.wav"));
+    Stall(QStringLiteral("lame"), "");
+    bool dropped = false;
+    view.OnProcessEvents = [&] {
+        if (dropped)
+            return;
+        dropped = true;
+        Drop({InPath(QStringLiteral("a.wav"))});
+        EXPECT_FALSE(view.enabled(TMenuItem::LameHelpShow1));
+        EXPECT_FALSE(view.enabled(TMenuItem::Checkcodecpaths1));
+        EXPECT_FALSE(form->FormCloseQuery()) << "the probe is still running";
+    };
+    form->FindCodecs();
+
+    EXPECT_TRUE(dropped);
+    EXPECT_EQ(view.Queue, QStringList{InPath(QStringLiteral("a.wav"))});
+    EXPECT_TRUE(view.Titles.filter(QStringLiteral("Lame:")).isEmpty()) << "no run started";
+    EXPECT_EQ(form->LameVersionText, QString()) << "the stopped probe told no version";
+    EXPECT_TRUE(view.enabled(TMenuItem::LameHelpShow1));
+    EXPECT_TRUE(view.enabled(TMenuItem::Checkcodecpaths1));
+}
+
 // Verifying never writes an MP3, so a Cancel must not delete the one beside the source.
 TEST_F(TranscodeTest, CancelNeverDeletesAnMp3TheRunDidNotWrite)
 {
