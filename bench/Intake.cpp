@@ -37,7 +37,9 @@ bool MakeTree(const QString& root, int count)
 double DropMilliseconds(const QString& root, int count)
 {
     TFakeMainView view;
-    TForm1 form(view);
+    const QTemporaryDir settings;
+    TForm1 form(view,
+                TSettingsStore(settings.filePath("user.json"), settings.filePath("machine.json")));
     form.FlacFound = form.ApeFound = true;
     form.Busy = true;
     QElapsedTimer timer;

@@ -183,6 +183,11 @@ void TConsoleView::showMessage(const QString& text)
 
 void TConsoleView::closeWindow() {}
 
+void TConsoleView::showLameSetting(const QString& text, const QString&)
+{
+    setLabelText(TLabel::BitRate, text);
+}
+
 QString TConsoleView::Printable(const QString& text)
 {
     QString printable = DisplayPath(text);

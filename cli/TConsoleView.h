@@ -36,9 +36,18 @@ public:
     void bringToFront(bool restore) override;
     void showMessage(const QString& text) override;
     void closeWindow() override;
-    // The codec status and LAME's help have no place on a terminal.
+    // The codec status, LAME's help and the option sets' menu have no place on a terminal.
     void showCodecStatus(const TCodecStatus&) override {}
     void showLameHelp(const QString&, const QStringList&) override {}
+    void setPresetTicked(int, bool) override {}
+    void setPresetCaption(int, const QString&) override {}
+    void setPresetVisible(int, bool) override {}
+    void showLameSetting(const QString& text, const QString&) override;
+    TTableEdit editOptionsTable(TCustomOptionsTable&) override
+    {
+        return {TTableExit::CloseBox, {}};
+    }
+    void showWarning(const QString& text) override { showMessage(text); }
 
     // Called at every pump: where the program looks for the user's Ctrl+C.
     std::function<void()> OnProcessEvents;

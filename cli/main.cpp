@@ -65,19 +65,9 @@ QStringList Arguments(int argc, char* argv[])
     return arguments;
 }
 
-QStringList PresetNames(const TForm1& form)
-{
-    QStringList names;
-    for (const QString& name : form.OptionNames) {
-        if (!name.isEmpty())
-            names << name;
-    }
-    return names;
-}
-
-// Until the program keeps settings: the tools where PATH finds them, the MP3s below the
-// home folder (the parse put it into SaveTo), the "APS" preset; the options override these
-// for this run only.
+// The tools where PATH finds them, the MP3s below the home folder (the parse put it into
+// SaveTo), the option set the window chose ("APS" on a first start); the options override
+// these for this run only.
 void Configure(TForm1& form, const TCliOptions& o)
 {
     form.SaveDirName = o.SaveTo;
@@ -87,7 +77,8 @@ void Configure(TForm1& form, const TCliOptions& o)
     form.SetTicked(TMenuItem::Savetosourcedirectory1, o.SaveToSource);
     form.SetTicked(TMenuItem::Verifyonly1, o.Verify);
     form.VerifyMode = o.Verify;
-    form.SelectChosenPreset(o.Preset.isNull() ? QStringLiteral("APS") : o.Preset);
+    if (!o.Preset.isNull())
+        form.SelectChosenPreset(o.Preset);
     form.FindCodecs();
 }
 
@@ -123,10 +114,12 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     TConsoleView view(stdout);
-    TForm1 form(view);
+    // The window's settings, read and never written.
+    TForm1 form(view, TSettingsStore::ForThisUser(TSettingsStore::TAccess::ReadOnly));
+    form.LoadLameOptions();
     // HOME itself: QDir::homePath() reads "/" when it is unset, and the MP3s must never go there.
-    const TCliParse parsed =
-        ParseCliArguments(Arguments(argc, argv), PresetNames(form), PathFromBytes(qgetenv("HOME")));
+    const TCliParse parsed = ParseCliArguments(Arguments(argc, argv), form.PresetNames(),
+                                               PathFromBytes(qgetenv("HOME")));
     if (!parsed.Options) {
         std::fprintf(stderr, "quarlow-cli: %s\nTry 'quarlow-cli --help'.\n",
                      qPrintable(parsed.Error));

@@ -30,17 +30,17 @@ bool IsInteger(const QJsonValue& value)
 
 } // namespace
 
-TSettingsStore::TSettingsStore(QString userFile, QString machineFile)
-    : m_userFile(std::move(userFile)), m_machineFile(std::move(machineFile))
+TSettingsStore::TSettingsStore(QString userFile, QString machineFile, TAccess access)
+    : m_userFile(std::move(userFile)), m_machineFile(std::move(machineFile)), m_access(access)
 {}
 
-TSettingsStore TSettingsStore::ForThisUser()
+TSettingsStore TSettingsStore::ForThisUser(TAccess access)
 {
     const QString relative = QStringLiteral("/Fendrick/KPZ05.json");
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (config.isEmpty())
         config = qEnvironmentVariable("HOME") + QStringLiteral("/.config");
-    return TSettingsStore(config + relative, QStringLiteral("/etc/xdg") + relative);
+    return TSettingsStore(config + relative, QStringLiteral("/etc/xdg") + relative, access);
 }
 
 TStoredValue<QString> TSettingsStore::TKey::readString(const QString& name) const
@@ -73,6 +73,8 @@ TSettingsStore::TKey TSettingsStore::OpenForReading(const QString& probe) const
 
 QString TSettingsStore::Write(const TValues& values) const
 {
+    if (m_access == TAccess::ReadOnly)
+        return QString();
     QJsonObject root = ReadRoot(m_userFile);
     for (const auto& [name, value] : values)
         root.insert(name, value);

@@ -29,11 +29,19 @@ template <typename T> struct TStoredValue
 class TSettingsStore
 {
 public:
-    TSettingsStore(QString userFile, QString machineFile);
+    // A read-only store takes the writes of a run without keeping them: the command-line
+    // program starts from what the window stored and never changes it.
+    enum class TAccess
+    {
+        ReadWrite,
+        ReadOnly
+    };
+
+    TSettingsStore(QString userFile, QString machineFile, TAccess access = TAccess::ReadWrite);
 
     // The program's store: $XDG_CONFIG_HOME/Fendrick/KPZ05.json (~/.config/... when unset)
     // and /etc/xdg/Fendrick/KPZ05.json.
-    static TSettingsStore ForThisUser();
+    static TSettingsStore ForThisUser(TAccess access = TAccess::ReadWrite);
 
     const QString& userFile() const { return m_userFile; }
     const QString& machineFile() const { return m_machineFile; }
@@ -64,4 +72,5 @@ public:
 private:
     QString m_userFile;
     QString m_machineFile;
+    TAccess m_access;
 };

@@ -9,7 +9,7 @@ const QString TForm1::ActivateMessage = QStringLiteral("just this Quarlow");
 
 namespace {
 
-constexpr int PresetCount = 10;
+constexpr int PresetCount = TLameOptionSets::SetCount;
 
 TMenuItem PresetItem(int index)
 {
@@ -20,29 +20,10 @@ TMenuItem PresetItem(int index)
 
 std::unique_ptr<TAudio> CreateCodecAdapter(TSourceKind kind);
 
-TForm1::TForm1(IMainView& view)
-    : OptionNames{{{},
-                   {},
-                   {},
-                   {},
-                   {},
-                   QStringLiteral("128 kb cbr"),
-                   QStringLiteral("192 kb vbr"),
-                   QStringLiteral("APS"),
-                   QStringLiteral("APX"),
-                   QStringLiteral("Insane")}},
-      OptionStrings{{{},
-                     {},
-                     {},
-                     {},
-                     {},
-                     QStringLiteral("--preset cbr 128"),
-                     QStringLiteral("--preset 192"),
-                     QStringLiteral("--preset standard"),
-                     QStringLiteral("--preset extreme"),
-                     QStringLiteral("--preset insane")}},
-      FileDescription(QStringLiteral("Quarlow - FLAC/APE to MP3 transcoder")),
-      MakeAdapter(CreateCodecAdapter), m_view(view)
+TForm1::TForm1(IMainView& view, TSettingsStore store)
+    : FileDescription(QStringLiteral("Quarlow - FLAC/APE to MP3 transcoder")),
+      MakeAdapter(CreateCodecAdapter), m_view(view), m_store(std::move(store)),
+      m_optionSets(m_store, view, view)
 {
     m_enabled.fill(true);
     TCons::SetEventPump([this] { m_view.processEvents(); });
@@ -74,51 +55,58 @@ bool TForm1::MainWindowHook(const QString& message)
     return true;
 }
 
-// The last ticked of cs1..cs5, fs1..fs5, or -1.
-int TForm1::CheckedPresetIndex() const
-{
-    int checked = -1;
-    for (int i = 0; i < PresetCount; ++i) {
-        if (IsTicked(PresetItem(i)))
-            checked = i;
-    }
-    return checked;
-}
-
 QString TForm1::CheckedPresetOptions() const
 {
-    const int index = CheckedPresetIndex();
-    return u' ' + (index < 0 ? QString() : OptionStrings[size_t(index)]);
+    return m_optionSets.CheckedPresetOptions();
 }
 
 void TForm1::UncheckAllPresets()
 {
-    for (int i = 0; i < PresetCount; ++i)
-        SetTicked(PresetItem(i), false);
+    m_optionSets.UncheckAllPresets();
 }
 
-// An item without a name stands for no set and cannot be chosen.
 void TForm1::SelectPreset(TMenuItem item)
 {
-    const int index = int(item) - int(TMenuItem::cs1);
-    if (index < 0 || index >= PresetCount || OptionNames[size_t(index)].isEmpty())
-        return;
-    UncheckAllPresets();
-    SetTicked(item, true);
-    ChosenOptionName = OptionNames[size_t(index)];
-    m_view.setLabelText(TLabel::BitRate, QStringLiteral("Lame setting : ") + ChosenOptionName);
+    ReportStoreError(m_optionSets.SelectPreset(int(item) - int(TMenuItem::cs1)));
 }
 
 // A set without a name does not exist for the user, so the empty name chooses none.
 void TForm1::SelectChosenPreset(const QString& name)
 {
     for (int i = 0; i < PresetCount; ++i) {
-        if (!name.isEmpty() && OptionNames[size_t(i)] == name) {
+        if (!name.isEmpty() && m_optionSets.Caption(i) == name) {
             SelectPreset(PresetItem(i));
             return;
         }
     }
     UncheckAllPresets();
+}
+
+QStringList TForm1::PresetNames() const
+{
+    QStringList names;
+    for (int i = 0; i < PresetCount; ++i) {
+        if (m_optionSets.IsVisible(i))
+            names << m_optionSets.Caption(i);
+    }
+    return names;
+}
+
+void TForm1::LoadLameOptions()
+{
+    ReportStoreError(m_optionSets.LoadLameOptions());
+}
+
+void TForm1::mnuCustomSettingsClick()
+{
+    ReportStoreError(m_optionSets.OpenOptionsTable());
+}
+
+// Nothing the user set may be lost without a word.
+void TForm1::ReportStoreError(const QString& error)
+{
+    if (!error.isEmpty())
+        m_view.showMessage(QStringLiteral("The settings could not be saved: ") + error);
 }
 
 void TForm1::SetPresetItemsEnabled(bool enabled)
@@ -182,10 +170,7 @@ void TForm1::ShowStatusLines(bool verify)
         m_view.setLabelText(TLabel::LameVersion, QStringLiteral("Verify"));
         return;
     }
-    const int preset = CheckedPresetIndex();
-    m_view.setLabelText(TLabel::BitRate,
-                        QStringLiteral("Lame setting : ") +
-                            (preset < 0 ? QString() : OptionNames[size_t(preset)]));
+    m_view.setLabelText(TLabel::BitRate, m_optionSets.LameSettingText());
     m_view.setLabelText(TLabel::LameVersion, QStringLiteral("Lame version : ") + LameVersionText);
 }
 

@@ -2,6 +2,8 @@
 
 #include "IMainView.h"
 #include "TJobQueue.h"
+#include "TLameOptionSets.h"
+#include "TSettingsStore.h"
 
 #include <QHash>
 #include <QSet>
@@ -33,8 +35,8 @@ class TForm1
 public:
     using AdapterMaker = std::function<std::unique_ptr<TAudio>(TSourceKind)>;
 
-    // Installs the view's event pump as the tool runners' pump.
-    explicit TForm1(IMainView& view);
+    // Installs the view's event pump as the tool runners' pump. The settings live in store.
+    TForm1(IMainView& view, TSettingsStore store);
     ~TForm1();
     TForm1(const TForm1&) = delete;
     TForm1& operator=(const TForm1&) = delete;
@@ -59,11 +61,18 @@ public:
     void AbortQueue();
     void SetPresetItemsEnabled(bool enabled);
 
-    // The LAME option sets: ticks one of cs1..cs5, fs1..fs5 (and so unticks the others) and
-    // shows its name. SelectChosenPreset ticks the first set of that name, or none.
+    // The LAME option sets: ticks one of cs1..cs5, fs1..fs5 (and so unticks the others),
+    // shows its name and stores the choice. SelectChosenPreset ticks the first set of that
+    // name, or none. PresetNames: the names of the sets the user can choose.
     void SelectPreset(TMenuItem item);
     void UncheckAllPresets();
     void SelectChosenPreset(const QString& name);
+    QStringList PresetNames() const;
+    // Reads the option sets from the store and ticks the chosen one.
+    void LoadLameOptions();
+    // The "custom settings" command (F3): the table of the custom sets.
+    void mnuCustomSettingsClick();
+    const TLameOptionSets& OptionSets() const { return m_optionSets; }
 
     // Which tools are there (the four found-flags) and their versions, asked of throw-away
     // adapters.
@@ -109,10 +118,6 @@ public:
     QString LameVersionText;
     QString FlacVersionText;
     QString ApeVersionText;
-    // Ten option sets: 0..4 the custom ones (items cs1..cs5), 5..9 the standard presets.
-    std::array<QString, 10> OptionNames;
-    std::array<QString, 10> OptionStrings;
-    QString ChosenOptionName;
     // The program's file description, shown as the application title between runs.
     QString FileDescription;
     // Creates the adapter for a job; the codec adapters unless a test puts in its own.
@@ -164,7 +169,7 @@ private:
     QString ErrorSummary() const;
     void ShowDestination();
     void PassCancelToAdapter();
-    int CheckedPresetIndex() const;
+    void ReportStoreError(const QString& error);
     void SetCustomSettingsEnabled(bool enabled);
     void SetOptionCommandsEnabled(bool enabled);
     void RunProbe(TAudio& probe, const std::function<void()>& run);
@@ -173,6 +178,8 @@ private:
     bool IsAccepted(const QString& path) const;
 
     IMainView& m_view;
+    TSettingsStore m_store;
+    TLameOptionSets m_optionSets;
     TJobQueue m_queue;
     std::array<bool, MenuItemCount> m_ticked{};
     std::array<bool, MenuItemCount> m_enabled{};

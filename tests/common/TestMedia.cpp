@@ -3,6 +3,7 @@
 #include "FileSystem.h"
 #include "LocalNames.h"
 #include "PathText.h"
+#include "TSettingsStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -100,6 +101,12 @@ int RunTool(const QString& program, const QStringList& arguments, QString* outpu
     if (output)
         *output = QString::fromUtf8(process.readAll());
     return process.exitCode();
+}
+
+TSettingsStore TestStore(const QString& folder)
+{
+    return TSettingsStore(folder + QStringLiteral("/config/KPZ05.json"),
+                          folder + QStringLiteral("/machine/KPZ05.json"));
 }
 
 TMp3Tags ReadMp3Tags(const QString& path)

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+class TSettingsStore;
+
 // A 16-bit PCM WAV file, 44.1 kHz, holding a 441 Hz sine on every channel.
 QByteArray SineWavBytes(int seconds, int channels);
 
@@ -26,6 +28,9 @@ struct TMp3Tags
     QString Album;
     unsigned Track = 0;
 };
+
+// A settings store of the test's own in folder: the user root and the machine root.
+TSettingsStore TestStore(const QString& folder);
 
 // The tags TagLib finds in an MP3; all empty when it finds none.
 TMp3Tags ReadMp3Tags(const QString& path);

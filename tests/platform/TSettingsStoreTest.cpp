@@ -100,6 +100,14 @@ TEST_F(TSettingsStoreTest, FailedWriteKeepsTheOldStoreAndSaysWhy)
               QStringList{"KPZ05.json"});
 }
 
+TEST_F(TSettingsStoreTest, ReadOnlyStoreWritesNothing)
+{
+    ASSERT_EQ(store.Write({{"width", 800}}), QString());
+    const TSettingsStore readOnly(User(), Machine(), TSettingsStore::TAccess::ReadOnly);
+    EXPECT_EQ(readOnly.Write({{"width", 900}}), QString());
+    EXPECT_EQ(readOnly.OpenForReading("width").readInteger("width").Value, 800);
+}
+
 TEST(TSettingsStoreFiles, FollowTheXdgConfigHome)
 {
     const QByteArray saved = qgetenv("XDG_CONFIG_HOME");

@@ -4,6 +4,8 @@
 #include "TCodecStatus.h"
 #include "TFakeMainView.h"
 #include "TForm1.h"
+#include "TSettingsStore.h"
+#include "TestMedia.h"
 #include "ToolNames.h"
 
 #include <QDir>
@@ -34,23 +36,31 @@ void PrintTo(const TPresetCase& c, std::ostream* os)
 class PresetTest : public ::testing::TestWithParam<TPresetCase>
 {
 protected:
+    QTemporaryDir settings;
     TFakeMainView view;
-    TForm1 form{view};
+    TForm1 form{view, TestStore(settings.path())};
 };
 
+// The name the command line asks for, among the sets the store holds.
 TEST_P(PresetTest, ChosenNameTicksTheFirstSetOfThatNameAlone)
 {
     const TPresetCase& c = GetParam();
-    form.OptionNames[1] = form.OptionNames[3] = QString::fromUtf8(c.customName);
-    form.OptionStrings[1] = QStringLiteral("-V 0");
-    form.OptionStrings[3] = QStringLiteral("-V 9");
-    form.SetTicked(TMenuItem::fs1, true);
+    const QString custom = QString::fromUtf8(c.customName);
+    ASSERT_EQ(TestStore(settings.path())
+                  .Write({{"LameOptionName2", custom},
+                          {"LameOptionString2", "-V 0"},
+                          {"LameOptionName4", custom},
+                          {"LameOptionString4", "-V 9"},
+                          {"lamename", "128 kb cbr"}}),
+              QString());
+    form.LoadLameOptions();
+    ASSERT_TRUE(view.ticked(TMenuItem::fs1));
     form.SelectChosenPreset(QString::fromUtf8(c.chosen));
     for (TMenuItem item : PresetItems)
         EXPECT_EQ(view.ticked(item), c.ticked == item) << int(item);
     EXPECT_EQ(form.CheckedPresetOptions(), QString::fromUtf8(c.options));
     if (c.ticked) {
-        EXPECT_EQ(form.ChosenOptionName, QString::fromUtf8(c.chosen));
+        EXPECT_EQ(form.OptionSets().ChosenOptionName(), QString::fromUtf8(c.chosen));
         EXPECT_EQ(view.label(TLabel::BitRate), QStringLiteral("Lame setting : ") + c.chosen);
     }
 }
@@ -65,15 +75,34 @@ INSTANTIATE_TEST_SUITE_P(
         TPresetCase{"empty_name_is_no_set", "", "", std::nullopt, " "}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(PresetItemTest, ItemWithoutANameCannotBeChosen)
+TEST(PresetItemTest, ItemWithoutANameCannotBeChosenAndAChoiceIsStored)
 {
+    QTemporaryDir settings;
     TFakeMainView view;
-    TForm1 form{view};
+    TForm1 form{view, TestStore(settings.path())};
+    form.LoadLameOptions();
     form.SelectPreset(TMenuItem::fs4);
     form.SelectPreset(TMenuItem::cs1);
     EXPECT_TRUE(view.ticked(TMenuItem::fs4));
     EXPECT_FALSE(view.ticked(TMenuItem::cs1));
-    EXPECT_EQ(form.ChosenOptionName, QStringLiteral("APX"));
+    EXPECT_EQ(form.OptionSets().ChosenOptionName(), QStringLiteral("APX"));
+    EXPECT_EQ(TestStore(settings.path()).OpenForReading("lamename").readString("lamename").Value,
+              QStringLiteral("APX"));
+    EXPECT_EQ(form.PresetNames(),
+              (QStringList{"128 kb cbr", "192 kb vbr", "APS", "APX", "Insane"}));
+}
+
+// A choice that cannot be stored is said, and kept for this run.
+TEST(PresetItemTest, ChoiceThatCannotBeStoredIsSaid)
+{
+    QTemporaryDir settings;
+    ASSERT_TRUE(WriteFile(settings.filePath("config"), "a file where the folder should be"));
+    TFakeMainView view;
+    TForm1 form{view, TestStore(settings.path())};
+    form.SelectPreset(TMenuItem::fs4);
+    EXPECT_TRUE(view.ticked(TMenuItem::fs4));
+    ASSERT_EQ(view.Messages.size(), 1);
+    EXPECT_TRUE(view.Messages.first().startsWith("The settings could not be saved: "));
 }
 
 // A tool folder with links to some of the real tools.
@@ -92,7 +121,7 @@ protected:
 
     QTemporaryDir root;
     TFakeMainView view;
-    TForm1 form{view};
+    TForm1 form{view, TestStore(root.path())};
 };
 
 TEST_F(FindCodecsTest, FlagsAndVersionsFollowTheToolFiles)
@@ -192,8 +221,9 @@ TEST_F(FindCodecsTest, StatusShowsWhatEachToolFamilyCanDo)
 
 TEST(AcceptLameVersionTest, RefusesAlphaAndBetaBuildsWithTheirMessage)
 {
+    QTemporaryDir settings;
     TFakeMainView view;
-    TForm1 form(view);
+    TForm1 form(view, TestStore(settings.path()));
     for (const char* accepted : {"3.100", "B", ""})
         EXPECT_TRUE(form.AcceptLameVersion(QString::fromUtf8(accepted))) << accepted;
     EXPECT_EQ(view.Messages, QStringList());

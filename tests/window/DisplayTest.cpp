@@ -4,8 +4,11 @@
 #include "TColor.h"
 #include "TFakeMainView.h"
 #include "TForm1.h"
+#include "TSettingsStore.h"
 #include "TWav.h"
+#include "TestMedia.h"
 
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -14,8 +17,9 @@ namespace {
 class DisplayTest : public ::testing::Test
 {
 protected:
+    QTemporaryDir settings;
     TFakeMainView view;
-    TForm1 form{view};
+    TForm1 form{view, TestStore(settings.path())};
 };
 
 struct TShortenCase
@@ -83,11 +87,15 @@ class StatusLinesTest : public DisplayTest, public ::testing::WithParamInterface
 TEST_P(StatusLinesTest, ShowTheChosenSettingOrTheVerifySummary)
 {
     const TStatusCase& c = GetParam();
-    form.OptionNames[1] = QStringLiteral("My set");
-    form.OptionStrings[1] = QStringLiteral("-V 2");
+    ASSERT_EQ(TestStore(settings.path())
+                  .Write({{"LameOptionName2", "My set"},
+                          {"LameOptionString2", "-V 2"},
+                          {"lamename", "no such set"}}),
+              QString());
+    form.LoadLameOptions();
     form.LameVersionText = QStringLiteral("3.100");
     for (TMenuItem item : c.ticked)
-        form.SetTicked(item, true);
+        form.SelectPreset(item);
     form.ErrorCount = c.errorCount;
     form.ShowStatusLines(c.verify);
     EXPECT_EQ(form.CheckedPresetOptions(), QString::fromUtf8(c.options));

@@ -118,3 +118,34 @@ void TFakeMainView::showLameHelp(const QString& caption, const QStringList& line
     HelpCaption = caption;
     HelpLines = lines;
 }
+
+void TFakeMainView::setPresetTicked(int index, bool ticked)
+{
+    setItemTicked(TMenuItem(int(TMenuItem::cs1) + index), ticked);
+}
+
+void TFakeMainView::setPresetCaption(int index, const QString& caption)
+{
+    PresetCaptions[size_t(index)] = caption;
+}
+
+void TFakeMainView::setPresetVisible(int index, bool visible)
+{
+    PresetVisible[size_t(index)] = visible;
+}
+
+void TFakeMainView::showLameSetting(const QString& text, const QString& hint)
+{
+    setLabelText(TLabel::BitRate, text);
+    BitRateHint = hint;
+}
+
+TTableEdit TFakeMainView::editOptionsTable(TCustomOptionsTable& table)
+{
+    return OnEditOptionsTable ? OnEditOptionsTable(table) : TTableEdit{TTableExit::Ok, {}};
+}
+
+void TFakeMainView::showWarning(const QString& text)
+{
+    Messages.append(text);
+}

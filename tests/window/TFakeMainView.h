@@ -37,6 +37,12 @@ public:
     void closeWindow() override;
     void showCodecStatus(const TCodecStatus& status) override;
     void showLameHelp(const QString& caption, const QStringList& lines) override;
+    void setPresetTicked(int index, bool ticked) override;
+    void setPresetCaption(int index, const QString& caption) override;
+    void setPresetVisible(int index, bool visible) override;
+    void showLameSetting(const QString& text, const QString& hint) override;
+    TTableEdit editOptionsTable(TCustomOptionsTable& table) override;
+    void showWarning(const QString& text) override;
 
     const QString& label(TLabel which) const { return Labels[size_t(which)]; }
     bool enabled(TMenuItem item) const { return Enabled[size_t(item)]; }
@@ -64,6 +70,11 @@ public:
     QList<TCodecStatus> CodecStatuses;
     QString HelpCaption;
     QStringList HelpLines;
+    QString BitRateHint;
+    std::array<QString, 5> PresetCaptions;
+    std::array<bool, 10> PresetVisible{};
+    // The user's edits in the custom options table and how the table is left.
+    std::function<TTableEdit(TCustomOptionsTable&)> OnEditOptionsTable;
 
     int DestinationWidth = 10000;
     std::function<int(const QString&)> TextWidth = [](const QString& text) {

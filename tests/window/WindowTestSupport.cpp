@@ -16,7 +16,7 @@ void TFormTest::SetUp()
     m_savedTempDir = qgetenv("TMPDIR");
     qputenv("TMPDIR", QFile::encodeName(Temp));
 
-    form = std::make_unique<TForm1>(view);
+    form = std::make_unique<TForm1>(view, TestStore(root.path()));
     form->SaveDirName = Save;
     form->LamePath = ToolFolderOnPath(QStringLiteral("lame"));
     form->FlacPath = ToolFolderOnPath(QStringLiteral("flac"));
@@ -25,7 +25,7 @@ void TFormTest::SetUp()
     form->LameVersionText = QStringLiteral("3.100");
     form->FlacVersionText = QStringLiteral("1.4.2");
     form->ApeVersionText = QStringLiteral("11.57");
-    form->SetTicked(TMenuItem::fs1, true);
+    form->SelectPreset(TMenuItem::fs1);
 }
 
 void TFormTest::TearDown()
