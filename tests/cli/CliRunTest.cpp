@@ -58,6 +58,8 @@ protected:
         Out = root.filePath("out");
         environment.insert("TMPDIR", root.filePath("tmp"));
         environment.insert("LC_ALL", "C.UTF-8");
+        // The settings the window stored: none, unless a test writes some.
+        environment.insert("XDG_CONFIG_HOME", root.filePath("config"));
     }
 
     void TearDown() override
