@@ -29,7 +29,8 @@ QString CheckFolder(const QString& option, const QString& folder)
     return QStringLiteral("%1: no such folder: %2").arg(option, DisplayPath(folder));
 }
 
-QString Check(const TCliOptions& o, const QStringList& presetNames, const QString& homeFolder)
+QString Check(const TCliOptions& o, const QStringList& presetNames,
+              const QString& defaultSaveFolder)
 {
     if (o.ShowHelp || o.ShowVersion)
         return {};
@@ -38,7 +39,7 @@ QString Check(const TCliOptions& o, const QStringList& presetNames, const QStrin
     if (!o.SaveTo.isEmpty() && o.SaveToSource)
         return QStringLiteral("--save-to and --save-to-source exclude each other");
     // Without a home folder the default would be "/" or the current folder: never guess.
-    if (o.SaveTo.isEmpty() && !o.SaveToSource && homeFolder.isEmpty())
+    if (o.SaveTo.isEmpty() && !o.SaveToSource && defaultSaveFolder.isEmpty())
         return QStringLiteral("no home folder to save into (HOME is not set); give --save-to DIR "
                               "or --save-to-source");
     if (!o.Preset.isNull() && !presetNames.contains(o.Preset))
@@ -75,7 +76,7 @@ T* Find(const std::pair<const char*, T*> (&table)[N], const QString& name)
 } // namespace
 
 TCliParse ParseCliArguments(const QStringList& arguments, const QStringList& presetNames,
-                            const QString& homeFolder)
+                            const QString& defaultSaveFolder)
 {
     TCliOptions o;
     bool optionsEnded = false;
@@ -116,10 +117,10 @@ TCliParse ParseCliArguments(const QStringList& arguments, const QStringList& pre
             return {std::nullopt, QStringLiteral("%1 needs a value").arg(name)};
         *value = *taken;
     }
-    if (const QString error = Check(o, presetNames, homeFolder); !error.isEmpty())
+    if (const QString error = Check(o, presetNames, defaultSaveFolder); !error.isEmpty())
         return {std::nullopt, error};
     if (o.SaveTo.isEmpty() && !o.SaveToSource)
-        o.SaveTo = homeFolder;
+        o.SaveTo = defaultSaveFolder;
     for (QString* folder : {&o.SaveTo, &o.LameDir, &o.FlacDir, &o.ApeDir}) {
         if (!folder->isEmpty())
             *folder = AsFolder(AbsoluteCleanPath(*folder));
@@ -127,27 +128,33 @@ TCliParse ParseCliArguments(const QStringList& arguments, const QStringList& pre
     return {o, {}};
 }
 
-QString CliUsage()
+QString CliUsage(const QString& settingsFile)
 {
     return QStringLiteral(
-        "Usage: quarlow-cli [options] PATH...\n"
-        "Converts FLAC, APE and WAV files to MP3, as if PATH... were dropped on Quarlow's\n"
-        "window: folders are searched, and the MP3s mirror the dropped folder's structure.\n"
-        "\n"
-        "Options:\n"
-        "  --save-to DIR       put the MP3s below DIR (default: your home folder)\n"
-        "  --save-to-source    put each MP3 beside its source\n"
-        "  --verify            only decode the sources and report errors; write no MP3\n"
-        "  --preset NAME       LAME option set: \"128 kb cbr\", \"192 kb vbr\", \"APS\" "
-        "(default),\n"
-        "                      \"APX\", \"Insane\", or the name of a custom set\n"
-        "  --lame-dir DIR      folder of lame for this run\n"
-        "  --flac-dir DIR      folder of flac and metaflac for this run\n"
-        "  --ape-dir DIR       folder of mac for this run\n"
-        "  --help              show this text\n"
-        "  --version           show the version\n"
-        "\n"
-        "Exit status: 0 when no error entry was written, 1 when some were or nothing could\n"
-        "be converted, 2 for a usage error or when lame is missing (unless verifying).\n"
-        "Ctrl+C stops the running tool; finished MP3s stay.\n");
+               "Usage: quarlow-cli [options] PATH...\n"
+               "Converts FLAC, APE and WAV files to MP3, as if PATH... were dropped on Quarlow's\n"
+               "window: folders are searched, and the MP3s mirror the dropped folder's structure.\n"
+               "\n"
+               "Options:\n"
+               "  --save-to DIR       put the MP3s below DIR (default: the window's save folder,\n"
+               "                      else your home folder)\n"
+               "  --save-to-source    put each MP3 beside its source\n"
+               "  --verify            only decode the sources and report errors; write no MP3\n"
+               "  --preset NAME       LAME option set: \"128 kb cbr\", \"192 kb vbr\", \"APS\",\n"
+               "                      \"APX\", \"Insane\", or the name of a custom set (default:\n"
+               "                      the window's choice, \"APS\" on a first start)\n"
+               "  --lame-dir DIR      folder of lame for this run (default: the window's, else\n"
+               "                      where PATH finds it; likewise the next two)\n"
+               "  --flac-dir DIR      folder of flac and metaflac for this run\n"
+               "  --ape-dir DIR       folder of mac for this run\n"
+               "  --help              show this text\n"
+               "  --version           show the version\n"
+               "\n"
+               "Exit status: 0 when no error entry was written, 1 when some were or nothing could\n"
+               "be converted, 2 for a usage error or when lame is missing (unless verifying).\n"
+               "Ctrl+C stops the running tool; finished MP3s stay.\n"
+               "\n"
+               "The defaults come from the desktop program's settings, %1, which this\n"
+               "program reads and never changes.\n")
+        .arg(settingsFile);
 }

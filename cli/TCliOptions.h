@@ -27,9 +27,11 @@ struct TCliParse
     QString Error;
 };
 
-// presetNames: the names --preset accepts. homeFolder: the user's home folder ($HOME), where
-// the MP3s go by default; empty when there is none, and then a destination must be given.
+// presetNames: the names --preset accepts. defaultSaveFolder: where the MP3s go by default
+// (the window's save folder, else the home folder); empty when there is none, and then a
+// destination must be given.
 TCliParse ParseCliArguments(const QStringList& arguments, const QStringList& presetNames,
-                            const QString& homeFolder);
+                            const QString& defaultSaveFolder);
 
-QString CliUsage();
+// settingsFile: where the desktop program keeps the settings the defaults come from.
+QString CliUsage(const QString& settingsFile);

@@ -48,6 +48,16 @@ public:
         return {TTableExit::CloseBox, {}};
     }
     void showWarning(const QString& text) override { showMessage(text); }
+    // The window's save folder, caption and update notices do not reach a terminal.
+    std::optional<QString> askSaveFolder(const QString&, const QString&) override { return {}; }
+    void setSaveToCaption(const QString&) override {}
+    void showDestinationWarning(const QString&) override {}
+    void clearDestination() override {}
+    void setVersionCheckVisible(bool) override {}
+    void setBusyCursor(bool) override {}
+    QString windowCaption() const override { return {}; }
+    void setWindowCaption(const QString&) override {}
+    void showUpdateMessage(const QString&, const QString&) override {}
 
     // Called at every pump: where the program looks for the user's Ctrl+C.
     std::function<void()> OnProcessEvents;

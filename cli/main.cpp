@@ -65,15 +65,15 @@ QStringList Arguments(int argc, char* argv[])
     return arguments;
 }
 
-// The tools where PATH finds them, the MP3s below the home folder (the parse put it into
-// SaveTo), the option set the window chose ("APS" on a first start); the options override
-// these for this run only.
+// The folders the window stored (a tool folder never stored: where PATH finds the tool),
+// and its option set ("APS" on a first start); the options override these for this run only.
 void Configure(TForm1& form, const TCliOptions& o)
 {
+    const TMainSettings& stored = form.Settings;
     form.SaveDirName = o.SaveTo;
-    form.LamePath = o.LameDir.isEmpty() ? ToolFolderOnPath(LameTool) : o.LameDir;
-    form.FlacPath = o.FlacDir.isEmpty() ? ToolFolderOnPath(FlacTool) : o.FlacDir;
-    form.ApePath = o.ApeDir.isEmpty() ? ToolFolderOnPath(MacTool) : o.ApeDir;
+    form.LamePath = o.LameDir.isEmpty() ? stored.LamePath : o.LameDir;
+    form.FlacPath = o.FlacDir.isEmpty() ? stored.FlacPath : o.FlacDir;
+    form.ApePath = o.ApeDir.isEmpty() ? stored.ApePath : o.ApeDir;
     form.SetTicked(TMenuItem::Savetosourcedirectory1, o.SaveToSource);
     form.SetTicked(TMenuItem::Verifyonly1, o.Verify);
     form.VerifyMode = o.Verify;
@@ -115,11 +115,15 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     TConsoleView view(stdout);
     // The window's settings, read and never written.
-    TForm1 form(view, TSettingsStore::ForThisUser(TSettingsStore::TAccess::ReadOnly));
-    form.LoadLameOptions();
+    const TSettingsStore store = TSettingsStore::ForThisUser(TSettingsStore::TAccess::ReadOnly);
+    TForm1 form(view, store);
     // HOME itself: QDir::homePath() reads "/" when it is unset, and the MP3s must never go there.
-    const TCliParse parsed = ParseCliArguments(Arguments(argc, argv), form.PresetNames(),
-                                               PathFromBytes(qgetenv("HOME")));
+    const QByteArray home = qgetenv("HOME");
+    form.UserFolder = home.isEmpty() ? QString() : PathFromBytes(home) + u'/';
+    form.Settings.LoadSettings(store, form.UserFolder);
+    form.LoadLameOptions();
+    const TCliParse parsed =
+        ParseCliArguments(Arguments(argc, argv), form.PresetNames(), form.Settings.SaveDirName);
     if (!parsed.Options) {
         std::fprintf(stderr, "quarlow-cli: %s\nTry 'quarlow-cli --help'.\n",
                      qPrintable(parsed.Error));
@@ -127,7 +131,7 @@ int main(int argc, char* argv[])
     }
     const TCliOptions& options = *parsed.Options;
     if (options.ShowHelp || options.ShowVersion) {
-        std::printf("%s", qPrintable(options.ShowHelp ? CliUsage()
+        std::printf("%s", qPrintable(options.ShowHelp ? CliUsage(store.userFile())
                                                       : QStringLiteral("quarlow-cli %1\n")
                                                             .arg(QStringLiteral(QUARLOW_VERSION))));
         return 0;

@@ -21,6 +21,13 @@ template <typename T> struct TStoredValue
     T Value{};
 };
 
+// A string value as the program reads it: a missing one is the empty text, one of another
+// type is `otherType`.
+inline QString StringOr(const TStoredValue<QString>& stored, const QString& otherType)
+{
+    return stored.State == TStored::OtherType ? otherType : stored.Value;
+}
+
 // The program's settings: named values under one key, strings and 32-bit integers (a
 // boolean is an integer, non-zero meaning true), in two roots. The user root is read and
 // written; the machine root, kept by the administrator, is only read. Each root is a JSON

@@ -3,6 +3,8 @@
 #include "TCodecStatus.h"
 #include "TColor.h"
 #include "TLameOptionSets.h"
+#include "TMainSettings.h"
+#include "TUpdateCheck.h"
 
 #include <QString>
 #include <QStringList>
@@ -58,7 +60,9 @@ public:
 class IMainView : public ICodecStatusView,
                   public ILameHelpView,
                   public ILameOptionsView,
-                  public IOptionsTableView
+                  public IOptionsTableView,
+                  public ISaveFolderView,
+                  public IUpdateView
 {
 public:
     virtual ~IMainView() = default;

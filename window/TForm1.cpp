@@ -4,6 +4,7 @@
 #include "FileSystem.h"
 #include "TAudio.h"
 #include "TCons.h"
+#include "TVersionComp.h"
 
 const QString TForm1::ActivateMessage = QStringLiteral("just this Quarlow");
 
@@ -21,9 +22,8 @@ TMenuItem PresetItem(int index)
 std::unique_ptr<TAudio> CreateCodecAdapter(TSourceKind kind);
 
 TForm1::TForm1(IMainView& view, TSettingsStore store)
-    : FileDescription(QStringLiteral("Quarlow - FLAC/APE to MP3 transcoder")),
-      MakeAdapter(CreateCodecAdapter), m_view(view), m_store(std::move(store)),
-      m_optionSets(m_store, view, view)
+    : FileDescription(TVersionComp().GetFileDescription()), MakeAdapter(CreateCodecAdapter),
+      m_view(view), m_store(std::move(store)), m_optionSets(m_store, view, view)
 {
     m_enabled.fill(true);
     TCons::SetEventPump([this] { m_view.processEvents(); });

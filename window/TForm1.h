@@ -3,6 +3,7 @@
 #include "IMainView.h"
 #include "TJobQueue.h"
 #include "TLameOptionSets.h"
+#include "TMainSettings.h"
 #include "TSettingsStore.h"
 
 #include <QHash>
@@ -15,6 +16,7 @@
 #include <optional>
 
 class TAudio;
+class TVersionComp;
 struct TFolderId;
 
 enum class TSourceKind
@@ -74,13 +76,30 @@ public:
     void mnuCustomSettingsClick();
     const TLameOptionSets& OptionSets() const { return m_optionSets; }
 
+    // Start-up and shut-down. FormCreate loads the settings; every activation makes sure the
+    // option sets are loaded, and the first one finds the tools, checks for an update, shows
+    // the status lines and captures LAME's help. FormClose saves the settings.
+    void FormCreate();
+    void FormActivate();
+    void FormClose();
+    void LoadSettings();
+    void SaveSettings();
+    // The "Save to:" command (F2).
+    void mnuSaveToClick();
+    // The values kept between starts, as they are now.
+    TMainSettings Settings;
+    // The MP3s' fallback folder ($HOME/) and the program's own folder, both ending with "/".
+    QString UserFolder;
+    QString ProgramFolder;
+
     // Which tools are there (the four found-flags) and their versions, asked of throw-away
     // adapters.
     void FindCodecs();
     void UpdateLameVersion();
     void UpdateFlacVersion();
     void UpdateApeVersion();
-    // Finds the tools and their versions and shows the codec status.
+    // Finds the tools and their versions, refuses an alpha or beta LAME and shows the codec
+    // status.
     void RefreshCodecStatus();
     // False, after telling the user, for an alpha or beta build of LAME.
     bool AcceptLameVersion(const QString& version);
@@ -172,6 +191,7 @@ private:
     void ReportStoreError(const QString& error);
     void SetCustomSettingsEnabled(bool enabled);
     void SetOptionCommandsEnabled(bool enabled);
+    void CheckForUpdate(const TVersionComp& version);
     void RunProbe(TAudio& probe, const std::function<void()>& run);
     void SetToolCommandsEnabled(bool enabled);
     void ScanFolderOnce(const QString& folder, const QString& base, QSet<TFolderId>& seen);
@@ -180,6 +200,8 @@ private:
     IMainView& m_view;
     TSettingsStore m_store;
     TLameOptionSets m_optionSets;
+    bool m_optionSetsLoaded = false;
+    bool m_firstActivation = true;
     TJobQueue m_queue;
     std::array<bool, MenuItemCount> m_ticked{};
     std::array<bool, MenuItemCount> m_enabled{};

@@ -74,11 +74,16 @@ void TForm1::SetToolCommandsEnabled(bool enabled)
     SetEnabled(TMenuItem::Checkcodecpaths1, enabled);
 }
 
+// The LAME build is checked on the version actually found, and a refused one keeps its label
+// red.
 void TForm1::RefreshCodecStatus()
 {
     FindCodecs();
-    m_view.showCodecStatus(DescribeCodecs({LameFound, ApeFound, FlacFound, MetaflacFound,
-                                           LameVersionText, ApeVersionText, FlacVersionText}));
+    TCodecStatus status = DescribeCodecs({LameFound, ApeFound, FlacFound, MetaflacFound,
+                                          LameVersionText, ApeVersionText, FlacVersionText});
+    if (!AcceptLameVersion(LameVersionText))
+        status.Lame.Color = NotUsableColor;
+    m_view.showCodecStatus(status);
     m_view.repaint();
 }
 

@@ -315,12 +315,14 @@ void TForm1::EncodeJob()
     SetCustomSettingsEnabled(true);
 }
 
-// A whole encode: LAME wrote its tag row, showed progress and ended on its own with status 0,
-// and its file is there.
+// A whole encode: LAME wrote its tag row (or reached 100%), showed progress and ended on its
+// own with status 0, and its file is there.
 void TForm1::PutMp3InPlace()
 {
-    if (!Audio->Cons.endedCleanly() || !Audio->ToolOutput.contains(LameTagDone) ||
-        !FileExists(m_partFile)) {
+    // LAME writes no tag row when its frames are too small to hold the tag (32 kbit/s at
+    // 16 kHz); its progress row at 100% then tells the end.
+    const bool finished = Audio->ToolOutput.contains(LameTagDone) || Audio->Progress == 100;
+    if (!Audio->Cons.endedCleanly() || !finished || !FileExists(m_partFile)) {
         AddErrorEntry();
         return;
     }

@@ -23,12 +23,6 @@ QString StringValue(int custom)
     return QStringLiteral("LameOptionString%1").arg(custom + 1);
 }
 
-// A missing value reads as the empty string, one of another type as `otherType`.
-QString StringOr(const TStoredValue<QString>& stored, const QString& otherType)
-{
-    return stored.State == TStored::OtherType ? otherType : stored.Value;
-}
-
 } // namespace
 
 TLameOptionSets::TLameOptionSets(TSettingsStore store, ILameOptionsView& view,

@@ -5,6 +5,7 @@
 #include "Privileges.h"
 #include "QtPrinters.h"
 #include "TCons.h"
+#include "TSettingsStore.h"
 #include "TestMedia.h"
 
 #include <QDir>
@@ -254,6 +255,36 @@ TEST_F(CliRunTest, ControlCharactersInNamesAreNotPrinted)
     EXPECT_TRUE(r.out.contains("Lame: " + In + "/a?[2J?b.wav\n")) << r.out.toStdString();
     EXPECT_FALSE(r.out.contains(QChar(0x1b)));
     EXPECT_EQ(FilesBelow(Out), QStringList({"a\x1b[2J\ab.mp3"}));
+}
+
+// quarlow-cli starts from what the window stored (its save folder and its option set, a
+// custom one here) and changes nothing of it; the options override it for one run.
+TEST_F(CliRunTest, StoredSaveFolderAndOptionSetAreTheDefaults)
+{
+    Copy("in.wav", "a.wav");
+    const QString stored = root.filePath("stored");
+    ASSERT_TRUE(QDir().mkpath(stored));
+    const QString storeFile = root.filePath("config/Fendrick/KPZ05.json");
+    ASSERT_EQ(TSettingsStore(storeFile, root.filePath("machine.json"))
+                  .Write({{"width", 470},
+                          {"SaveDirName", stored + "/"},
+                          {"LameOptionName1", "Small"},
+                          {"LameOptionString1", "-b 32"},
+                          {"lamename", "Small"}}),
+              QString());
+    const QByteArray storedBytes = ReadAll(storeFile);
+
+    TCliResult r = Run({In + "/a.wav"});
+    EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
+    // Three seconds at 32 kbit/s are about 12 KB; the standard preset makes about 70 KB.
+    EXPECT_LT(ReadAll(stored + "/a.mp3").size(), 20000);
+    EXPECT_GT(ReadAll(stored + "/a.mp3").size(), 8000);
+
+    r = Run({"--save-to", Out, "--preset", "APS", In + "/a.wav"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_GT(ReadAll(Out + "/a.mp3").size(), 30000);
+    EXPECT_EQ(ReadAll(storeFile), storedBytes) << "quarlow-cli never writes the settings";
+    EXPECT_TRUE(Run({"--help"}).out.contains(storeFile));
 }
 
 // Every failure a job meets is in the error list, and the run does not count as a success.

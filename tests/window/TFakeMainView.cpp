@@ -149,3 +149,39 @@ void TFakeMainView::showWarning(const QString& text)
 {
     Messages.append(text);
 }
+
+std::optional<QString> TFakeMainView::askSaveFolder(const QString& title,
+                                                    const QString& startFolder)
+{
+    SaveFolderQuestions << title + u'|' + startFolder;
+    return SaveFolderAnswer;
+}
+
+void TFakeMainView::setSaveToCaption(const QString& caption)
+{
+    SaveToCaption = caption;
+}
+
+void TFakeMainView::showDestinationWarning(const QString& text)
+{
+    setLabelText(TLabel::Destination, text);
+    DestinationColor = TColor{255, 0, 0};
+}
+
+void TFakeMainView::clearDestination()
+{
+    setLabelText(TLabel::Destination, QString());
+}
+
+void TFakeMainView::setVersionCheckVisible(bool) {}
+void TFakeMainView::setBusyCursor(bool) {}
+
+void TFakeMainView::setWindowCaption(const QString& caption)
+{
+    WindowCaption = caption;
+}
+
+void TFakeMainView::showUpdateMessage(const QString& text, const QString& title)
+{
+    UpdateMessages << title + u'|' + text;
+}

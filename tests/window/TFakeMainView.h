@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <array>
 #include <functional>
+#include <optional>
 
 // A main view that records what the user would see, for tests and benchmarks. Text widths
 // are measured by TextWidth (one unit per character unless a test sets its own), and
@@ -43,6 +44,15 @@ public:
     void showLameSetting(const QString& text, const QString& hint) override;
     TTableEdit editOptionsTable(TCustomOptionsTable& table) override;
     void showWarning(const QString& text) override;
+    std::optional<QString> askSaveFolder(const QString& title, const QString& startFolder) override;
+    void setSaveToCaption(const QString& caption) override;
+    void showDestinationWarning(const QString& text) override;
+    void clearDestination() override;
+    void setVersionCheckVisible(bool visible) override;
+    void setBusyCursor(bool busy) override;
+    QString windowCaption() const override { return WindowCaption; }
+    void setWindowCaption(const QString& caption) override;
+    void showUpdateMessage(const QString& text, const QString& title) override;
 
     const QString& label(TLabel which) const { return Labels[size_t(which)]; }
     bool enabled(TMenuItem item) const { return Enabled[size_t(item)]; }
@@ -71,6 +81,12 @@ public:
     QString HelpCaption;
     QStringList HelpLines;
     QString BitRateHint;
+    // The "Save to:" item and dialog: the answer the user gives, what was asked and shown.
+    std::optional<QString> SaveFolderAnswer;
+    QStringList SaveFolderQuestions;
+    QString SaveToCaption;
+    QString WindowCaption;
+    QStringList UpdateMessages;
     std::array<QString, 5> PresetCaptions;
     std::array<bool, 10> PresetVisible{};
     // The user's edits in the custom options table and how the table is left.

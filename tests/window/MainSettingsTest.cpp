@@ -1,0 +1,670 @@
+// The main window's stored values: which root a start reads, the defaults of missing values
+// and of values of another type, what an exit writes, and the "Save to:" command (F2).
+#include "Privileges.h"
+#include "QtPrinters.h"
+#include "TMainSettings.h"
+#include "TestMedia.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <optional>
+
+// Local to this file: another suite of the executable has one of its own.
+static void PrintTo(const QJsonObject& object, std::ostream* os)
+{
+    *os << QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
+}
+
+namespace {
+
+// The rows of a table print as their names.
+template <typename TCase>
+requires requires(const TCase& c)
+{
+    c.name;
+}
+void PrintTo(const TCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+// Every value as "name=value", named as in the store, and the shown save folder last, so that
+// a failure names each value that differs.
+QStringList Described(const TMainSettings& s)
+{
+    const auto number = [](int value) { return QString::number(value); };
+    const auto tick = [](bool ticked) {
+        return ticked ? QStringLiteral("true") : QStringLiteral("false");
+    };
+    return {
+        "tindex=" + number(s.TabIndex),
+        "width=" + number(s.Width),
+        "smem=" + number(s.smem),
+        "julianday=" + s.StoredDay,
+        "checkupdate=" + tick(s.CheckUpdates),
+        "progversnew=" + s.progversnew,
+        "applversnew=" + s.applversnew,
+        "Top=" + number(s.Top),
+        "Left=" + number(s.Left),
+        "VerifyOnly=" + tick(s.VerifyOnly),
+        "applversretrieved=" + tick(s.applversretrieved),
+        "SaveDirName=" + s.SaveDirName,
+        "LamePath=" + s.LamePath,
+        "FlacPath=" + s.FlacPath,
+        "ApePath=" + s.ApePath,
+        "Save2Src=" + tick(s.SaveToSource),
+        "SaveFolder=" + s.SaveFolder,
+    };
+}
+
+QString DescribedValue(const TMainSettings& s, const QString& name)
+{
+    for (const QString& line : Described(s)) {
+        if (line.startsWith(name + u'='))
+            return line.mid(name.size() + 1);
+    }
+    return QStringLiteral("<no such value>");
+}
+
+QString Caption(const QString& folder)
+{
+    return "Save to: " + folder + "   (click to change)";
+}
+
+// Puts PATH back as it was.
+class TPathOverride
+{
+public:
+    explicit TPathOverride(const QString& path) : m_saved(qgetenv("PATH"))
+    {
+        qputenv("PATH", QFile::encodeName(path));
+    }
+    ~TPathOverride() { qputenv("PATH", m_saved); }
+    TPathOverride(const TPathOverride&) = delete;
+    TPathOverride& operator=(const TPathOverride&) = delete;
+
+private:
+    QByteArray m_saved;
+};
+
+// Takes the write permission of a folder away while it lives; root meets it only without
+// its privileges.
+class TReadOnlyFolder
+{
+public:
+    explicit TReadOnlyFolder(QString folder)
+        : m_folder(std::move(folder)), m_saved(QFile::permissions(m_folder))
+    {
+        QFile::setPermissions(m_folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    }
+    ~TReadOnlyFolder() { QFile::setPermissions(m_folder, m_saved); }
+    TReadOnlyFolder(const TReadOnlyFolder&) = delete;
+    TReadOnlyFolder& operator=(const TReadOnlyFolder&) = delete;
+
+private:
+    QString m_folder;
+    QFileDevice::Permissions m_saved;
+};
+
+// A store of the test's own and a PATH on which "lame" and "flac" are found in folders of
+// the test's own and "mac" is not found at all.
+class MainSettingsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        for (const QString& folder : {UserFolder, ProgramFolder, Out})
+            ASSERT_TRUE(QDir().mkpath(folder));
+        MakeTool(LameOnPath + "lame");
+        MakeTool(FlacOnPath + "flac");
+    }
+
+    static void MakeTool(const QString& path)
+    {
+        ASSERT_TRUE(WriteFile(path, "#!/bin/sh\n"));
+        ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    }
+    QString Folder(const char* name) const { return dir.filePath(name) + u'/'; }
+    void Store(const QString& file, const QJsonObject& values)
+    {
+        ASSERT_TRUE(WriteFile(file, QJsonDocument(values).toJson()));
+    }
+    void StoreUser(const QJsonObject& values) { Store(store.userFile(), values); }
+    QJsonObject UserRoot() const
+    {
+        return QJsonDocument::fromJson(ReadAll(store.userFile())).object();
+    }
+    TSettingsLoad Load() { return settings.LoadSettings(store, UserFolder); }
+
+    QTemporaryDir dir;
+    const QString UserFolder = Folder("home");
+    const QString ProgramFolder = Folder("program");
+    const QString Out = Folder("out");
+    const QString LameOnPath = Folder("bin");
+    const QString FlacOnPath = Folder("flac-bin");
+    TPathOverride path{dir.filePath("bin") + u':' + dir.filePath("flac-bin")};
+    TSettingsStore store = TestStore(dir.path());
+    TMainSettings settings;
+};
+
+TEST_F(MainSettingsTest, FirstStartGivesEveryDefault)
+{
+    const TSettingsLoad load = Load();
+    // Missing texts read as empty; FixLoadedSettings fills them in.
+    EXPECT_EQ(settings.StoredDay, QString());
+    EXPECT_EQ(settings.progversnew, QString());
+    EXPECT_EQ(settings.applversnew, QString());
+    settings.FixLoadedSettings();
+
+    EXPECT_FALSE(load.TabIndexRead);
+    EXPECT_TRUE(load.SaveFolderSet);
+    EXPECT_EQ(Described(settings), QStringList({
+                                       "tindex=0",
+                                       "width=470",
+                                       "smem=294",
+                                       "julianday=10000",
+                                       "checkupdate=true",
+                                       "progversnew=0.0.0.7",
+                                       "applversnew=0.7.7.7",
+                                       "Top=40",
+                                       "Left=20",
+                                       "VerifyOnly=false",
+                                       "applversretrieved=false",
+                                       "SaveDirName=" + UserFolder,
+                                       "LamePath=" + LameOnPath,
+                                       "FlacPath=" + FlacOnPath,
+                                       "ApePath=",
+                                       "Save2Src=false",
+                                       "SaveFolder=" + UserFolder,
+                                   }));
+    EXPECT_EQ(settings.SaveToCaption(), Caption(UserFolder));
+}
+
+TEST_F(MainSettingsTest, UserStoreWithoutWidthMakesTheMachineStoreGiveEveryValue)
+{
+    // The machine store lacks "Top" and "LamePath", which the user store has: those get their
+    // defaults, not the user's values.
+    StoreUser({{"tindex", 1},
+               {"smem", 50},
+               {"julianday", "1"},
+               {"checkupdate", 1},
+               {"progversnew", "u"},
+               {"applversnew", "u"},
+               {"Top", 5},
+               {"Left", 6},
+               {"VerifyOnly", 0},
+               {"applversretrieved", 0},
+               {"SaveDirName", UserFolder},
+               {"LamePath", "/u/lame/"},
+               {"FlacPath", "/u/flac/"},
+               {"ApePath", "/u/mac/"},
+               {"Save2Src", 0}});
+    Store(store.machineFile(), {{"tindex", 2},
+                                {"width", 900},
+                                {"smem", 100},
+                                {"julianday", "45000"},
+                                {"checkupdate", 0},
+                                {"progversnew", "3.0.0.0"},
+                                {"applversnew", "3.11.1.20"},
+                                {"Left", 7},
+                                {"VerifyOnly", 1},
+                                {"applversretrieved", 1},
+                                {"SaveDirName", Out},
+                                {"FlacPath", "/opt/flac/"},
+                                {"ApePath", "/opt/mac/"},
+                                {"Save2Src", 1}});
+
+    const TSettingsLoad load = Load();
+
+    EXPECT_TRUE(load.TabIndexRead);
+    EXPECT_TRUE(load.SaveFolderSet);
+    EXPECT_EQ(Described(settings), QStringList({
+                                       "tindex=2",
+                                       "width=900",
+                                       "smem=100",
+                                       "julianday=45000",
+                                       "checkupdate=false",
+                                       "progversnew=3.0.0.0",
+                                       "applversnew=3.11.1.20",
+                                       "Top=40",
+                                       "Left=7",
+                                       "VerifyOnly=true",
+                                       "applversretrieved=true",
+                                       "SaveDirName=" + Out,
+                                       "LamePath=" + LameOnPath,
+                                       "FlacPath=/opt/flac/",
+                                       "ApePath=/opt/mac/",
+                                       "Save2Src=true",
+                                       "SaveFolder=" + Out,
+                                   }));
+}
+
+TEST_F(MainSettingsTest, TabIndexIsKeptUnlessOneIsRead)
+{
+    struct TCase
+    {
+        const char* name;
+        std::optional<QJsonValue> stored;
+        bool read;
+        int tab;
+    };
+    const TCase cases[] = {
+        {"missing", std::nullopt, false, 3},
+        {"string", QJsonValue("2"), false, 3},
+        {"fraction", QJsonValue(1.5), false, 3},
+        {"number", QJsonValue(2), true, 2},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        QJsonObject root{{"width", 800}};
+        if (c.stored)
+            root.insert("tindex", *c.stored);
+        StoreUser(root);
+        settings.TabIndex = 3;
+        EXPECT_EQ(Load().TabIndexRead, c.read);
+        EXPECT_EQ(settings.TabIndex, c.tab);
+    }
+}
+
+TEST_F(MainSettingsTest, SaveDirNameOfAnotherTypeGivesTheUserFolderAndKeepsTheShownOne)
+{
+    StoreUser({{"width", 800}, {"SaveDirName", 5}});
+    settings.SaveFolder = Out;
+
+    EXPECT_FALSE(Load().SaveFolderSet);
+    EXPECT_EQ(settings.SaveDirName, UserFolder);
+    EXPECT_EQ(settings.SaveFolder, Out);
+}
+
+TEST_F(MainSettingsTest, StoredEmptyOrZeroToolFolderIsKept)
+{
+    for (const char* stored : {"", "0"}) {
+        SCOPED_TRACE(stored);
+        StoreUser(
+            {{"width", 800}, {"LamePath", stored}, {"FlacPath", stored}, {"ApePath", stored}});
+        Load();
+        EXPECT_EQ(settings.LamePath, stored);
+        EXPECT_EQ(settings.FlacPath, stored);
+        EXPECT_EQ(settings.ApePath, stored);
+    }
+}
+
+// One value in the user store besides "width": what it reads as.
+struct TReadCase
+{
+    const char* name;
+    const char* value;
+    QJsonValue stored;
+    QString expected;
+};
+
+class MainSettingsReadTest : public MainSettingsTest,
+                             public ::testing::WithParamInterface<TReadCase>
+{};
+
+TEST_P(MainSettingsReadTest, ValueReadsAsExpected)
+{
+    const TReadCase& c = GetParam();
+    QJsonObject root{{"width", 800}};
+    root.insert(c.value, c.stored);
+    StoreUser(root);
+
+    Load();
+
+    EXPECT_EQ(DescribedValue(settings, c.value), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    OtherType, MainSettingsReadTest,
+    ::testing::Values(TReadCase{"WidthAsString", "width", "900", "470"},
+                      TReadCase{"WidthAsFraction", "width", 900.5, "470"},
+                      TReadCase{"SmemAsString", "smem", "100", "294"},
+                      TReadCase{"TopAsString", "Top", "5", "40"},
+                      TReadCase{"TopBeyond32Bits", "Top", 4294967296.0, "40"},
+                      TReadCase{"LeftAsString", "Left", "6", "20"},
+                      TReadCase{"CheckUpdateAsString", "checkupdate", "0", "true"},
+                      TReadCase{"VerifyOnlyAsString", "VerifyOnly", "1", "false"},
+                      TReadCase{"RetrievedAsString", "applversretrieved", "1", "false"},
+                      TReadCase{"SaveToSourceAsString", "Save2Src", "1", "false"},
+                      TReadCase{"DayAsNumber", "julianday", 45000, "39700"},
+                      TReadCase{"ProgVersAsNumber", "progversnew", 3, "1.0.0.2"},
+                      TReadCase{"ApplVersAsNumber", "applversnew", 3, "0.8.9.22"},
+                      TReadCase{"LamePathAsNumber", "LamePath", 0, "0"},
+                      TReadCase{"FlacPathAsNumber", "FlacPath", 1, "0"},
+                      TReadCase{"ApePathAsBoolean", "ApePath", true, "0"}),
+    [](const auto& info) { return info.param.name; });
+
+INSTANTIATE_TEST_SUITE_P(Present, MainSettingsReadTest,
+                         ::testing::Values(TReadCase{"NonZeroIsTicked", "VerifyOnly", 7, "true"},
+                                           TReadCase{"NegativeIsTicked", "Save2Src", -1, "true"},
+                                           TReadCase{"ZeroIsUnticked", "checkupdate", 0, "false"}),
+                         [](const auto& info) { return info.param.name; });
+
+// The stored save folder and what becomes of it.
+enum class TSaveFolder
+{
+    Writable,
+    Deleted,
+    ReadOnly,
+    File,
+    Empty,
+    Missing
+};
+
+struct TSaveFolderCase
+{
+    const char* name;
+    TSaveFolder folder;
+    bool kept;
+};
+
+class MainSettingsSaveFolderTest : public MainSettingsTest,
+                                   public ::testing::WithParamInterface<TSaveFolderCase>
+{
+protected:
+    // The value to store for the case, none for a missing one.
+    std::optional<QString> Prepare(TSaveFolder folder)
+    {
+        const QString gone = Folder("gone");
+        const QString file = dir.filePath("file");
+        switch (folder) {
+        case TSaveFolder::Deleted:
+            EXPECT_TRUE(QDir().mkpath(gone) && QDir(gone).removeRecursively());
+            return gone;
+        case TSaveFolder::File:
+            EXPECT_TRUE(WriteFile(file, "x"));
+            return file + u'/';
+        case TSaveFolder::Empty:
+            return QString();
+        case TSaveFolder::Missing:
+            return std::nullopt;
+        case TSaveFolder::Writable:
+        case TSaveFolder::ReadOnly:
+            break;
+        }
+        return Out;
+    }
+};
+
+TEST_P(MainSettingsSaveFolderTest, StoredFolderIsKeptOnlyWhenItCanBeWritten)
+{
+    const TSaveFolderCase& c = GetParam();
+    QJsonObject root{{"width", 800}};
+    if (const std::optional<QString> stored = Prepare(c.folder))
+        root.insert("SaveDirName", *stored);
+    StoreUser(root);
+
+    TSettingsLoad load;
+    {
+        std::optional<TReadOnlyFolder> readOnly;
+        if (c.folder == TSaveFolder::ReadOnly)
+            readOnly.emplace(Out);
+        const TWithoutPrivileges asAUser;
+        load = Load();
+    }
+
+    const QString expected = c.kept ? Out : UserFolder;
+    EXPECT_TRUE(load.SaveFolderSet);
+    EXPECT_EQ(settings.SaveDirName, expected);
+    EXPECT_EQ(settings.SaveFolder, expected);
+    EXPECT_EQ(settings.SaveToCaption(), Caption(expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(Stored, MainSettingsSaveFolderTest,
+                         ::testing::Values(TSaveFolderCase{"Writable", TSaveFolder::Writable, true},
+                                           TSaveFolderCase{"Deleted", TSaveFolder::Deleted, false},
+                                           TSaveFolderCase{"ReadOnly", TSaveFolder::ReadOnly,
+                                                           false},
+                                           TSaveFolderCase{"File", TSaveFolder::File, false},
+                                           TSaveFolderCase{"Empty", TSaveFolder::Empty, false},
+                                           TSaveFolderCase{"Missing", TSaveFolder::Missing, false}),
+                         [](const auto& info) { return info.param.name; });
+
+struct TSmemCase
+{
+    const char* name;
+    int stored;
+    int fixed;
+};
+
+class MainSettingsSmemTest : public MainSettingsTest,
+                             public ::testing::WithParamInterface<TSmemCase>
+{};
+
+TEST_P(MainSettingsSmemTest, FixLoadedSettingsKeepsSmemWithinItsRange)
+{
+    StoreUser({{"width", 800}, {"smem", GetParam().stored}});
+    Load();
+    settings.FixLoadedSettings();
+    EXPECT_EQ(settings.smem, GetParam().fixed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stored, MainSettingsSmemTest,
+                         ::testing::Values(TSmemCase{"Negative", -1, 294}, TSmemCase{"Zero", 0, 0},
+                                           TSmemCase{"Largest", 588, 588},
+                                           TSmemCase{"JustAbove", 589, 294},
+                                           TSmemCase{"FarAbove", 600, 294}),
+                         [](const auto& info) { return info.param.name; });
+
+TEST_F(MainSettingsTest, FixLoadedSettingsReplacesOnlyEmptyTexts)
+{
+    StoreUser({{"width", 800},
+               {"julianday", "45000"},
+               {"progversnew", "3.0.0.0"},
+               {"applversnew", "3.11.1.20"}});
+    Load();
+    settings.FixLoadedSettings();
+    EXPECT_EQ(settings.StoredDay, "45000");
+    EXPECT_EQ(settings.progversnew, "3.0.0.0");
+    EXPECT_EQ(settings.applversnew, "3.11.1.20");
+
+    StoreUser({{"width", 800}, {"julianday", ""}, {"progversnew", ""}, {"applversnew", ""}});
+    Load();
+    settings.FixLoadedSettings();
+    EXPECT_EQ(settings.StoredDay, "10000");
+    EXPECT_EQ(settings.progversnew, "0.0.0.7");
+    EXPECT_EQ(settings.applversnew, "0.7.7.7");
+}
+
+// Every value away from its default.
+TMainSettings Sample(const QString& saveFolder)
+{
+    TMainSettings s;
+    s.TabIndex = 2;
+    s.Width = 800;
+    s.smem = 100;
+    s.StoredDay = "40000";
+    s.DayToStore = "45000";
+    s.CheckUpdates = false;
+    s.progversnew = "3.0.0.0";
+    s.applversnew = "3.11.1.20";
+    s.Top = 5;
+    s.Left = 6;
+    s.VerifyOnly = true;
+    s.applversretrieved = true;
+    s.SaveDirName = saveFolder;
+    s.SaveFolder = saveFolder;
+    s.LamePath = "/opt/lame/";
+    s.FlacPath = "/opt/flac/";
+    s.ApePath = "/opt/mac/";
+    s.SaveToSource = true;
+    return s;
+}
+
+TEST_F(MainSettingsTest, SaveSettingsWritesTheSixteenValuesAndKeepsTheOthers)
+{
+    StoreUser({{"lamename", "APX"}, {"width", 470}});
+
+    ASSERT_EQ(Sample(Out).SaveSettings(store), QString());
+
+    EXPECT_EQ(UserRoot(), QJsonObject({{"lamename", "APX"},
+                                       {"tindex", 2},
+                                       {"width", 800},
+                                       {"smem", 100},
+                                       {"julianday", "45000"},
+                                       {"checkupdate", 0},
+                                       {"progversnew", "3.0.0.0"},
+                                       {"applversnew", "3.11.1.20"},
+                                       {"Top", 5},
+                                       {"Left", 6},
+                                       {"VerifyOnly", 1},
+                                       {"applversretrieved", 1},
+                                       {"SaveDirName", Out},
+                                       {"LamePath", "/opt/lame/"},
+                                       {"FlacPath", "/opt/flac/"},
+                                       {"ApePath", "/opt/mac/"},
+                                       {"Save2Src", 1}}));
+}
+
+TEST_F(MainSettingsTest, WidthIsStoredAtMost960)
+{
+    const struct
+    {
+        int width;
+        int stored;
+    } cases[] = {{1200, 960}, {961, 960}, {960, 960}, {470, 470}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.width);
+        settings.Width = c.width;
+        ASSERT_EQ(settings.SaveSettings(store), QString());
+        EXPECT_EQ(UserRoot().value("width"), c.stored);
+    }
+}
+
+TEST_F(MainSettingsTest, SavedValuesLoadAsTheyWere)
+{
+    const TMainSettings saved = Sample(Out);
+    ASSERT_EQ(saved.SaveSettings(store), QString());
+
+    Load();
+
+    TMainSettings expected = saved;
+    expected.StoredDay = saved.DayToStore;
+    EXPECT_EQ(Described(settings), Described(expected));
+}
+
+TEST_F(MainSettingsTest, FailedWriteKeepsTheOldStoreAndSaysWhy)
+{
+    ASSERT_EQ(Sample(Out).SaveSettings(store), QString());
+    const QByteArray before = ReadAll(store.userFile());
+    settings.Width = 600;
+
+    QString error;
+    {
+        const TReadOnlyFolder readOnly(QFileInfo(store.userFile()).path());
+        const TWithoutPrivileges asAUser;
+        error = settings.SaveSettings(store);
+    }
+
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(ReadAll(store.userFile()), before);
+}
+
+// Records what the "Save to:" command shows, in order, and answers the dialog with Answer.
+class TFakeSaveFolderView : public ISaveFolderView
+{
+public:
+    std::optional<QString> askSaveFolder(const QString& title, const QString& startFolder) override
+    {
+        Calls.append("ask " + title + " in " + startFolder);
+        return Answer;
+    }
+    void setSaveToCaption(const QString& caption) override { Calls.append("caption " + caption); }
+    void showDestinationWarning(const QString& text) override { Calls.append("red " + text); }
+    void clearDestination() override { Calls.append("clear"); }
+
+    std::optional<QString> Answer;
+    QStringList Calls;
+};
+
+class MainSettingsSaveToTest : public MainSettingsTest
+{
+protected:
+    // The command with save-to-source ticked.
+    bool ChooseSaveFolder()
+    {
+        settings.SaveToSource = true;
+        view.Calls.clear();
+        return settings.ChooseSaveFolder(view, UserFolder, ProgramFolder);
+    }
+    static QString Asked(const QString& folder)
+    {
+        return "ask Save to: \"" + folder + "\" ? in " + folder;
+    }
+
+    TFakeSaveFolderView view;
+};
+
+TEST_F(MainSettingsSaveToTest, CancelKeepsTheDestinationAndShowsWhereTheDialogStarted)
+{
+    // Without a shown folder the dialog starts in the program's folder, else in SaveDirName.
+    const struct
+    {
+        const char* name;
+        QString shown;
+        QString start;
+    } cases[] = {{"nothing shown", QString(), ProgramFolder}, {"another shown", UserFolder, Out}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        settings.SaveFolder = c.shown;
+        settings.SaveDirName = Out;
+
+        EXPECT_FALSE(ChooseSaveFolder());
+
+        EXPECT_EQ(view.Calls,
+                  QStringList({"clear", Asked(c.start), "caption " + Caption(c.start)}));
+        EXPECT_EQ(settings.SaveFolder, c.start);
+        EXPECT_EQ(settings.SaveDirName, Out);
+        EXPECT_TRUE(settings.SaveToSource);
+    }
+}
+
+TEST_F(MainSettingsSaveToTest, ChosenWritableFolderBecomesTheDestination)
+{
+    const QString outWithoutSeparator = dir.filePath("out");
+    for (const QString& answer : {outWithoutSeparator, Out}) {
+        SCOPED_TRACE(answer.toStdString());
+        settings.SaveFolder = settings.SaveDirName = UserFolder;
+        view.Answer = answer;
+
+        EXPECT_TRUE(ChooseSaveFolder());
+
+        EXPECT_EQ(view.Calls, QStringList({"clear", Asked(UserFolder), "caption " + Caption(Out)}));
+        EXPECT_EQ(settings.SaveFolder, Out);
+        EXPECT_EQ(settings.SaveDirName, Out);
+        EXPECT_FALSE(settings.SaveToSource);
+    }
+}
+
+TEST_F(MainSettingsSaveToTest, ChosenFolderThatCannotBeWrittenGivesTheUserFolderInRed)
+{
+    const QString gone = Folder("gone");
+    for (const QString& answer : {Out, gone}) {
+        SCOPED_TRACE(answer.toStdString());
+        settings.SaveFolder = settings.SaveDirName = ProgramFolder;
+        view.Answer = answer;
+
+        bool chosen = false;
+        {
+            const TReadOnlyFolder readOnly(Out);
+            const TWithoutPrivileges asAUser;
+            chosen = ChooseSaveFolder();
+        }
+
+        EXPECT_TRUE(chosen);
+        EXPECT_EQ(view.Calls,
+                  QStringList({"clear", Asked(ProgramFolder),
+                               "red Destination is read-only: set to User Directory instead",
+                               "caption " + Caption(UserFolder)}));
+        EXPECT_EQ(settings.SaveFolder, UserFolder);
+        EXPECT_EQ(settings.SaveDirName, UserFolder);
+        EXPECT_FALSE(settings.SaveToSource);
+    }
+}
+
+} // namespace

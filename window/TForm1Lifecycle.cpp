@@ -1,0 +1,93 @@
+// TForm1: start-up, the settings it keeps between starts, and shut-down.
+#include "TForm1.h"
+#include "TUpdateCheck.h"
+#include "TVersionComp.h"
+
+#include <QDate>
+
+// Today's day number first: the update check runs once a day.
+void TForm1::FormCreate()
+{
+    Settings.DayToStore = DayNumber(QDate::currentDate());
+    LoadSettings();
+    Settings.FixLoadedSettings();
+}
+
+void TForm1::LoadSettings()
+{
+    const TSettingsLoad load = Settings.LoadSettings(m_store, UserFolder);
+    SaveDirName = Settings.SaveDirName;
+    LamePath = Settings.LamePath;
+    FlacPath = Settings.FlacPath;
+    ApePath = Settings.ApePath;
+    SetTicked(TMenuItem::Verifyonly1, Settings.VerifyOnly);
+    SetTicked(TMenuItem::Savetosourcedirectory1, Settings.SaveToSource);
+    VerifyMode = Settings.VerifyOnly;
+    if (load.SaveFolderSet)
+        m_view.setSaveToCaption(Settings.SaveToCaption());
+}
+
+void TForm1::SaveSettings()
+{
+    Settings.SaveDirName = SaveDirName;
+    Settings.LamePath = LamePath;
+    Settings.FlacPath = FlacPath;
+    Settings.ApePath = ApePath;
+    Settings.VerifyOnly = IsTicked(TMenuItem::Verifyonly1);
+    Settings.SaveToSource = IsTicked(TMenuItem::Savetosourcedirectory1);
+    ReportStoreError(Settings.SaveSettings(m_store));
+}
+
+void TForm1::mnuSaveToClick()
+{
+    if (Settings.ChooseSaveFolder(m_view, UserFolder, ProgramFolder))
+        SetTicked(TMenuItem::Savetosourcedirectory1, false);
+    SaveDirName = Settings.SaveDirName;
+}
+
+// Every activation makes sure the option sets are loaded; the first one also finds the
+// tools, checks for an update and captures LAME's help. Files dropped meanwhile are
+// converted then.
+void TForm1::FormActivate()
+{
+    if (!m_optionSetsLoaded) {
+        LoadLameOptions();
+        m_optionSetsLoaded = true;
+    }
+    if (!m_firstActivation)
+        return;
+    m_firstActivation = false;
+    const TVersionComp version;
+    m_view.setWindowCaption(FileDescription + u' ' + version.GetFileVersion() + u' ');
+    CancelRequested = Busy = ErrorsMuted = false;
+    SetEnabled(TMenuItem::mnuSaveTo, !IsTicked(TMenuItem::Savetosourcedirectory1));
+    m_view.processEvents();
+    RefreshCodecStatus();
+    CheckForUpdate(version);
+    m_view.bringToFront(false);
+    ShowStatusLines(VerifyMode);
+    m_view.setLabelText(TLabel::Version, QString());
+    LoadLameHelp();
+    if (!m_queue.IsEmpty() && !Busy)
+        TranscodeQueue();
+}
+
+void TForm1::CheckForUpdate(const TVersionComp& version)
+{
+    TUpdateState state{Settings.StoredDay,   Settings.DayToStore,  Settings.CheckUpdates,
+                       Settings.applversnew, Settings.progversnew, Settings.applversretrieved};
+    const QString webHost = QStringLiteral("WebHost");
+    TUpdateCheck(m_view, version, UpdateHost(m_store.OpenForReading(webHost).readString(webHost)))
+        .CheckForUpdate(state);
+    Settings.applversnew = state.applversnew;
+    Settings.progversnew = state.progversnew;
+    Settings.applversretrieved = state.applversretrieved;
+}
+
+// A close while idle saves the settings; during a run the run is cancelled first and
+// closes the window when it has ended, so the settings are saved after it. The job the
+// close cut short has removed its own partial MP3: closing deletes nothing.
+void TForm1::FormClose()
+{
+    SaveSettings();
+}

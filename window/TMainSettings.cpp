@@ -1,0 +1,176 @@
+#include "TMainSettings.h"
+
+#include "FileSystem.h"
+#include "LocalNames.h"
+#include "PathText.h"
+#include "ToolNames.h"
+
+#include <algorithm>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// The names of the values in the store.
+const QString TabIndexValue = QStringLiteral("tindex");
+const QString WidthValue = QStringLiteral("width");
+const QString SmemValue = QStringLiteral("smem");
+const QString DayValue = QStringLiteral("julianday");
+const QString CheckUpdateValue = QStringLiteral("checkupdate");
+const QString ProgVersValue = QStringLiteral("progversnew");
+const QString ApplVersValue = QStringLiteral("applversnew");
+const QString TopValue = QStringLiteral("Top");
+const QString LeftValue = QStringLiteral("Left");
+const QString VerifyOnlyValue = QStringLiteral("VerifyOnly");
+const QString RetrievedValue = QStringLiteral("applversretrieved");
+const QString SaveDirValue = QStringLiteral("SaveDirName");
+const QString LamePathValue = QStringLiteral("LamePath");
+const QString FlacPathValue = QStringLiteral("FlacPath");
+const QString ApePathValue = QStringLiteral("ApePath");
+const QString SaveToSourceValue = QStringLiteral("Save2Src");
+
+// A tool folder of another type stands for a folder that was never set.
+const QString NoFolder = QStringLiteral("0");
+
+const QString ReadOnlyWarning =
+    QStringLiteral("Destination is read-only: set to User Directory instead");
+
+int IntegerOr(const TStoredValue<int>& stored, int fallback)
+{
+    return stored.State == TStored::Present ? stored.Value : fallback;
+}
+
+// Any number but 0 is true.
+bool BooleanOr(const TStoredValue<int>& stored, bool fallback)
+{
+    return stored.State == TStored::Present ? stored.Value != 0 : fallback;
+}
+
+int StoredBoolean(bool value)
+{
+    return value ? 1 : 0;
+}
+
+// A folder that was never stored is where PATH finds the tool, so that installed tools work
+// at once; a stored one, even "" or "0", is the user's choice.
+QString ToolFolder(const TStoredValue<QString>& stored, const QString& tool)
+{
+    if (stored.State == TStored::Missing)
+        return ToolFolderOnPath(tool);
+    return StringOr(stored, NoFolder);
+}
+
+// Only a folder the user can write into serves as the destination; one they cannot write
+// into counts as read-only. The check is the one a write will meet: by the effective user
+// and privileges, not the real ones that access() judges by.
+bool IsWritableFolder(const QString& folder)
+{
+    return PathKind(folder) == TPathKind::Folder &&
+           faccessat(AT_FDCWD, PathBytes(folder).constData(), W_OK, AT_EACCESS) == 0;
+}
+
+QString WithSeparator(const QString& folder)
+{
+    return folder.endsWith(PathSeparator) ? folder : folder + PathSeparator;
+}
+
+} // namespace
+
+TSettingsLoad TMainSettings::LoadSettings(const TSettingsStore& store, const QString& userFolder)
+{
+    const TSettingsStore::TKey key = store.OpenForReading(WidthValue);
+    TSettingsLoad load;
+    const TStoredValue<int> tab = key.readInteger(TabIndexValue);
+    load.TabIndexRead = tab.State == TStored::Present;
+    TabIndex = IntegerOr(tab, TabIndex);
+    Width = IntegerOr(key.readInteger(WidthValue), DefaultWidth);
+    smem = IntegerOr(key.readInteger(SmemValue), DefaultSmem);
+    CheckUpdates = BooleanOr(key.readInteger(CheckUpdateValue), true);
+    StoredDay = StringOr(key.readString(DayValue), QStringLiteral("39700"));
+    progversnew = StringOr(key.readString(ProgVersValue), QStringLiteral("1.0.0.2"));
+    applversnew = StringOr(key.readString(ApplVersValue), QStringLiteral("0.8.9.22"));
+    Top = IntegerOr(key.readInteger(TopValue), DefaultTop);
+    Left = IntegerOr(key.readInteger(LeftValue), DefaultLeft);
+    applversretrieved = BooleanOr(key.readInteger(RetrievedValue), false);
+    VerifyOnly = BooleanOr(key.readInteger(VerifyOnlyValue), false);
+    load.SaveFolderSet = ReadSaveDirName(key.readString(SaveDirValue), userFolder);
+    FlacPath = ToolFolder(key.readString(FlacPathValue), FlacTool);
+    LamePath = ToolFolder(key.readString(LamePathValue), LameTool);
+    ApePath = ToolFolder(key.readString(ApePathValue), MacTool);
+    SaveToSource = BooleanOr(key.readInteger(SaveToSourceValue), false);
+    return load;
+}
+
+// A missing value reads as the empty folder and so, like one that is gone or read-only,
+// gives userFolder; a value of another type gives it without showing it.
+bool TMainSettings::ReadSaveDirName(const TStoredValue<QString>& stored, const QString& userFolder)
+{
+    if (stored.State == TStored::OtherType) {
+        SaveDirName = userFolder;
+        return false;
+    }
+    SaveDirName = IsWritableFolder(stored.Value) ? stored.Value : userFolder;
+    SaveFolder = SaveDirName;
+    return true;
+}
+
+void TMainSettings::FixLoadedSettings()
+{
+    // Versions and a day this old make the first update check fetch the version file.
+    if (progversnew.isEmpty())
+        progversnew = QStringLiteral("0.0.0.7");
+    if (applversnew.isEmpty())
+        applversnew = QStringLiteral("0.7.7.7");
+    if (StoredDay.isEmpty())
+        StoredDay = QStringLiteral("10000");
+    if (smem < 0 || smem > MaxSmem)
+        smem = DefaultSmem;
+}
+
+QString TMainSettings::SaveSettings(const TSettingsStore& store) const
+{
+    return store.Write({
+        {TabIndexValue, TabIndex},
+        {WidthValue, std::min(Width, MaxStoredWidth)},
+        {SmemValue, smem},
+        {DayValue, DayToStore},
+        {CheckUpdateValue, StoredBoolean(CheckUpdates)},
+        {ProgVersValue, progversnew},
+        {ApplVersValue, applversnew},
+        {TopValue, Top},
+        {LeftValue, Left},
+        {VerifyOnlyValue, StoredBoolean(VerifyOnly)},
+        {RetrievedValue, StoredBoolean(applversretrieved)},
+        {SaveDirValue, SaveDirName},
+        {LamePathValue, LamePath},
+        {FlacPathValue, FlacPath},
+        {ApePathValue, ApePath},
+        {SaveToSourceValue, StoredBoolean(SaveToSource)},
+    });
+}
+
+bool TMainSettings::ChooseSaveFolder(ISaveFolderView& view, const QString& userFolder,
+                                     const QString& programFolder)
+{
+    view.clearDestination();
+    SaveFolder = SaveFolder.isEmpty() ? programFolder : SaveDirName;
+    const std::optional<QString> chosen = view.askSaveFolder(
+        QStringLiteral("Save to: \"") + SaveFolder + QStringLiteral("\" ?"), SaveFolder);
+    if (!chosen) {
+        view.setSaveToCaption(SaveToCaption());
+        return false;
+    }
+    SaveToSource = false;
+    const QString folder = WithSeparator(*chosen);
+    const bool usable = IsWritableFolder(folder);
+    if (!usable)
+        view.showDestinationWarning(ReadOnlyWarning);
+    SaveFolder = SaveDirName = usable ? folder : userFolder;
+    view.setSaveToCaption(SaveToCaption());
+    return true;
+}
+
+QString TMainSettings::SaveToCaption() const
+{
+    return QStringLiteral("Save to: ") + SaveFolder + QStringLiteral("   (click to change)");
+}
