@@ -132,6 +132,12 @@ bool RemoveFile(const QString& path)
     return !path.isEmpty() && unlink(PathBytes(path).constData()) == 0;
 }
 
+bool IsWritableFolder(const QString& folder)
+{
+    return PathKind(folder) == TPathKind::Folder &&
+           faccessat(AT_FDCWD, PathBytes(folder).constData(), W_OK, AT_EACCESS) == 0;
+}
+
 void ClearReadOnly(const QString& path)
 {
     struct stat st;

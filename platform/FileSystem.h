@@ -53,6 +53,10 @@ bool FileExists(const QString& path);
 // Deletes a file; false when it could not (a missing file included).
 bool RemoveFile(const QString& path);
 
+// A folder the user can write into; one they cannot write into counts as read-only. The
+// check is the one a write will meet: by the effective user and privileges.
+bool IsWritableFolder(const QString& folder);
+
 // Gives the owner the write permission, the counterpart of clearing a read-only attribute.
 void ClearReadOnly(const QString& path);
 

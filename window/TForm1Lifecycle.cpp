@@ -8,7 +8,7 @@
 // Today's day number first: the update check runs once a day.
 void TForm1::FormCreate()
 {
-    Settings.DayToStore = DayNumber(QDate::currentDate());
+    Settings.Update.DayToStore = DayNumber(QDate::currentDate());
     LoadSettings();
     Settings.FixLoadedSettings();
 }
@@ -74,14 +74,9 @@ void TForm1::FormActivate()
 
 void TForm1::CheckForUpdate(const TVersionComp& version)
 {
-    TUpdateState state{Settings.StoredDay,   Settings.DayToStore,  Settings.CheckUpdates,
-                       Settings.applversnew, Settings.progversnew, Settings.applversretrieved};
     const QString webHost = QStringLiteral("WebHost");
     TUpdateCheck(m_view, version, UpdateHost(m_store.OpenForReading(webHost).readString(webHost)))
-        .CheckForUpdate(state);
-    Settings.applversnew = state.applversnew;
-    Settings.progversnew = state.progversnew;
-    Settings.applversretrieved = state.applversretrieved;
+        .CheckForUpdate(Settings.Update);
 }
 
 // A close while idle saves the settings; during a run the run is cancelled first and

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -60,15 +59,6 @@ QString ToolFolder(const TStoredValue<QString>& stored, const QString& tool)
     return StringOr(stored, NoFolder);
 }
 
-// Only a folder the user can write into serves as the destination; one they cannot write
-// into counts as read-only. The check is the one a write will meet: by the effective user
-// and privileges, not the real ones that access() judges by.
-bool IsWritableFolder(const QString& folder)
-{
-    return PathKind(folder) == TPathKind::Folder &&
-           faccessat(AT_FDCWD, PathBytes(folder).constData(), W_OK, AT_EACCESS) == 0;
-}
-
 QString WithSeparator(const QString& folder)
 {
     return folder.endsWith(PathSeparator) ? folder : folder + PathSeparator;
@@ -85,13 +75,13 @@ TSettingsLoad TMainSettings::LoadSettings(const TSettingsStore& store, const QSt
     TabIndex = IntegerOr(tab, TabIndex);
     Width = IntegerOr(key.readInteger(WidthValue), DefaultWidth);
     smem = IntegerOr(key.readInteger(SmemValue), DefaultSmem);
-    CheckUpdates = BooleanOr(key.readInteger(CheckUpdateValue), true);
-    StoredDay = StringOr(key.readString(DayValue), QStringLiteral("39700"));
-    progversnew = StringOr(key.readString(ProgVersValue), QStringLiteral("1.0.0.2"));
-    applversnew = StringOr(key.readString(ApplVersValue), QStringLiteral("0.8.9.22"));
+    Update.CheckUpdates = BooleanOr(key.readInteger(CheckUpdateValue), true);
+    Update.StoredDay = StringOr(key.readString(DayValue), QStringLiteral("39700"));
+    Update.progversnew = StringOr(key.readString(ProgVersValue), QStringLiteral("1.0.0.2"));
+    Update.applversnew = StringOr(key.readString(ApplVersValue), QStringLiteral("0.8.9.22"));
     Top = IntegerOr(key.readInteger(TopValue), DefaultTop);
     Left = IntegerOr(key.readInteger(LeftValue), DefaultLeft);
-    applversretrieved = BooleanOr(key.readInteger(RetrievedValue), false);
+    Update.applversretrieved = BooleanOr(key.readInteger(RetrievedValue), false);
     VerifyOnly = BooleanOr(key.readInteger(VerifyOnlyValue), false);
     load.SaveFolderSet = ReadSaveDirName(key.readString(SaveDirValue), userFolder);
     FlacPath = ToolFolder(key.readString(FlacPathValue), FlacTool);
@@ -117,12 +107,12 @@ bool TMainSettings::ReadSaveDirName(const TStoredValue<QString>& stored, const Q
 void TMainSettings::FixLoadedSettings()
 {
     // Versions and a day this old make the first update check fetch the version file.
-    if (progversnew.isEmpty())
-        progversnew = QStringLiteral("0.0.0.7");
-    if (applversnew.isEmpty())
-        applversnew = QStringLiteral("0.7.7.7");
-    if (StoredDay.isEmpty())
-        StoredDay = QStringLiteral("10000");
+    if (Update.progversnew.isEmpty())
+        Update.progversnew = QStringLiteral("0.0.0.7");
+    if (Update.applversnew.isEmpty())
+        Update.applversnew = QStringLiteral("0.7.7.7");
+    if (Update.StoredDay.isEmpty())
+        Update.StoredDay = QStringLiteral("10000");
     if (smem < 0 || smem > MaxSmem)
         smem = DefaultSmem;
 }
@@ -133,14 +123,14 @@ QString TMainSettings::SaveSettings(const TSettingsStore& store) const
         {TabIndexValue, TabIndex},
         {WidthValue, std::min(Width, MaxStoredWidth)},
         {SmemValue, smem},
-        {DayValue, DayToStore},
-        {CheckUpdateValue, StoredBoolean(CheckUpdates)},
-        {ProgVersValue, progversnew},
-        {ApplVersValue, applversnew},
+        {DayValue, Update.DayToStore},
+        {CheckUpdateValue, StoredBoolean(Update.CheckUpdates)},
+        {ProgVersValue, Update.progversnew},
+        {ApplVersValue, Update.applversnew},
         {TopValue, Top},
         {LeftValue, Left},
         {VerifyOnlyValue, StoredBoolean(VerifyOnly)},
-        {RetrievedValue, StoredBoolean(applversretrieved)},
+        {RetrievedValue, StoredBoolean(Update.applversretrieved)},
         {SaveDirValue, SaveDirName},
         {LamePathValue, LamePath},
         {FlacPathValue, FlacPath},

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TSettingsStore.h"
+#include "TUpdateCheck.h"
 
 #include <QString>
 #include <optional>
@@ -69,16 +70,12 @@ public:
     int Width = DefaultWidth;
     // The data panel's height: the window's extra height while its tab pages are shown.
     int smem = DefaultSmem;
-    // Read from "julianday"; DayToStore (today) is written in its place.
-    QString StoredDay;
-    QString DayToStore;
-    bool CheckUpdates = true;
-    QString progversnew;
-    QString applversnew;
+    // "julianday", "checkupdate", "applversnew", "progversnew" and "applversretrieved":
+    // what the update check keeps between starts; DayToStore (today) is written as the day.
+    TUpdateState Update;
     int Top = DefaultTop;
     int Left = DefaultLeft;
     bool VerifyOnly = false;
-    bool applversretrieved = false;
     QString SaveDirName;
     QString LamePath;
     QString FlacPath;

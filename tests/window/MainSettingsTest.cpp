@@ -45,14 +45,14 @@ QStringList Described(const TMainSettings& s)
         "tindex=" + number(s.TabIndex),
         "width=" + number(s.Width),
         "smem=" + number(s.smem),
-        "julianday=" + s.StoredDay,
-        "checkupdate=" + tick(s.CheckUpdates),
-        "progversnew=" + s.progversnew,
-        "applversnew=" + s.applversnew,
+        "julianday=" + s.Update.StoredDay,
+        "checkupdate=" + tick(s.Update.CheckUpdates),
+        "progversnew=" + s.Update.progversnew,
+        "applversnew=" + s.Update.applversnew,
         "Top=" + number(s.Top),
         "Left=" + number(s.Left),
         "VerifyOnly=" + tick(s.VerifyOnly),
-        "applversretrieved=" + tick(s.applversretrieved),
+        "applversretrieved=" + tick(s.Update.applversretrieved),
         "SaveDirName=" + s.SaveDirName,
         "LamePath=" + s.LamePath,
         "FlacPath=" + s.FlacPath,
@@ -156,9 +156,9 @@ TEST_F(MainSettingsTest, FirstStartGivesEveryDefault)
 {
     const TSettingsLoad load = Load();
     // Missing texts read as empty; FixLoadedSettings fills them in.
-    EXPECT_EQ(settings.StoredDay, QString());
-    EXPECT_EQ(settings.progversnew, QString());
-    EXPECT_EQ(settings.applversnew, QString());
+    EXPECT_EQ(settings.Update.StoredDay, QString());
+    EXPECT_EQ(settings.Update.progversnew, QString());
+    EXPECT_EQ(settings.Update.applversnew, QString());
     settings.FixLoadedSettings();
 
     EXPECT_FALSE(load.TabIndexRead);
@@ -459,16 +459,16 @@ TEST_F(MainSettingsTest, FixLoadedSettingsReplacesOnlyEmptyTexts)
                {"applversnew", "3.11.1.20"}});
     Load();
     settings.FixLoadedSettings();
-    EXPECT_EQ(settings.StoredDay, "45000");
-    EXPECT_EQ(settings.progversnew, "3.0.0.0");
-    EXPECT_EQ(settings.applversnew, "3.11.1.20");
+    EXPECT_EQ(settings.Update.StoredDay, "45000");
+    EXPECT_EQ(settings.Update.progversnew, "3.0.0.0");
+    EXPECT_EQ(settings.Update.applversnew, "3.11.1.20");
 
     StoreUser({{"width", 800}, {"julianday", ""}, {"progversnew", ""}, {"applversnew", ""}});
     Load();
     settings.FixLoadedSettings();
-    EXPECT_EQ(settings.StoredDay, "10000");
-    EXPECT_EQ(settings.progversnew, "0.0.0.7");
-    EXPECT_EQ(settings.applversnew, "0.7.7.7");
+    EXPECT_EQ(settings.Update.StoredDay, "10000");
+    EXPECT_EQ(settings.Update.progversnew, "0.0.0.7");
+    EXPECT_EQ(settings.Update.applversnew, "0.7.7.7");
 }
 
 // Every value away from its default.
@@ -478,15 +478,15 @@ TMainSettings Sample(const QString& saveFolder)
     s.TabIndex = 2;
     s.Width = 800;
     s.smem = 100;
-    s.StoredDay = "40000";
-    s.DayToStore = "45000";
-    s.CheckUpdates = false;
-    s.progversnew = "3.0.0.0";
-    s.applversnew = "3.11.1.20";
+    s.Update.StoredDay = "40000";
+    s.Update.DayToStore = "45000";
+    s.Update.CheckUpdates = false;
+    s.Update.progversnew = "3.0.0.0";
+    s.Update.applversnew = "3.11.1.20";
     s.Top = 5;
     s.Left = 6;
     s.VerifyOnly = true;
-    s.applversretrieved = true;
+    s.Update.applversretrieved = true;
     s.SaveDirName = saveFolder;
     s.SaveFolder = saveFolder;
     s.LamePath = "/opt/lame/";
@@ -544,7 +544,7 @@ TEST_F(MainSettingsTest, SavedValuesLoadAsTheyWere)
     Load();
 
     TMainSettings expected = saved;
-    expected.StoredDay = saved.DayToStore;
+    expected.Update.StoredDay = saved.Update.DayToStore;
     EXPECT_EQ(Described(settings), Described(expected));
 }
 
