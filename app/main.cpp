@@ -1,22 +1,40 @@
-// For now the program shows what the console runner sees: it runs one tool on its own
-// terminal and prints the final screen, row by row.
-#include "TCons.h"
+// quarlow: the desktop program. Files and folders dropped on its window are converted.
+#include "LocalNames.h"
+#include "TApplication.h"
+#include "TForm1.h"
+#include "TMainWindow.h"
 
-#include <QCoreApplication>
-#include <QTextStream>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+// HOME itself: QDir::homePath() reads "/" when it is unset, and the MP3s must never go there.
+QString UserFolder()
+{
+    const QByteArray home = qgetenv("HOME");
+    return home.isEmpty() ? QString() : PathFromBytes(home) + u'/';
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
-    const QString commandLine = args.isEmpty() ? QStringLiteral("lame") : args.join(u' ');
-    TCons cons;
-    QTextStream out(stdout);
-    if (!cons.Execute(QStringLiteral("demo"), commandLine, false, QStringLiteral("0"))) {
-        QTextStream(stderr) << "cannot start: " << cons.startError() << Qt::endl;
+    // Without a display Qt would abort with a message about platform plugins.
+    if (!HasDisplay()) {
+        std::fprintf(stderr,
+                     "quarlow: no display to show the window on (use quarlow-cli on a terminal)\n");
         return 1;
     }
-    for (const QString& line : cons.Lines)
-        out << line << u'\n';
-    return 0;
+    TApplication app(argc, argv);
+    TMainWindow window;
+    TForm1 form(window, TSettingsStore::ForThisUser());
+    window.attach(form);
+    form.UserFolder = UserFolder();
+    form.ProgramFolder = QCoreApplication::applicationDirPath() + u'/';
+    form.FormCreate();
+    window.show();
+    // The first activation probes the tools, which pumps events: from the running loop.
+    QTimer::singleShot(0, &window, [&form] { form.FormActivate(); });
+    return app.exec();
 }

@@ -1,0 +1,102 @@
+#include "TMainMenu.h"
+
+#include <QAction>
+#include <QKeySequence>
+#include <QMenu>
+#include <QWidget>
+
+namespace {
+
+struct TItemText
+{
+    const char* Name;
+    const char* Caption;
+    QKeySequence Shortcut;
+    bool Toggle;
+};
+
+// In the order of TMenuItem.
+const std::array<TItemText, MenuItemCount> ItemTexts = {{
+    {"Exit1", "E&xit when done (toggle)", Qt::Key_F8, true},
+    {"LameHelpShow1", "Show La&me Help", Qt::CTRL | Qt::Key_L, false},
+    {"mnuSaveTo", "Save to:", Qt::Key_F2, false},
+    {"Savetosourcedirectory1", "Save to Source Directory (toggle)", Qt::CTRL | Qt::Key_S, true},
+    {"mnuCustomSettings", "custom settings:", Qt::Key_F3, false},
+    {"standardoptions1", "standard settings:", {}, false},
+    {"cs1", "empty", {}, true},
+    {"cs2", "empty", {}, true},
+    {"cs3", "empty", {}, true},
+    {"cs4", "empty", {}, true},
+    {"cs5", "empty", {}, true},
+    {"fs1", "128 kb cbr", Qt::CTRL | Qt::Key_F8, true},
+    {"fs2", "192 kb vbr", Qt::CTRL | Qt::Key_F9, true},
+    {"fs3", "APS", Qt::CTRL | Qt::Key_A, true},
+    {"fs4", "APX", Qt::CTRL | Qt::Key_X, true},
+    {"fs5", "Insane", Qt::CTRL | Qt::Key_I, true},
+    {"Stopcurrentprocesses1", "Cancel &Transcoding", Qt::Key_F4, true},
+    {"Verifyonly1", "&Verify only (toggle)", Qt::Key_F9, true},
+    {"Checkcodecpaths1", "&Find codec locations", Qt::Key_F10, false},
+}};
+
+} // namespace
+
+TMainMenu::TMainMenu(QWidget& window, Command command)
+    : m_window(window), m_command(std::move(command)), m_menu(new QMenu(&window))
+{
+    m_menu->setObjectName(QStringLiteral("PopupMenu1"));
+    addItems(*m_menu, {TMenuItem::LameHelpShow1});
+    m_menu->addSeparator();
+    addItems(*m_menu, {TMenuItem::mnuSaveTo, TMenuItem::Savetosourcedirectory1});
+    m_menu->addMenu(&addOptionsMenu());
+    m_menu->addSeparator();
+    addItems(*m_menu, {TMenuItem::Stopcurrentprocesses1});
+    m_menu->addAction(addShowData());
+    m_menu->addSeparator();
+    addItems(*m_menu, {TMenuItem::Exit1, TMenuItem::Verifyonly1});
+    m_menu->addSeparator();
+    addItems(*m_menu, {TMenuItem::Checkcodecpaths1});
+}
+
+QMenu& TMainMenu::addOptionsMenu()
+{
+    auto* options = new QMenu(QStringLiteral("&Lame Encoding Options"), m_menu);
+    options->setObjectName(QStringLiteral("CustomLameoption1"));
+    addItems(*options, {TMenuItem::mnuCustomSettings});
+    options->addSeparator();
+    addItems(*options, {TMenuItem::cs1, TMenuItem::cs2, TMenuItem::cs3, TMenuItem::cs4,
+                        TMenuItem::cs5, TMenuItem::standardoptions1});
+    action(TMenuItem::standardoptions1).setEnabled(false);
+    options->addSeparator();
+    addItems(*options,
+             {TMenuItem::fs1, TMenuItem::fs2, TMenuItem::fs3, TMenuItem::fs4, TMenuItem::fs5});
+    return *options;
+}
+
+// A toggle's tick is the logic's to set: the tick a click gave is taken back before the
+// command runs.
+void TMainMenu::addItems(QMenu& menu, std::initializer_list<TMenuItem> items)
+{
+    for (TMenuItem item : items) {
+        const TItemText& text = ItemTexts[size_t(item)];
+        QAction* action = menu.addAction(QString::fromUtf8(text.Caption));
+        action->setObjectName(QString::fromUtf8(text.Name));
+        action->setShortcut(text.Shortcut);
+        action->setCheckable(text.Toggle);
+        QObject::connect(action, &QAction::triggered, action, [this, action, item] {
+            action->setChecked(!action->isChecked());
+            m_command(item);
+        });
+        m_window.addAction(action);
+        m_actions[size_t(item)] = action;
+    }
+}
+
+QAction* TMainMenu::addShowData()
+{
+    m_showData = new QAction(QStringLiteral("Show &Cue, Tags, Errors (toggle)"), m_menu);
+    m_showData->setObjectName(QStringLiteral("ShowData"));
+    m_showData->setShortcut(Qt::Key_F5);
+    m_showData->setCheckable(true);
+    m_window.addAction(m_showData);
+    return m_showData;
+}

@@ -1,0 +1,400 @@
+#include "TMainWindow.h"
+
+#include "DroppedPaths.h"
+#include "LocalNames.h"
+#include "MenuCommands.h"
+#include "TDataPanel.h"
+#include "TForm1.h"
+#include "TLameHelpDialog.h"
+#include "TMainMenu.h"
+#include "TOptionsTableDialog.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QStringListModel>
+
+namespace {
+
+const QString WindowColor = QStringLiteral("0x00FEDEFC");
+const QString GaugeColor = QStringLiteral("0x00486382");
+// The most the data panel adds to the compact height, and the least a window with it has.
+constexpr int MaxPanelHeight = 588;
+constexpr int MinExpandedHeight = 260;
+
+QColor ToQColor(TColor color)
+{
+    return QColor(color.Red, color.Green, color.Blue);
+}
+
+void SetColor(QWidget& widget, QPalette::ColorRole role, TColor color)
+{
+    QPalette palette = widget.palette();
+    palette.setColor(role, ToQColor(color));
+    widget.setPalette(palette);
+}
+
+TMenuItem PresetItem(int index)
+{
+    return TMenuItem(int(TMenuItem::cs1) + index);
+}
+
+} // namespace
+
+TMainWindow::TMainWindow()
+    : m_menu(std::make_unique<TMainMenu>(*this, [this](TMenuItem item) { runCommand(item); }))
+{
+    setObjectName(QStringLiteral("Form1"));
+    setAutoFillBackground(true);
+    SetColor(*this, QPalette::Window, ColorFromText(WindowColor));
+    setAcceptDrops(true);
+    buildStatusArea();
+    buildCodecLabels();
+    m_panel = new TDataPanel(this);
+    m_panel->hide();
+    connect(&m_menu->showData(), &QAction::toggled, this, [this](bool on) { showDataPanel(on); });
+    resize(CompactWidth, CompactHeight);
+    showDataPanel(false);
+}
+
+TMainWindow::~TMainWindow() = default;
+
+void TMainWindow::attach(TForm1& form)
+{
+    m_form = &form;
+}
+
+QLabel* TMainWindow::addLabel(const char* name, const QString& text, const QRect& geometry)
+{
+    auto* label = new QLabel(text, this);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setGeometry(geometry);
+    return label;
+}
+
+void TMainWindow::buildStatusArea()
+{
+    const auto set = [this](TLabel which, QLabel* label) { m_labels[size_t(which)] = label; };
+    set(TLabel::Audio, addLabel("lblAudio", {}, {8, 2, 160, 16}));
+    label(TLabel::Audio).setToolTip(QStringLiteral("type of file processed"));
+    set(TLabel::Version, addLabel("lblVersion", {}, {170, 2, 160, 16}));
+    set(TLabel::Destination, addLabel("lblDestination", {}, {8, 19, CompactWidth - 40, 16}));
+    label(TLabel::Destination).setToolTip(QStringLiteral("destination"));
+    m_versionCheck = addLabel("lblVersionCheck", QStringLiteral("Checking for latest version"),
+                              {8, 19, CompactWidth - 40, 16});
+    m_versionCheck->hide();
+    m_gauge = new QProgressBar(this);
+    m_gauge->setObjectName(QStringLiteral("CGauge1"));
+    m_gauge->setRange(0, 100);
+    m_gauge->setTextVisible(false);
+    m_gauge->setGeometry(8, 38, CompactWidth - 80, 12);
+    SetColor(*m_gauge, QPalette::Base, ColorFromText(WindowColor));
+    setProgressColor(ColorFromText(GaugeColor));
+    m_hint = addLabel("lblHint", QStringLiteral("?"), {CompactWidth - 64, 36, 56, 16});
+    m_hint->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    set(TLabel::LameVersion,
+        addLabel("lblLameVersion", QStringLiteral("Lame Version"), {8, 55, 200, 16}));
+    set(TLabel::BitRate, addLabel("lblBitRate", QStringLiteral("Lame setting :"),
+                                  {210, 55, CompactWidth - 218, 16}));
+}
+
+void TMainWindow::buildCodecLabels()
+{
+    int left = CompactWidth - 122;
+    for (const auto& [index, name, text] :
+         {std::tuple{0, "stxtLame", "LAME"}, std::tuple{1, "stxtApe", "APE"},
+          std::tuple{2, "stxtFlac", "FLAC"}}) {
+        m_codecLabels[size_t(index)] = addLabel(name, QString::fromLatin1(text), {left, 2, 38, 16});
+        left += 40;
+    }
+    m_codecNotFound = addLabel("lblCodecNotFound", NoCodecsText, {8, 19, CompactWidth - 16, 16});
+    SetColor(*m_codecNotFound, QPalette::WindowText, NotUsableColor);
+    m_codecNotFound->hide();
+}
+
+void TMainWindow::runCommand(TMenuItem item)
+{
+    if (m_form)
+        RunMenuCommand(*m_form, item);
+}
+
+// Hiding keeps the height the user gave the panel, for the next time it is shown.
+void TMainWindow::showDataPanel(bool show)
+{
+    if (!show && m_panel->isVisible() && m_form)
+        m_form->Settings.smem = height() - CompactHeight;
+    const int panelHeight = m_form ? m_form->Settings.smem : TMainSettings::DefaultSmem;
+    m_panel->setVisible(show);
+    setMinimumHeight(show ? MinExpandedHeight : CompactHeight);
+    setMaximumHeight(CompactHeight + (show ? MaxPanelHeight : 0));
+    resize(width(), CompactHeight + (show ? panelHeight : 0));
+}
+
+void TMainWindow::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    const int w = width();
+    label(TLabel::Destination).resize(w - 40, label(TLabel::Destination).height());
+    m_gauge->resize(w - 80, m_gauge->height());
+    m_panel->setGeometry(8, CompactHeight, w - 17, height() - CompactHeight - 6);
+}
+
+void TMainWindow::appendQueueEntry(const QString& path)
+{
+    TDataPanel::append(m_panel->queue(), DisplayPath(path));
+}
+
+void TMainWindow::removeFirstQueueEntry()
+{
+    TDataPanel::removeFirst(m_panel->queue());
+}
+
+void TMainWindow::clearQueue()
+{
+    TDataPanel::clear(m_panel->queue());
+}
+
+void TMainWindow::appendError(const QString& line)
+{
+    TDataPanel::append(m_panel->errors(), DisplayPath(line));
+}
+
+void TMainWindow::clearErrors()
+{
+    TDataPanel::clear(m_panel->errors());
+}
+
+void TMainWindow::showTags(const QStringList& lines)
+{
+    m_panel->showTags(lines);
+}
+
+void TMainWindow::setLabelText(TLabel which, const QString& text)
+{
+    label(which).setText(DisplayPath(text));
+}
+
+void TMainWindow::setDestinationColor(TColor color)
+{
+    SetColor(label(TLabel::Destination), QPalette::WindowText, color);
+}
+
+int TMainWindow::destinationWidth() const
+{
+    return label(TLabel::Destination).width();
+}
+
+int TMainWindow::destinationTextWidth(const QString& text) const
+{
+    return label(TLabel::Destination).fontMetrics().horizontalAdvance(DisplayPath(text));
+}
+
+void TMainWindow::setProgress(int percent)
+{
+    m_gauge->setValue(percent);
+}
+
+void TMainWindow::setProgressColor(TColor color)
+{
+    SetColor(*m_gauge, QPalette::Highlight, color);
+}
+
+void TMainWindow::setItemEnabled(TMenuItem item, bool enabled)
+{
+    m_menu->action(item).setEnabled(enabled);
+}
+
+void TMainWindow::setItemTicked(TMenuItem item, bool ticked)
+{
+    m_menu->action(item).setChecked(ticked);
+}
+
+void TMainWindow::setHintEnabled(bool enabled)
+{
+    m_hint->setEnabled(enabled);
+}
+
+void TMainWindow::repaint()
+{
+    QWidget::repaint();
+}
+
+void TMainWindow::processEvents()
+{
+    QCoreApplication::processEvents();
+}
+
+void TMainWindow::setApplicationTitle(const QString& title)
+{
+    m_applicationTitle = DisplayPath(title);
+    setWindowIconText(m_applicationTitle);
+}
+
+void TMainWindow::bringToFront(bool restore)
+{
+    if (restore && isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+}
+
+void TMainWindow::showMessage(const QString& text)
+{
+    QMessageBox::information(this, windowTitle(), DisplayPath(text));
+}
+
+void TMainWindow::closeWindow()
+{
+    close();
+}
+
+void TMainWindow::showCodecStatus(const TCodecStatus& status)
+{
+    const std::array<const TCodecLabel*, 3> codecs = {&status.Lame, &status.Ape, &status.Flac};
+    for (size_t i = 0; i < codecs.size(); ++i) {
+        SetColor(*m_codecLabels[i], QPalette::WindowText, codecs[i]->Color);
+        m_codecLabels[i]->setToolTip(codecs[i]->Hint);
+    }
+    m_codecNotFound->setVisible(status.NoCodecs);
+}
+
+void TMainWindow::showLameHelp(const QString& caption, const QStringList& lines)
+{
+    if (!m_help)
+        m_help = new TLameHelpDialog(this);
+    m_help->showLines(caption, lines);
+}
+
+void TMainWindow::setPresetTicked(int index, bool ticked)
+{
+    setItemTicked(PresetItem(index), ticked);
+}
+
+void TMainWindow::setPresetCaption(int index, const QString& caption)
+{
+    m_menu->action(PresetItem(index)).setText(caption);
+}
+
+void TMainWindow::setPresetVisible(int index, bool visible)
+{
+    m_menu->action(PresetItem(index)).setVisible(visible);
+}
+
+void TMainWindow::showLameSetting(const QString& text, const QString& hint)
+{
+    label(TLabel::BitRate).setText(text);
+    label(TLabel::BitRate).setToolTip(hint);
+}
+
+TTableEdit TMainWindow::editOptionsTable(TCustomOptionsTable& table)
+{
+    TOptionsTableDialog dialog(this, table);
+    return dialog.edit();
+}
+
+void TMainWindow::showWarning(const QString& text)
+{
+    QMessageBox::warning(this, windowTitle(), text);
+}
+
+std::optional<QString> TMainWindow::askSaveFolder(const QString& title, const QString& startFolder)
+{
+    const QString folder = QFileDialog::getExistingDirectory(this, title, startFolder);
+    if (folder.isEmpty())
+        return std::nullopt;
+    return folder;
+}
+
+void TMainWindow::setSaveToCaption(const QString& caption)
+{
+    m_menu->action(TMenuItem::mnuSaveTo).setText(DisplayPath(caption));
+}
+
+void TMainWindow::showDestinationWarning(const QString& text)
+{
+    setDestinationColor(NotUsableColor);
+    label(TLabel::Destination).setText(DisplayPath(text));
+}
+
+void TMainWindow::clearDestination()
+{
+    label(TLabel::Destination).clear();
+}
+
+void TMainWindow::setVersionCheckVisible(bool visible)
+{
+    m_versionCheck->setVisible(visible);
+    m_versionCheck->repaint();
+}
+
+void TMainWindow::setBusyCursor(bool busy)
+{
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+QString TMainWindow::windowCaption() const
+{
+    return windowTitle();
+}
+
+void TMainWindow::setWindowCaption(const QString& caption)
+{
+    setWindowTitle(caption);
+    m_hint->setToolTip(caption + QStringLiteral(" + update notification"));
+}
+
+void TMainWindow::showUpdateMessage(const QString& text, const QString& title)
+{
+    QMessageBox::information(this, title, text);
+}
+
+void TMainWindow::contextMenuEvent(QContextMenuEvent* event)
+{
+    m_menu->menu().popup(event->globalPos());
+}
+
+void TMainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData() && CarriesLocalFiles(*event->mimeData()))
+        event->acceptProposedAction();
+}
+
+void TMainWindow::dropEvent(QDropEvent* event)
+{
+    if (!event->mimeData() || !CarriesLocalFiles(*event->mimeData()))
+        return;
+    event->acceptProposedAction();
+    if (m_form)
+        takeDrop(DroppedPaths(*event->mimeData()));
+}
+
+// The drop itself ends at once, so the program the files came from is not held up by the
+// run the drop starts; the run goes on from the event loop.
+void TMainWindow::takeDrop(const QStringList& paths)
+{
+    QMetaObject::invokeMethod(
+        this, [this, paths] { m_form->AppMessage(paths); }, Qt::QueuedConnection);
+}
+
+// During a run the logic refuses and cancels; the run closes the window when it has ended.
+void TMainWindow::closeEvent(QCloseEvent* event)
+{
+    if (m_form && !m_form->FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    if (m_form)
+        m_form->FormClose();
+    event->accept();
+}

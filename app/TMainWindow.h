@@ -1,0 +1,100 @@
+#pragma once
+
+#include "IMainView.h"
+
+#include <QWidget>
+#include <array>
+#include <memory>
+
+class QLabel;
+class QProgressBar;
+class TDataPanel;
+class TForm1;
+class TLameHelpDialog;
+class TMainMenu;
+
+// The desktop main window: the compact status area, the popup menu and the data panel with
+// the queue, the error list and the tags. It shows what its TForm1 tells it and hands the
+// user's commands, drops and close requests to it.
+class TMainWindow : public QWidget, public IMainView
+{
+public:
+    static constexpr int CompactWidth = 462;
+    static constexpr int CompactHeight = 75;
+
+    TMainWindow();
+    ~TMainWindow() override;
+
+    // The logic the commands, drops and close requests go to; until then the window only shows.
+    void attach(TForm1& form);
+    // The title the task bar shows for the program, e.g. the running stage's progress.
+    const QString& applicationTitle() const { return m_applicationTitle; }
+
+    void appendQueueEntry(const QString& path) override;
+    void removeFirstQueueEntry() override;
+    void clearQueue() override;
+    void appendError(const QString& line) override;
+    void clearErrors() override;
+    void showTags(const QStringList& lines) override;
+    void setLabelText(TLabel label, const QString& text) override;
+    void setDestinationColor(TColor color) override;
+    int destinationWidth() const override;
+    int destinationTextWidth(const QString& text) const override;
+    void setProgress(int percent) override;
+    void setProgressColor(TColor color) override;
+    void setItemEnabled(TMenuItem item, bool enabled) override;
+    void setItemTicked(TMenuItem item, bool ticked) override;
+    void setHintEnabled(bool enabled) override;
+    void repaint() override;
+    void processEvents() override;
+    void setApplicationTitle(const QString& title) override;
+    void bringToFront(bool restore) override;
+    void showMessage(const QString& text) override;
+    void closeWindow() override;
+    void showCodecStatus(const TCodecStatus& status) override;
+    void showLameHelp(const QString& caption, const QStringList& lines) override;
+    void setPresetTicked(int index, bool ticked) override;
+    void setPresetCaption(int index, const QString& caption) override;
+    void setPresetVisible(int index, bool visible) override;
+    void showLameSetting(const QString& text, const QString& hint) override;
+    TTableEdit editOptionsTable(TCustomOptionsTable& table) override;
+    void showWarning(const QString& text) override;
+    std::optional<QString> askSaveFolder(const QString& title, const QString& startFolder) override;
+    void setSaveToCaption(const QString& caption) override;
+    void showDestinationWarning(const QString& text) override;
+    void clearDestination() override;
+    void setVersionCheckVisible(bool visible) override;
+    void setBusyCursor(bool busy) override;
+    QString windowCaption() const override;
+    void setWindowCaption(const QString& caption) override;
+    void showUpdateMessage(const QString& text, const QString& title) override;
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QLabel* addLabel(const char* name, const QString& text, const QRect& geometry);
+    void buildStatusArea();
+    void buildCodecLabels();
+    void runCommand(TMenuItem item);
+    void takeDrop(const QStringList& paths);
+    void showDataPanel(bool show);
+    QLabel& label(TLabel which) const { return *m_labels[size_t(which)]; }
+
+    TForm1* m_form = nullptr;
+    std::array<QLabel*, 5> m_labels{};
+    // LAME, APE, FLAC.
+    std::array<QLabel*, 3> m_codecLabels{};
+    QLabel* m_codecNotFound = nullptr;
+    QLabel* m_versionCheck = nullptr;
+    QLabel* m_hint = nullptr;
+    QProgressBar* m_gauge = nullptr;
+    TDataPanel* m_panel = nullptr;
+    std::unique_ptr<TMainMenu> m_menu;
+    TLameHelpDialog* m_help = nullptr;
+    QString m_applicationTitle;
+};

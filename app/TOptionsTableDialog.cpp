@@ -1,0 +1,104 @@
+#include "TOptionsTableDialog.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QSet>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int NameColumn = 0;
+constexpr int OptionsColumn = 1;
+
+} // namespace
+
+TOptionsTableDialog::TOptionsTableDialog(QWidget* parent, TCustomOptionsTable& table)
+    : QDialog(parent), m_table(table),
+      m_grid(new QTableWidget(TCustomOptionsTable::RowCount, 2, this)), m_buttons(new QHBoxLayout)
+{
+    setObjectName(QStringLiteral("TFormLameOptionsTable"));
+    setWindowTitle(QStringLiteral("Lame options - Custom Names & Strings"));
+    setToolTip(QStringLiteral("For help with Lame Encoding strings: press Esc, then F5 and "
+                              "select the Lame Help tab"));
+    m_grid->setObjectName(QStringLiteral("StringGrid1"));
+    m_grid->setHorizontalHeaderLabels(
+        {QStringLiteral("Name"), QStringLiteral("Lame encoding string")});
+    m_grid->horizontalHeader()->setStretchLastSection(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_grid);
+    layout->addLayout(m_buttons);
+    addButton(QStringLiteral("OK"), QStringLiteral("Saves changes and returns to main window"),
+              [this] {
+                  m_exit = TTableExit::Ok;
+                  accept();
+              });
+    addButton(QStringLiteral("Undo"), QStringLiteral("restores original values"), [this] {
+        m_table.RestoreCells();
+        fill();
+    });
+    addButton(QStringLiteral("Delete"), QStringLiteral("Deletes the selected row from the table"),
+              [this] {
+                  m_table.DeleteRow(m_grid->currentRow());
+                  fill();
+              });
+    connect(m_grid, &QTableWidget::itemChanged, this,
+            [this](QTableWidgetItem* item) { takeCell(item); });
+    fill();
+}
+
+void TOptionsTableDialog::addButton(const QString& caption, const QString& hint,
+                                    const std::function<void()>& click)
+{
+    auto* button = new QPushButton(caption, this);
+    button->setToolTip(hint);
+    // Enter means OK, the first button, and never a button that has the focus.
+    button->setAutoDefault(false);
+    button->setDefault(caption == u"OK");
+    connect(button, &QPushButton::clicked, this, click);
+    m_buttons->addWidget(button);
+}
+
+void TOptionsTableDialog::fill()
+{
+    m_filling = true;
+    for (int row = 0; row < TCustomOptionsTable::RowCount; ++row) {
+        const TOptionRow content = m_table.Row(row);
+        m_grid->setItem(row, NameColumn, new QTableWidgetItem(content.Name));
+        m_grid->setItem(row, OptionsColumn, new QTableWidgetItem(content.Options));
+    }
+    m_filling = false;
+}
+
+void TOptionsTableDialog::takeCell(QTableWidgetItem* item)
+{
+    if (m_filling)
+        return;
+    TOptionRow content = m_table.Row(item->row());
+    (item->column() == NameColumn ? content.Name : content.Options) = item->text();
+    m_table.SetRow(item->row(), content);
+}
+
+void TOptionsTableDialog::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape)
+        m_exit = TTableExit::Escape;
+    QDialog::keyPressEvent(event);
+}
+
+QList<int> TOptionsTableDialog::selectedRows() const
+{
+    QSet<int> rows;
+    for (const QModelIndex& index : m_grid->selectionModel()->selectedIndexes())
+        rows.insert(index.row());
+    return rows.values();
+}
+
+TTableEdit TOptionsTableDialog::edit()
+{
+    m_exit = TTableExit::CloseBox;
+    exec();
+    return {m_exit, selectedRows()};
+}
