@@ -1,8 +1,13 @@
-// quarlow: the desktop program. Files and folders dropped on its window are converted.
+// quarlow: the desktop program. Files and folders dropped on its window are converted; files
+// given on the command line ("Open with" in a file manager) are one drop. A second start
+// hands its files to the running one, which comes to the front, and ends.
 #include "LocalNames.h"
+#include "PathText.h"
+#include "TActivationChannel.h"
 #include "TApplication.h"
 #include "TForm1.h"
 #include "TMainWindow.h"
+#include "TStopSignals.h"
 
 #include <QTimer>
 #include <cstdio>
@@ -16,6 +21,23 @@ QString UserFolder()
     return home.isEmpty() ? QString() : PathFromBytes(home) + u'/';
 }
 
+// The arguments with their own bytes, made absolute: the running instance may stand in
+// another folder.
+QStringList GivenPaths(int argc, char* argv[])
+{
+    QStringList paths;
+    for (int i = 1; i < argc; ++i)
+        paths << AbsoluteCleanPath(PathFromBytes(argv[i]));
+    return paths;
+}
+
+// A drop that comes from outside the event loop is taken from it, as a drop on the window is.
+void DropLater(TForm1& form, const QStringList& paths)
+{
+    if (!paths.isEmpty())
+        QTimer::singleShot(0, [&form, paths] { form.AppMessage(paths); });
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -27,14 +49,26 @@ int main(int argc, char* argv[])
         return 1;
     }
     TApplication app(argc, argv);
+    const QStringList given = GivenPaths(argc, argv);
+    TActivationChannel channel;
+    if (channel.start(given).State == TChannelState::HandedOver)
+        return 0;
     TMainWindow window;
     TForm1 form(window, TSettingsStore::ForThisUser());
     window.attach(form);
+    channel.setHandler([&form](const TActivation& activation) {
+        if (form.MainWindowHook(activation.Text))
+            DropLater(form, activation.Paths);
+    });
+    const TStopSignals stopSignals([&window] { window.close(); });
     form.UserFolder = UserFolder();
     form.ProgramFolder = QCoreApplication::applicationDirPath() + u'/';
     form.FormCreate();
     window.show();
     // The first activation probes the tools, which pumps events: from the running loop.
-    QTimer::singleShot(0, &window, [&form] { form.FormActivate(); });
+    QTimer::singleShot(0, &window, [&form, given] {
+        form.FormActivate();
+        DropLater(form, given);
+    });
     return app.exec();
 }
