@@ -76,9 +76,9 @@ public:
     void mnuCustomSettingsClick();
     const TLameOptionSets& OptionSets() const { return m_optionSets; }
 
-    // Start-up and shut-down. FormCreate loads the settings; every activation makes sure the
-    // option sets are loaded, and the first one finds the tools, checks for an update, shows
-    // the status lines and captures LAME's help. FormClose saves the settings.
+    // Start-up and shut-down. FormCreate loads the settings; the first activation loads the
+    // option sets, finds the tools, checks for an update, shows the status lines and captures
+    // LAME's help. FormClose saves the settings.
     void FormCreate();
     void FormActivate();
     void FormClose();
@@ -193,6 +193,7 @@ private:
     void SetOptionCommandsEnabled(bool enabled);
     void CheckForUpdate(const TVersionComp& version);
     void RunProbe(TAudio& probe, const std::function<void()>& run);
+    void ProbeDecoderVersion(TAudio& probe, bool found, const QString& folder, QString& version);
     void SetToolCommandsEnabled(bool enabled);
     void ScanFolderOnce(const QString& folder, const QString& base, QSet<TFolderId>& seen);
     bool IsAccepted(const QString& path) const;
@@ -200,7 +201,6 @@ private:
     IMainView& m_view;
     TSettingsStore m_store;
     TLameOptionSets m_optionSets;
-    bool m_optionSetsLoaded = false;
     bool m_firstActivation = true;
     TJobQueue m_queue;
     std::array<bool, MenuItemCount> m_ticked{};

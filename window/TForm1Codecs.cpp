@@ -39,20 +39,24 @@ void TForm1::UpdateLameVersion()
 
 void TForm1::UpdateFlacVersion()
 {
-    FlacVersionText.clear();
     TFlac probe;
-    probe.SetDecoderFolder(FlacPath);
-    if (FlacFound)
-        RunProbe(probe, [&] { FlacVersionText = probe.GetVersion(); });
+    ProbeDecoderVersion(probe, FlacFound, FlacPath, FlacVersionText);
 }
 
 void TForm1::UpdateApeVersion()
 {
-    ApeVersionText.clear();
     TApe probe;
-    probe.SetDecoderFolder(ApePath);
-    if (ApeFound)
-        RunProbe(probe, [&] { ApeVersionText = probe.GetVersion(); });
+    ProbeDecoderVersion(probe, ApeFound, ApePath, ApeVersionText);
+}
+
+// Asks a throw-away adapter of the decoder for its version; none when the tool is not there.
+void TForm1::ProbeDecoderVersion(TAudio& probe, bool found, const QString& folder, QString& version)
+{
+    version.clear();
+    if (!found)
+        return;
+    probe.SetDecoderFolder(folder);
+    RunProbe(probe, [&] { version = probe.GetVersion(); });
 }
 
 // A probe runs a tool as a job does: while it runs, the commands that would start another

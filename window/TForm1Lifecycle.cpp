@@ -45,18 +45,14 @@ void TForm1::mnuSaveToClick()
     SaveDirName = Settings.SaveDirName;
 }
 
-// Every activation makes sure the option sets are loaded; the first one also finds the
-// tools, checks for an update and captures LAME's help. Files dropped meanwhile are
-// converted then.
+// The first activation loads the option sets, finds the tools, checks for an update and
+// captures LAME's help; later ones change nothing. Files dropped meanwhile are converted then.
 void TForm1::FormActivate()
 {
-    if (!m_optionSetsLoaded) {
-        LoadLameOptions();
-        m_optionSetsLoaded = true;
-    }
     if (!m_firstActivation)
         return;
     m_firstActivation = false;
+    LoadLameOptions();
     const TVersionComp version;
     m_view.setWindowCaption(FileDescription + u' ' + version.GetFileVersion() + u' ');
     CancelRequested = Busy = ErrorsMuted = false;
