@@ -1,12 +1,56 @@
 #include "TDataPanel.h"
 
+#include "TColor.h"
+
 #include <QListView>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QStringListModel>
+#include <QTabBar>
+
+namespace {
+
+// The tabs are drawn by hand: all of one size, in the window's colour, the active one pink
+// with its caption in bold.
+class TDataTabBar : public QTabBar
+{
+public:
+    static constexpr int TabWidth = 147;
+    static constexpr int TabHeight = 20;
+
+    using QTabBar::QTabBar;
+
+protected:
+    QSize tabSizeHint(int) const override { return {TabWidth, TabHeight}; }
+    QSize minimumTabSizeHint(int index) const override { return tabSizeHint(index); }
+
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        for (int index = 0; index < count(); ++index)
+            PageControlDrawTab(painter, index, tabRect(index), index == currentIndex());
+    }
+
+private:
+    void PageControlDrawTab(QPainter& painter, int index, const QRect& rect, bool active) const
+    {
+        const TColor activeColor = ColorFromText(QStringLiteral("0x00FDACF7"));
+        painter.fillRect(rect, active ? QColor(activeColor.Red, activeColor.Green, activeColor.Blue)
+                                      : palette().color(QPalette::Window));
+        QFont font = painter.font();
+        font.setBold(active);
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        painter.drawText(rect, Qt::AlignCenter | Qt::TextSingleLine, tabText(index));
+    }
+};
+
+} // namespace
 
 TDataPanel::TDataPanel(QWidget* parent) : QTabWidget(parent)
 {
     setObjectName(QStringLiteral("PageControl1"));
+    setTabBar(new TDataTabBar(this));
     setTabPosition(QTabWidget::South);
     m_queue = addList(QStringLiteral("lbxCueList"), QStringLiteral("Cue List"));
     m_errors = addList(QStringLiteral("lbxErrorsList"), QStringLiteral("Error List"));

@@ -35,6 +35,10 @@ const std::array<TItemText, MenuItemCount> ItemTexts = {{
     {"fs5", "Insane", Qt::CTRL | Qt::Key_I, true},
     {"Stopcurrentprocesses1", "Cancel &Transcoding", Qt::Key_F4, true},
     {"Verifyonly1", "&Verify only (toggle)", Qt::Key_F9, true},
+    {"Help1", "Get Online &Help (pdf)", Qt::Key_F1, false},
+    {"CopyErrorListtoClipboard1", "Copy &Error List to Clipboard", Qt::CTRL | Qt::Key_E, false},
+    {"Alwaysontop1", "&Always on top (toggle)", Qt::Key_F6, true},
+    {"CheckUpdates", "Check for major &Updates (toggle)", Qt::Key_F7, true},
     {"Checkcodecpaths1", "&Find codec locations", Qt::Key_F10, false},
 }};
 
@@ -44,15 +48,17 @@ TMainMenu::TMainMenu(QWidget& window, Command command)
     : m_window(window), m_command(std::move(command)), m_menu(new QMenu(&window))
 {
     m_menu->setObjectName(QStringLiteral("PopupMenu1"));
-    addItems(*m_menu, {TMenuItem::LameHelpShow1});
+    addItems(*m_menu, {TMenuItem::Help1, TMenuItem::LameHelpShow1});
     m_menu->addSeparator();
     addItems(*m_menu, {TMenuItem::mnuSaveTo, TMenuItem::Savetosourcedirectory1});
     m_menu->addMenu(&addOptionsMenu());
     m_menu->addSeparator();
     addItems(*m_menu, {TMenuItem::Stopcurrentprocesses1});
     m_menu->addAction(addShowData());
+    addItems(*m_menu, {TMenuItem::CopyErrorListtoClipboard1});
     m_menu->addSeparator();
-    addItems(*m_menu, {TMenuItem::Exit1, TMenuItem::Verifyonly1});
+    addItems(*m_menu, {TMenuItem::Alwaysontop1, TMenuItem::CheckUpdates, TMenuItem::Exit1,
+                       TMenuItem::Verifyonly1});
     m_menu->addSeparator();
     addItems(*m_menu, {TMenuItem::Checkcodecpaths1});
 }

@@ -2,7 +2,7 @@
 
 #include "DroppedPaths.h"
 #include "LocalNames.h"
-#include "MenuCommands.h"
+#include "TClickLabel.h"
 #include "TDataPanel.h"
 #include "TForm1.h"
 #include "TLameHelpDialog.h"
@@ -11,8 +11,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QFileDialog>
 #include <QLabel>
@@ -29,6 +31,7 @@ const QString GaugeColor = QStringLiteral("0x00486382");
 // The most the data panel adds to the compact height, and the least a window with it has.
 constexpr int MaxPanelHeight = 588;
 constexpr int MinExpandedHeight = 260;
+constexpr int MaxWidth = TMainSettings::MaxStoredWidth - TMainWindow::StoredFrameWidth;
 
 QColor ToQColor(TColor color)
 {
@@ -58,6 +61,9 @@ TMainWindow::TMainWindow()
     setAcceptDrops(true);
     buildStatusArea();
     buildCodecLabels();
+    buildLinks();
+    setMinimumWidth(CompactWidth);
+    setMaximumWidth(MaxWidth);
     m_panel = new TDataPanel(this);
     m_panel->hide();
     connect(&m_menu->showData(), &QAction::toggled, this, [this](bool on) { showDataPanel(on); });
@@ -70,6 +76,27 @@ TMainWindow::~TMainWindow() = default;
 void TMainWindow::attach(TForm1& form)
 {
     m_form = &form;
+    m_commands = std::make_unique<TWindowCommands>(form, *this);
+    m_commands->ShowWebLink();
+}
+
+void TMainWindow::applySettings()
+{
+    const TMainSettings& settings = m_form->Settings;
+    resize(std::clamp(settings.Width - StoredFrameWidth, CompactWidth, MaxWidth), height());
+    move(settings.Left, settings.Top);
+    m_panel->setCurrentIndex(settings.TabIndex);
+}
+
+void TMainWindow::keepSettings()
+{
+    TMainSettings& settings = m_form->Settings;
+    settings.Width = width() + StoredFrameWidth;
+    settings.Left = x();
+    settings.Top = y();
+    settings.TabIndex = m_panel->currentIndex();
+    if (m_panel->isVisible())
+        settings.smem = height() - CompactHeight;
 }
 
 QLabel* TMainWindow::addLabel(const char* name, const QString& text, const QRect& geometry)
@@ -98,8 +125,6 @@ void TMainWindow::buildStatusArea()
     m_gauge->setGeometry(8, 38, CompactWidth - 80, 12);
     SetColor(*m_gauge, QPalette::Base, ColorFromText(WindowColor));
     setProgressColor(ColorFromText(GaugeColor));
-    m_hint = addLabel("lblHint", QStringLiteral("?"), {CompactWidth - 64, 36, 56, 16});
-    m_hint->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     set(TLabel::LameVersion,
         addLabel("lblLameVersion", QStringLiteral("Lame Version"), {8, 55, 200, 16}));
     set(TLabel::BitRate, addLabel("lblBitRate", QStringLiteral("Lame setting :"),
@@ -120,10 +145,32 @@ void TMainWindow::buildCodecLabels()
     m_codecNotFound->hide();
 }
 
+// lblHint arms the update check; lblWeb is a link only when the maker's web server is known.
+void TMainWindow::buildLinks()
+{
+    m_hint = new TClickLabel(QStringLiteral("?"), this);
+    m_hint->setObjectName(QStringLiteral("lblHint"));
+    m_hint->setGeometry(CompactWidth - 64, 36, 56, 16);
+    m_hint->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_hint->onClick = [this] {
+        if (m_commands)
+            m_commands->lblHintClick();
+    };
+    m_web = new TClickLabel({}, this);
+    m_web->setObjectName(QStringLiteral("lblWeb"));
+    m_web->setToolTip(QStringLiteral("author's webpage"));
+    m_web->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_web->hide();
+    m_web->onClick = [this] {
+        if (m_commands)
+            m_commands->lblWebClick();
+    };
+}
+
 void TMainWindow::runCommand(TMenuItem item)
 {
-    if (m_form)
-        RunMenuCommand(*m_form, item);
+    if (m_commands)
+        m_commands->Run(item);
 }
 
 // Hiding keeps the height the user gave the panel, for the next time it is shown.
@@ -144,6 +191,8 @@ void TMainWindow::resizeEvent(QResizeEvent* event)
     const int w = width();
     label(TLabel::Destination).resize(w - 40, label(TLabel::Destination).height());
     m_gauge->resize(w - 80, m_gauge->height());
+    m_hint->move(w - 64, m_hint->y());
+    layOutBottomRow();
     m_panel->setGeometry(8, CompactHeight, w - 17, height() - CompactHeight - 6);
 }
 
@@ -359,6 +408,48 @@ void TMainWindow::showUpdateMessage(const QString& text, const QString& title)
     QMessageBox::information(this, title, text);
 }
 
+QStringList TMainWindow::errorLines() const
+{
+    return m_panel->errors().stringList();
+}
+
+void TMainWindow::setClipboardText(const QString& text)
+{
+    QGuiApplication::clipboard()->setText(text);
+}
+
+bool TMainWindow::openUrl(const QUrl& url)
+{
+    return QDesktopServices::openUrl(url);
+}
+
+// Changing the flag makes a new native window, which has to be shown again; the drop target
+// and the shortcuts belong to the widget and come along.
+void TMainWindow::setStayOnTop(bool onTop)
+{
+    const bool visible = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+    if (visible)
+        show();
+}
+
+void TMainWindow::setWebLink(const QString& address)
+{
+    m_web->setText(address);
+    m_web->setVisible(!address.isEmpty());
+    m_web->setCursor(Qt::PointingHandCursor);
+    layOutBottomRow();
+}
+
+// The LAME setting shares the bottom row with the web address, when there is one.
+void TMainWindow::layOutBottomRow()
+{
+    const int webWidth =
+        m_web->isHidden() ? 0 : m_web->fontMetrics().horizontalAdvance(m_web->text()) + 8;
+    m_web->setGeometry(width() - 8 - webWidth, 55, webWidth, 16);
+    label(TLabel::BitRate).resize(width() - 218 - webWidth, 16);
+}
+
 void TMainWindow::contextMenuEvent(QContextMenuEvent* event)
 {
     m_menu->menu().popup(event->globalPos());
@@ -394,7 +485,9 @@ void TMainWindow::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    if (m_form)
+    if (m_form) {
+        keepSettings();
         m_form->FormClose();
+    }
     event->accept();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "IMainView.h"
+#include "TWindowCommands.h"
 
 #include <QWidget>
 #include <array>
@@ -8,6 +9,7 @@
 
 class QLabel;
 class QProgressBar;
+class TClickLabel;
 class TDataPanel;
 class TForm1;
 class TLameHelpDialog;
@@ -16,17 +18,24 @@ class TMainMenu;
 // The desktop main window: the compact status area, the popup menu and the data panel with
 // the queue, the error list and the tags. It shows what its TForm1 tells it and hands the
 // user's commands, drops and close requests to it.
-class TMainWindow : public QWidget, public IMainView
+class TMainWindow : public QWidget, public IMainView, public IWindowCommandsView
 {
 public:
     static constexpr int CompactWidth = 462;
     static constexpr int CompactHeight = 75;
+    // The stored width counts the frame of the window it was written for.
+    static constexpr int StoredFrameWidth = TMainSettings::DefaultWidth - CompactWidth;
 
     TMainWindow();
     ~TMainWindow() override;
 
     // The logic the commands, drops and close requests go to; until then the window only shows.
     void attach(TForm1& form);
+    // After the settings are loaded: the width, place and tab they hold.
+    void applySettings();
+    // Before they are saved: the width, place, tab and data panel height as they are now.
+    void keepSettings();
+    TWindowCommands& commands() { return *m_commands; }
     // The title the task bar shows for the program, e.g. the running stage's progress.
     const QString& applicationTitle() const { return m_applicationTitle; }
 
@@ -69,6 +78,12 @@ public:
     void setWindowCaption(const QString& caption) override;
     void showUpdateMessage(const QString& text, const QString& title) override;
 
+    QStringList errorLines() const override;
+    void setClipboardText(const QString& text) override;
+    bool openUrl(const QUrl& url) override;
+    void setStayOnTop(bool onTop) override;
+    void setWebLink(const QString& address) override;
+
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -80,6 +95,8 @@ private:
     QLabel* addLabel(const char* name, const QString& text, const QRect& geometry);
     void buildStatusArea();
     void buildCodecLabels();
+    void buildLinks();
+    void layOutBottomRow();
     void runCommand(TMenuItem item);
     void takeDrop(const QStringList& paths);
     void showDataPanel(bool show);
@@ -91,10 +108,12 @@ private:
     std::array<QLabel*, 3> m_codecLabels{};
     QLabel* m_codecNotFound = nullptr;
     QLabel* m_versionCheck = nullptr;
-    QLabel* m_hint = nullptr;
+    TClickLabel* m_hint = nullptr;
+    TClickLabel* m_web = nullptr;
     QProgressBar* m_gauge = nullptr;
     TDataPanel* m_panel = nullptr;
     std::unique_ptr<TMainMenu> m_menu;
     TLameHelpDialog* m_help = nullptr;
+    std::unique_ptr<TWindowCommands> m_commands;
     QString m_applicationTitle;
 };

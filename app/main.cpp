@@ -64,6 +64,7 @@ int main(int argc, char* argv[])
     form.UserFolder = UserFolder();
     form.ProgramFolder = QCoreApplication::applicationDirPath() + u'/';
     form.FormCreate();
+    window.applySettings();
     window.show();
     // The first activation probes the tools, which pumps events: from the running loop.
     QTimer::singleShot(0, &window, [&form, given] {

@@ -40,6 +40,10 @@ enum class TMenuItem
     fs5,
     Stopcurrentprocesses1,
     Verifyonly1,
+    Help1,
+    CopyErrorListtoClipboard1,
+    Alwaysontop1,
+    CheckUpdates,
     Checkcodecpaths1,
 };
 inline constexpr int MenuItemCount = int(TMenuItem::Checkcodecpaths1) + 1;

@@ -22,6 +22,7 @@ void TForm1::LoadSettings()
     ApePath = Settings.ApePath;
     SetTicked(TMenuItem::Verifyonly1, Settings.VerifyOnly);
     SetTicked(TMenuItem::Savetosourcedirectory1, Settings.SaveToSource);
+    SetTicked(TMenuItem::CheckUpdates, Settings.Update.CheckUpdates);
     VerifyMode = Settings.VerifyOnly;
     if (load.SaveFolderSet)
         m_view.setSaveToCaption(Settings.SaveToCaption());
@@ -35,6 +36,7 @@ void TForm1::SaveSettings()
     Settings.ApePath = ApePath;
     Settings.VerifyOnly = IsTicked(TMenuItem::Verifyonly1);
     Settings.SaveToSource = IsTicked(TMenuItem::Savetosourcedirectory1);
+    Settings.Update.CheckUpdates = IsTicked(TMenuItem::CheckUpdates);
     ReportStoreError(Settings.SaveSettings(m_store));
 }
 
@@ -70,9 +72,13 @@ void TForm1::FormActivate()
 
 void TForm1::CheckForUpdate(const TVersionComp& version)
 {
+    TUpdateCheck(m_view, version, MakerHost()).CheckForUpdate(Settings.Update);
+}
+
+QString TForm1::MakerHost() const
+{
     const QString webHost = QStringLiteral("WebHost");
-    TUpdateCheck(m_view, version, UpdateHost(m_store.OpenForReading(webHost).readString(webHost)))
-        .CheckForUpdate(Settings.Update);
+    return UpdateHost(m_store.OpenForReading(webHost).readString(webHost));
 }
 
 // A close while idle saves the settings; during a run the run is cancelled first and

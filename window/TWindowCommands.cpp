@@ -1,0 +1,142 @@
+#include "TWindowCommands.h"
+
+#include "TForm1.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+const QString TWindowCommands::HelpPath = QStringLiteral("/net/Quarlow_help.pdf");
+const QString TWindowCommands::WebPagePath = QStringLiteral("/net/quarlow.html");
+const QString TWindowCommands::CopiedText = QStringLiteral("error list copied to clipboard");
+const QString TWindowCommands::NoErrorsText = QStringLiteral("no errors found");
+
+namespace {
+
+bool IsPreset(TMenuItem item)
+{
+    return item >= TMenuItem::cs1 && item <= TMenuItem::fs5;
+}
+
+QUrl MakerUrl(const QString& host, const QString& path)
+{
+    return QUrl(QStringLiteral("http://") + host + path);
+}
+
+} // namespace
+
+TWindowCommands::TWindowCommands(TForm1& form, IWindowCommandsView& view)
+    : m_form(form), m_view(view)
+{}
+
+void TWindowCommands::Run(TMenuItem item)
+{
+    switch (item) {
+    case TMenuItem::Stopcurrentprocesses1:
+        return m_form.Stopcurrentprocesses1Click();
+    case TMenuItem::mnuCustomSettings:
+        return m_form.mnuCustomSettingsClick();
+    case TMenuItem::mnuSaveTo:
+        return m_form.mnuSaveToClick();
+    case TMenuItem::LameHelpShow1:
+        return m_form.LameHelpShow1Click();
+    case TMenuItem::Help1:
+        return Help1Click();
+    case TMenuItem::CopyErrorListtoClipboard1:
+        return CopyErrorListtoClipboard1Click();
+    case TMenuItem::Alwaysontop1:
+        return Alwaysontop1Click();
+    case TMenuItem::Exit1:
+    case TMenuItem::CheckUpdates:
+        Toggle(item);
+        return;
+    case TMenuItem::Savetosourcedirectory1:
+        m_form.SetEnabled(TMenuItem::mnuSaveTo, !Toggle(item));
+        return;
+    case TMenuItem::Verifyonly1:
+        m_form.VerifyMode = Toggle(item);
+        m_form.ShowStatusLines(m_form.VerifyMode);
+        return;
+    default:
+        if (IsPreset(item))
+            m_form.SelectPreset(item);
+        return;
+    }
+}
+
+bool TWindowCommands::Toggle(TMenuItem item)
+{
+    m_form.SetTicked(item, !m_form.IsTicked(item));
+    return m_form.IsTicked(item);
+}
+
+void TWindowCommands::ShowWebLink()
+{
+    const QString host = m_form.MakerHost();
+    m_view.setWebLink(host.isEmpty() ? QString() : MakerUrl(host, {}).toDisplayString());
+}
+
+// Without the maker's web server the guide installed with the program stands in for the
+// online help.
+void TWindowCommands::Help1Click()
+{
+    const QString host = m_form.MakerHost();
+    if (!host.isEmpty())
+        return OpenMakerPage(HelpPath);
+    const QString guide = UserGuidePath();
+    if (!QFileInfo(guide).isFile()) {
+        m_view.showMessage(QStringLiteral("The user guide is not installed: ") + guide);
+        return;
+    }
+    Open(QUrl::fromLocalFile(guide));
+}
+
+void TWindowCommands::lblWebClick()
+{
+    if (!m_form.MakerHost().isEmpty())
+        OpenMakerPage(WebPagePath);
+}
+
+void TWindowCommands::OpenMakerPage(const QString& path)
+{
+    Open(MakerUrl(m_form.MakerHost(), path));
+}
+
+void TWindowCommands::Open(const QUrl& url)
+{
+    if (!m_view.openUrl(url))
+        m_view.showMessage(QStringLiteral("No program could be started to open ") +
+                           url.toDisplayString());
+}
+
+QString TWindowCommands::UserGuidePath() const
+{
+    return QDir::cleanPath(m_form.ProgramFolder +
+                           QStringLiteral("../share/doc/quarlow/guide.html"));
+}
+
+// Every line ends with the platform's line break; an empty list leaves the clipboard alone.
+void TWindowCommands::CopyErrorListtoClipboard1Click()
+{
+    const QStringList lines = m_view.errorLines();
+    if (lines.isEmpty()) {
+        m_view.showMessage(NoErrorsText);
+        return;
+    }
+    QString text;
+    for (const QString& line : lines)
+        text += line + u'\n';
+    m_view.setClipboardText(text);
+    m_view.showMessage(CopiedText);
+}
+
+void TWindowCommands::Alwaysontop1Click()
+{
+    m_view.setStayOnTop(Toggle(TMenuItem::Alwaysontop1));
+}
+
+// The next start then checks for an update whatever day it last did.
+void TWindowCommands::lblHintClick()
+{
+    m_form.Settings.Update.DayToStore = QStringLiteral("10000");
+    m_view.closeWindow();
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "IMainView.h"
+
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+class TForm1;
+
+// What the window commands that belong to no other concern need of the desktop window.
+class IWindowCommandsView
+{
+public:
+    virtual ~IWindowCommandsView() = default;
+    // The lines the "Error List" shows, first line first.
+    virtual QStringList errorLines() const = 0;
+    virtual void setClipboardText(const QString& text) = 0;
+    // Opens a web page or a local file with the user's default program; false when none
+    // could be started.
+    virtual bool openUrl(const QUrl& url) = 0;
+    // Keeps the window above the others, or not; drops on it work either way.
+    virtual void setStayOnTop(bool onTop) = 0;
+    // lblWeb: the maker's web address as a link, or, when there is none, no link.
+    virtual void setWebLink(const QString& address) = 0;
+    virtual void showMessage(const QString& text) = 0;
+    // Asks the window to close, as its close box does.
+    virtual void closeWindow() = 0;
+};
+
+// The popup menu's commands: each item's click goes through Run, which hands it to the
+// main window's logic or carries it out here (the switches, the help and web pages, copying
+// the error list, staying on top, the update hint).
+class TWindowCommands
+{
+public:
+    static const QString HelpPath;
+    static const QString WebPagePath;
+    static const QString CopiedText;
+    static const QString NoErrorsText;
+
+    TWindowCommands(TForm1& form, IWindowCommandsView& view);
+
+    void Run(TMenuItem item);
+    // At the first activation: lblWeb's link, when the maker's web server is known.
+    void ShowWebLink();
+
+    void Help1Click();
+    void lblWebClick();
+    void CopyErrorListtoClipboard1Click();
+    void Alwaysontop1Click();
+    void lblHintClick();
+
+    // The user guide installed with the program: <program folder>/../share/doc/quarlow/.
+    QString UserGuidePath() const;
+
+private:
+    bool Toggle(TMenuItem item);
+    void OpenMakerPage(const QString& path);
+    void Open(const QUrl& url);
+
+    TForm1& m_form;
+    IWindowCommandsView& m_view;
+};
