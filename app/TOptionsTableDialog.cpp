@@ -1,10 +1,11 @@
 #include "TOptionsTableDialog.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QPushButton>
 #include <QSet>
+#include <QShortcut>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -31,10 +32,7 @@ TOptionsTableDialog::TOptionsTableDialog(QWidget* parent, TCustomOptionsTable& t
     layout->addWidget(m_grid);
     layout->addLayout(m_buttons);
     addButton(QStringLiteral("OK"), QStringLiteral("Saves changes and returns to main window"),
-              [this] {
-                  m_exit = TTableExit::Ok;
-                  accept();
-              });
+              [this] { finish(TTableExit::Ok); });
     addButton(QStringLiteral("Undo"), QStringLiteral("restores original values"), [this] {
         m_table.RestoreCells();
         fill();
@@ -46,7 +44,42 @@ TOptionsTableDialog::TOptionsTableDialog(QWidget* parent, TCustomOptionsTable& t
               });
     connect(m_grid, &QTableWidget::itemChanged, this,
             [this](QTableWidgetItem* item) { takeCell(item); });
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)})
+        addKey(key, TTableExit::Ok);
+    addKey(QKeySequence(Qt::Key_Escape), TTableExit::Escape);
+    // A cell editor keeps Esc to itself and only gives up its editing.
+    connect(m_grid->itemDelegate(), &QAbstractItemDelegate::closeEditor, this,
+            [this](QWidget*, QAbstractItemDelegate::EndEditHint hint) {
+                if (hint == QAbstractItemDelegate::RevertModelCache)
+                    finish(TTableExit::Escape);
+            });
     fill();
+}
+
+// The window's keys come before the cell editor's.
+void TOptionsTableDialog::addKey(const QKeySequence& key, TTableExit exit)
+{
+    auto* shortcut = new QShortcut(key, this);
+    connect(shortcut, &QShortcut::activated, this, [this, exit] { finish(exit); });
+}
+
+// OK keeps the text of a cell still being edited; Esc drops it.
+void TOptionsTableDialog::finish(TTableExit exit)
+{
+    if (exit == TTableExit::Ok)
+        commitOpenEditor();
+    m_exit = exit;
+    if (exit == TTableExit::Ok)
+        accept();
+    else
+        reject();
+}
+
+void TOptionsTableDialog::commitOpenEditor()
+{
+    QWidget* editor = QApplication::focusWidget();
+    if (editor && editor != m_grid && m_grid->isAncestorOf(editor))
+        emit m_grid->itemDelegate()->commitData(editor);
 }
 
 void TOptionsTableDialog::addButton(const QString& caption, const QString& hint,
@@ -79,13 +112,6 @@ void TOptionsTableDialog::takeCell(QTableWidgetItem* item)
     TOptionRow content = m_table.Row(item->row());
     (item->column() == NameColumn ? content.Name : content.Options) = item->text();
     m_table.SetRow(item->row(), content);
-}
-
-void TOptionsTableDialog::keyPressEvent(QKeyEvent* event)
-{
-    if (event->key() == Qt::Key_Escape)
-        m_exit = TTableExit::Escape;
-    QDialog::keyPressEvent(event);
 }
 
 QList<int> TOptionsTableDialog::selectedRows() const

@@ -7,13 +7,17 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QLabel>
 #include <QListView>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -187,25 +191,80 @@ TEST_F(MainWindowTest, F4CancelsTheRunningConversion)
     EXPECT_FALSE(window.findChild<QAction*>(QStringLiteral("Stopcurrentprocesses1"))->isChecked());
 }
 
+// Answers every message box the window shows, keeping its text.
+class TMessageAnswerer
+{
+public:
+    TMessageAnswerer()
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                Texts << box->text();
+                box->accept();
+            }
+        });
+        m_timer.start(0);
+    }
+
+    QStringList Texts;
+
+private:
+    QTimer m_timer;
+};
+
+// The popup menu's items in their order; "-" a separator, a sub-menu's items in brackets.
+QStringList MenuLayout(const QMenu& menu)
+{
+    QStringList layout;
+    for (QAction* action : menu.actions()) {
+        if (action->isSeparator())
+            layout << QStringLiteral("-");
+        else if (action->menu())
+            layout << action->menu()->objectName() + u'[' + MenuLayout(*action->menu()).join(u' ') +
+                          u']';
+        else
+            layout << action->objectName();
+    }
+    return layout;
+}
+
+TEST_F(MainWindowTest, PopupMenuHoldsEveryItemInItsPlace)
+{
+    EXPECT_EQ(MenuLayout(Child<QMenu>("PopupMenu1")),
+              (QStringList{"Help1", "LameHelpShow1", "-", "mnuSaveTo", "Savetosourcedirectory1",
+                           "CustomLameoption1[mnuCustomSettings - cs1 cs2 cs3 cs4 cs5 "
+                           "standardoptions1 - fs1 fs2 fs3 fs4 fs5]",
+                           "-", "Stopcurrentprocesses1", "ShowData", "CopyErrorListtoClipboard1",
+                           "-", "Alwaysontop1", "CheckUpdates", "Exit1", "Verifyonly1", "-",
+                           "Checkcodecpaths1"}));
+}
+
 struct TMenuCase
 {
     const char* name;
     const char* caption;
     QKeySequence shortcut;
+    bool ticked;
+    bool enabled;
 };
 
-class PopupMenuTest : public ::testing::TestWithParam<TMenuCase>
+class PopupMenuTest : public MainWindowTest, public ::testing::WithParamInterface<TMenuCase>
 {};
 
-TEST_P(PopupMenuTest, ItemHasItsCaptionAndShortcut)
+// As a first start shows them, with the option set the fixture chose; "%1" in a caption
+// stands for the save folder.
+TEST_P(PopupMenuTest, ItemHasItsCaptionShortcutTickAndState)
 {
-    TMainWindow window;
-    auto* menu = window.findChild<QMenu*>(QStringLiteral("PopupMenu1"));
-    ASSERT_NE(menu, nullptr);
-    auto* item = menu->findChild<QAction*>(QString::fromLatin1(GetParam().name));
+    form->UserFolder = Save;
+    form->FormCreate();
+    auto* item =
+        Child<QMenu>("PopupMenu1").findChild<QAction*>(QString::fromLatin1(GetParam().name));
     ASSERT_NE(item, nullptr);
-    EXPECT_EQ(item->text(), QString::fromUtf8(GetParam().caption));
+    EXPECT_EQ(item->text(),
+              QString::fromUtf8(GetParam().caption).replace(QStringLiteral("%1"), Save));
     EXPECT_EQ(item->shortcut(), GetParam().shortcut);
+    EXPECT_EQ(item->isChecked(), GetParam().ticked);
+    EXPECT_EQ(item->isEnabled(), GetParam().enabled);
     // A shortcut works while the window has the focus, without the menu open.
     EXPECT_TRUE(window.actions().contains(item));
 }
@@ -213,23 +272,127 @@ TEST_P(PopupMenuTest, ItemHasItsCaptionAndShortcut)
 INSTANTIATE_TEST_SUITE_P(
     Items, PopupMenuTest,
     ::testing::Values(
-        TMenuCase{"LameHelpShow1", "Show La&me Help", QKeySequence(Qt::CTRL | Qt::Key_L)},
-        TMenuCase{"mnuSaveTo", "Save to:", QKeySequence(Qt::Key_F2)},
+        TMenuCase{"Help1", "Get Online &Help (pdf)", QKeySequence(Qt::Key_F1), false, true},
+        TMenuCase{"LameHelpShow1", "Show La&me Help", QKeySequence(Qt::CTRL | Qt::Key_L), false,
+                  true},
+        TMenuCase{"mnuSaveTo", "Save to: %1   (click to change)", QKeySequence(Qt::Key_F2), false,
+                  true},
         TMenuCase{"Savetosourcedirectory1", "Save to Source Directory (toggle)",
-                  QKeySequence(Qt::CTRL | Qt::Key_S)},
-        TMenuCase{"mnuCustomSettings", "custom settings:", QKeySequence(Qt::Key_F3)},
-        TMenuCase{"cs1", "empty", QKeySequence()}, TMenuCase{"cs5", "empty", QKeySequence()},
-        TMenuCase{"standardoptions1", "standard settings:", QKeySequence()},
-        TMenuCase{"fs1", "128 kb cbr", QKeySequence(Qt::CTRL | Qt::Key_F8)},
-        TMenuCase{"fs2", "192 kb vbr", QKeySequence(Qt::CTRL | Qt::Key_F9)},
-        TMenuCase{"fs3", "APS", QKeySequence(Qt::CTRL | Qt::Key_A)},
-        TMenuCase{"fs4", "APX", QKeySequence(Qt::CTRL | Qt::Key_X)},
-        TMenuCase{"fs5", "Insane", QKeySequence(Qt::CTRL | Qt::Key_I)},
-        TMenuCase{"Stopcurrentprocesses1", "Cancel &Transcoding", QKeySequence(Qt::Key_F4)},
-        TMenuCase{"ShowData", "Show &Cue, Tags, Errors (toggle)", QKeySequence(Qt::Key_F5)},
-        TMenuCase{"Exit1", "E&xit when done (toggle)", QKeySequence(Qt::Key_F8)},
-        TMenuCase{"Verifyonly1", "&Verify only (toggle)", QKeySequence(Qt::Key_F9)},
-        TMenuCase{"Checkcodecpaths1", "&Find codec locations", QKeySequence(Qt::Key_F10)}),
+                  QKeySequence(Qt::CTRL | Qt::Key_S), false, true},
+        TMenuCase{"mnuCustomSettings", "custom settings:", QKeySequence(Qt::Key_F3), false, true},
+        TMenuCase{"cs1", "empty", QKeySequence(), false, true},
+        TMenuCase{"cs5", "empty", QKeySequence(), false, true},
+        TMenuCase{"standardoptions1", "standard settings:", QKeySequence(), false, false},
+        TMenuCase{"fs1", "128 kb cbr", QKeySequence(Qt::CTRL | Qt::Key_F8), true, true},
+        TMenuCase{"fs2", "192 kb vbr", QKeySequence(Qt::CTRL | Qt::Key_F9), false, true},
+        TMenuCase{"fs3", "APS", QKeySequence(Qt::CTRL | Qt::Key_A), false, true},
+        TMenuCase{"fs4", "APX", QKeySequence(Qt::CTRL | Qt::Key_X), false, true},
+        TMenuCase{"fs5", "Insane", QKeySequence(Qt::CTRL | Qt::Key_I), false, true},
+        TMenuCase{"Stopcurrentprocesses1", "Cancel &Transcoding", QKeySequence(Qt::Key_F4), false,
+                  true},
+        TMenuCase{"ShowData", "Show &Cue, Tags, Errors (toggle)", QKeySequence(Qt::Key_F5), false,
+                  true},
+        TMenuCase{"CopyErrorListtoClipboard1", "Copy &Error List to Clipboard",
+                  QKeySequence(Qt::CTRL | Qt::Key_E), false, true},
+        TMenuCase{"Alwaysontop1", "&Always on top (toggle)", QKeySequence(Qt::Key_F6), false, true},
+        TMenuCase{"CheckUpdates", "Check for major &Updates (toggle)", QKeySequence(Qt::Key_F7),
+                  true, true},
+        TMenuCase{"Exit1", "E&xit when done (toggle)", QKeySequence(Qt::Key_F8), false, true},
+        TMenuCase{"Verifyonly1", "&Verify only (toggle)", QKeySequence(Qt::Key_F9), false, true},
+        TMenuCase{"Checkcodecpaths1", "&Find codec locations", QKeySequence(Qt::Key_F10), false,
+                  true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Hiding keeps the height the user gave the panel and the tab they chose.
+TEST_F(MainWindowTest, DataPanelComesBackWithItsHeightAndTab)
+{
+    window.show();
+    QAction& showData = Child<QAction>("ShowData");
+    auto& tabs = Child<QTabWidget>("PageControl1");
+    showData.trigger();
+    EXPECT_EQ(window.height(), TMainWindow::CompactHeight + TMainSettings::DefaultSmem);
+    window.resize(window.width(), 400);
+    tabs.setCurrentIndex(2);
+
+    showData.trigger();
+    EXPECT_FALSE(tabs.isVisible());
+    EXPECT_EQ(window.height(), TMainWindow::CompactHeight);
+    EXPECT_EQ(window.maximumHeight(), TMainWindow::CompactHeight);
+
+    showData.trigger();
+    EXPECT_TRUE(tabs.isVisible());
+    EXPECT_EQ(window.height(), 400);
+    EXPECT_EQ(tabs.currentIndex(), 2);
+}
+
+// Width, place, tab and panel height come from the store and go back at the close.
+TEST_F(MainWindowTest, StoredGeometryComesBackAndGoesBack)
+{
+    ASSERT_EQ(
+        TestStore(root.path())
+            .Write({{"width", 800}, {"Top", 100}, {"Left", 50}, {"tindex", 2}, {"smem", 200}}),
+        QString());
+    form->FormCreate();
+    window.applySettings();
+    window.show();
+    EXPECT_EQ(window.width() + TMainWindow::StoredFrameWidth, 800);
+    EXPECT_EQ(window.pos(), QPoint(50, 100));
+    EXPECT_EQ(Child<QTabWidget>("PageControl1").currentIndex(), 2);
+    Child<QAction>("ShowData").trigger();
+    EXPECT_EQ(window.height(), TMainWindow::CompactHeight + 200);
+    window.resize(600, TMainWindow::CompactHeight + 300);
+    Child<QTabWidget>("PageControl1").setCurrentIndex(1);
+
+    ASSERT_TRUE(window.close());
+
+    const TSettingsStore::TKey key = TestStore(root.path()).OpenForReading(QStringLiteral("width"));
+    EXPECT_EQ(key.readInteger(QStringLiteral("width")).Value, 600 + TMainWindow::StoredFrameWidth);
+    EXPECT_EQ(key.readInteger(QStringLiteral("smem")).Value, 300);
+    EXPECT_EQ(key.readInteger(QStringLiteral("tindex")).Value, 1);
+}
+
+TEST_F(MainWindowTest, ErrorListIsCopiedLineByLineAndAnEmptyOneLeavesTheClipboard)
+{
+    TMessageAnswerer answerer;
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    Child<QAction>("CopyErrorListtoClipboard1").trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
+
+    window.appendError(QStringLiteral("Message 1 - a.flac"));
+    window.appendError(QStringLiteral("row"));
+    Child<QAction>("CopyErrorListtoClipboard1").trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("Message 1 - a.flac\nrow\n"));
+
+    EXPECT_EQ(answerer.Texts, (QStringList{QStringLiteral("no errors found"),
+                                           QStringLiteral("error list copied to clipboard")}));
+}
+
+// The window made anew above the others still takes drops.
+TEST_F(MainWindowTest, AlwaysOnTopKeepsDropsWorking)
+{
+    CopyFixture(QStringLiteral("in.wav"), In + QStringLiteral("/a.wav"));
+    window.show();
+    Child<QAction>("Alwaysontop1").trigger();
+    EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(Child<QAction>("Alwaysontop1").isChecked());
+
+    Drop({In + QStringLiteral("/a.wav")});
+    EXPECT_EQ(FilesBelow(Save), QList<QByteArray>{"a.mp3"});
+
+    Child<QAction>("Alwaysontop1").trigger();
+    EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+}
+
+// A click on the hint closes the program, and its next start checks for an update.
+TEST_F(MainWindowTest, HintClickClosesAndArmsTheUpdateCheck)
+{
+    form->FormCreate();
+    window.show();
+    QTest::mouseClick(&Child<QLabel>("lblHint"), Qt::LeftButton);
+    EXPECT_FALSE(window.isVisible());
+    const TSettingsStore::TKey key = TestStore(root.path()).OpenForReading(QStringLiteral("width"));
+    EXPECT_EQ(key.readString(QStringLiteral("julianday")).Value, QStringLiteral("10000"));
+}
 
 } // namespace

@@ -1,0 +1,200 @@
+// The popup menu's own commands: the switches, the help and web pages, copying the error
+// list, staying on top and the update hint.
+#include "TWindowCommands.h"
+#include "WindowTestSupport.h"
+
+#include <QDir>
+#include <QUrl>
+
+namespace {
+
+// Records what the commands did to the window.
+class TFakeCommandsView : public IWindowCommandsView
+{
+public:
+    QStringList errorLines() const override { return ErrorLines; }
+    void setClipboardText(const QString& text) override { Clipboard = text; }
+    bool openUrl(const QUrl& url) override
+    {
+        Opened << url;
+        return OpenSucceeds;
+    }
+    void setStayOnTop(bool onTop) override { StayOnTop << onTop; }
+    void setWebLink(const QString& address) override { WebLink = address; }
+    void showMessage(const QString& text) override { Messages << text; }
+    void closeWindow() override { ++CloseRequests; }
+
+    QStringList ErrorLines;
+    // Null while nothing was put on the clipboard.
+    QString Clipboard;
+    QList<QUrl> Opened;
+    bool OpenSucceeds = true;
+    QList<bool> StayOnTop;
+    QString WebLink = QStringLiteral("never set");
+    QStringList Messages;
+    int CloseRequests = 0;
+};
+
+class WindowCommandsTest : public TFormTest
+{
+protected:
+    TSettingsStore Store() const { return TestStore(root.path()); }
+
+    // The maker's web server as the settings name it; empty: none.
+    void SetWebHost(const QString& host)
+    {
+        ASSERT_EQ(Store().Write({{"WebHost", host}}), QString());
+    }
+
+    void SetUp() override
+    {
+        TFormTest::SetUp();
+        commands = std::make_unique<TWindowCommands>(*form, commandsView);
+    }
+
+    TFakeCommandsView commandsView;
+    std::unique_ptr<TWindowCommands> commands;
+};
+
+struct TToggleCase
+{
+    const char* name;
+    TMenuItem item;
+    bool tickedAtStart;
+};
+
+class WindowToggleTest : public WindowCommandsTest,
+                         public ::testing::WithParamInterface<TToggleCase>
+{};
+
+// A click turns the tick over, and a second click turns it back.
+TEST_P(WindowToggleTest, EachClickTurnsTheTickOver)
+{
+    const TMenuItem item = GetParam().item;
+    form->SetTicked(item, GetParam().tickedAtStart);
+
+    commands->Run(item);
+    EXPECT_NE(view.ticked(item), GetParam().tickedAtStart);
+    commands->Run(item);
+    EXPECT_EQ(view.ticked(item), GetParam().tickedAtStart);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Items, WindowToggleTest,
+    ::testing::Values(TToggleCase{"exit_when_done", TMenuItem::Exit1, false},
+                      TToggleCase{"check_updates", TMenuItem::CheckUpdates, true},
+                      TToggleCase{"always_on_top", TMenuItem::Alwaysontop1, false},
+                      TToggleCase{"save_to_source", TMenuItem::Savetosourcedirectory1, false},
+                      TToggleCase{"verify_only", TMenuItem::Verifyonly1, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// What each switch changes besides its tick.
+TEST_F(WindowCommandsTest, SwitchesChangeTheirEffects)
+{
+    commands->Run(TMenuItem::Savetosourcedirectory1);
+    EXPECT_FALSE(view.enabled(TMenuItem::mnuSaveTo));
+    commands->Run(TMenuItem::Savetosourcedirectory1);
+    EXPECT_TRUE(view.enabled(TMenuItem::mnuSaveTo));
+
+    commands->Run(TMenuItem::Verifyonly1);
+    EXPECT_TRUE(form->VerifyMode);
+    EXPECT_EQ(view.label(TLabel::LameVersion), QStringLiteral("Verify"));
+    commands->Run(TMenuItem::Verifyonly1);
+    EXPECT_FALSE(form->VerifyMode);
+    EXPECT_TRUE(view.label(TLabel::LameVersion).startsWith(QStringLiteral("Lame version : ")));
+
+    commands->Run(TMenuItem::Alwaysontop1);
+    commands->Run(TMenuItem::Alwaysontop1);
+    EXPECT_EQ(commandsView.StayOnTop, (QList<bool>{true, false}));
+}
+
+// The update switch and the hint go to the store at the close: the hint makes the next
+// start check whatever day it last did.
+TEST_F(WindowCommandsTest, UpdateSwitchAndHintAreStored)
+{
+    form->FormCreate();
+    EXPECT_TRUE(view.ticked(TMenuItem::CheckUpdates)) << "a first start checks for updates";
+    commands->Run(TMenuItem::CheckUpdates);
+
+    commands->lblHintClick();
+    EXPECT_EQ(commandsView.CloseRequests, 1);
+    form->FormClose();
+
+    const TSettingsStore::TKey key = Store().OpenForReading(QStringLiteral("width"));
+    EXPECT_EQ(key.readString(QStringLiteral("julianday")).Value, QStringLiteral("10000"));
+    EXPECT_EQ(key.readInteger(QStringLiteral("checkupdate")).Value, 0);
+}
+
+TEST_F(WindowCommandsTest, ErrorListGoesToTheClipboardLineByLine)
+{
+    commandsView.ErrorLines = {QStringLiteral("Message 1 - /in/a.flac"), QStringLiteral("row"),
+                               QString(40, u'-')};
+
+    commands->Run(TMenuItem::CopyErrorListtoClipboard1);
+
+    EXPECT_EQ(commandsView.Clipboard,
+              QStringLiteral("Message 1 - /in/a.flac\nrow\n") + QString(40, u'-') + u'\n');
+    EXPECT_EQ(commandsView.Messages, QStringList{TWindowCommands::CopiedText});
+}
+
+TEST_F(WindowCommandsTest, EmptyErrorListLeavesTheClipboardAlone)
+{
+    commands->Run(TMenuItem::CopyErrorListtoClipboard1);
+
+    EXPECT_TRUE(commandsView.Clipboard.isNull());
+    EXPECT_EQ(commandsView.Messages, QStringList{TWindowCommands::NoErrorsText});
+}
+
+// With the maker's web server F1 and lblWeb open its pages.
+TEST_F(WindowCommandsTest, WithAWebServerHelpAndWebOpenItsPages)
+{
+    SetWebHost(QStringLiteral("127.0.0.1:8080"));
+    commands->ShowWebLink();
+    commands->Run(TMenuItem::Help1);
+    commands->lblWebClick();
+
+    EXPECT_EQ(commandsView.WebLink, QStringLiteral("http://127.0.0.1:8080"));
+    EXPECT_EQ(commandsView.Opened,
+              (QList<QUrl>{QUrl(QStringLiteral("http://127.0.0.1:8080/net/Quarlow_help.pdf")),
+                           QUrl(QStringLiteral("http://127.0.0.1:8080/net/quarlow.html"))}));
+    EXPECT_EQ(commandsView.Messages, QStringList());
+}
+
+// Without one F1 opens the guide installed beside the program, and lblWeb is no link.
+TEST_F(WindowCommandsTest, WithoutAWebServerHelpOpensTheInstalledGuide)
+{
+    SetWebHost(QString());
+    form->ProgramFolder = root.filePath(QStringLiteral("prefix/bin/"));
+    const QString guide = root.filePath(QStringLiteral("prefix/share/doc/quarlow/guide.html"));
+    Write(guide, "<html></html>");
+
+    commands->ShowWebLink();
+    commands->lblWebClick();
+    commands->Run(TMenuItem::Help1);
+
+    EXPECT_EQ(commandsView.WebLink, QString());
+    EXPECT_EQ(commandsView.Opened, QList<QUrl>{QUrl::fromLocalFile(guide)});
+    EXPECT_EQ(commandsView.Messages, QStringList());
+}
+
+// A guide that is not there, or no program to show a page: the user is told.
+TEST_F(WindowCommandsTest, HelpThatCannotBeShownIsSaid)
+{
+    SetWebHost(QString());
+    form->ProgramFolder = root.filePath(QStringLiteral("prefix/bin/"));
+    commands->Help1Click();
+    ASSERT_EQ(commandsView.Messages.size(), 1);
+    EXPECT_EQ(commandsView.Messages.first(),
+              QStringLiteral("The user guide is not installed: ") +
+                  root.filePath(QStringLiteral("prefix/share/doc/quarlow/guide.html")));
+    EXPECT_TRUE(commandsView.Opened.isEmpty());
+
+    SetWebHost(QStringLiteral("example.invalid"));
+    commandsView.OpenSucceeds = false;
+    commands->Help1Click();
+    EXPECT_EQ(commandsView.Messages.last(),
+              QStringLiteral("No program could be started to open "
+                             "http://example.invalid/net/Quarlow_help.pdf"));
+}
+
+} // namespace
