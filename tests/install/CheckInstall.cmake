@@ -9,8 +9,8 @@ execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD}" --prefix "${pref
 if(failed)
     message(FATAL_ERROR "cmake --install failed: ${failed}")
 endif()
-foreach(file bin/quarlow bin/quarlow-cli share/applications/quarlow.desktop
-             share/icons/hicolor/scalable/apps/quarlow.svg share/doc/quarlow/guide.html)
+include(${CMAKE_CURRENT_LIST_DIR}/InstalledFiles.cmake)
+foreach(file IN LISTS installed_files)
     if(NOT EXISTS "${prefix}/${file}")
         message(FATAL_ERROR "not installed: ${file}")
     endif()
