@@ -2,36 +2,18 @@
 // dropped on a window with a recording view while a run is going on, so the drop only
 // queues. The same for 2N files; the duplicate check is a hash look-up, so the ratio of the
 // two times should stay near 2.
+#include "FileTree.h"
 #include "TFakeMainView.h"
 #include "TForm1.h"
 
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 
 namespace {
 
-constexpr int FilesPerFolder = 100;
 constexpr int Rounds = 9;
-
-// A tree of `count` files, a hundred per folder, the three accepted kinds in turn.
-bool MakeTree(const QString& root, int count)
-{
-    static const char* const extensions[] = {".flac", ".ape", ".wav"};
-    for (int i = 0; i < count; ++i) {
-        const QString folder =
-            root + QStringLiteral("/cd%1").arg(i / FilesPerFolder, 4, 10, QChar(u'0'));
-        if (i % FilesPerFolder == 0 && !QDir().mkpath(folder))
-            return false;
-        QFile file(folder + QStringLiteral("/track %1").arg(i) + QLatin1String(extensions[i % 3]));
-        if (!file.open(QIODevice::WriteOnly))
-            return false;
-    }
-    return true;
-}
 
 // One drop, in milliseconds; -1 when it did not queue every file.
 double DropMilliseconds(const QString& root, int count)
@@ -58,7 +40,7 @@ int main()
     QString roots[2];
     for (int i = 0; i < 2; ++i) {
         roots[i] = dir.filePath(QStringLiteral("drop%1").arg(i));
-        if (!dir.isValid() || !MakeTree(roots[i], counts[i])) {
+        if (!dir.isValid() || !MakeTree(roots[i], counts[i], {".flac", ".ape", ".wav"})) {
             std::fprintf(stderr, "cannot create the file tree\n");
             return 1;
         }
