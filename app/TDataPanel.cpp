@@ -53,11 +53,11 @@ TDataPanel::TDataPanel(QWidget* parent) : QTabWidget(parent)
     setTabBar(new TDataTabBar(this));
     setTabPosition(QTabWidget::South);
     m_queue = addList(QStringLiteral("lbxCueList"), QStringLiteral("Cue List"));
-    m_errors = addList(QStringLiteral("lbxErrorsList"), QStringLiteral("Error List"));
     m_tags = new QPlainTextEdit(this);
     m_tags->setObjectName(QStringLiteral("memTagsList"));
     m_tags->setReadOnly(true);
     addTab(m_tags, QStringLiteral("Tag List"));
+    m_errors = addList(QStringLiteral("lbxErrorsList"), QStringLiteral("Error List"));
 }
 
 QStringListModel* TDataPanel::addList(const QString& name, const QString& caption)
@@ -67,6 +67,8 @@ QStringListModel* TDataPanel::addList(const QString& name, const QString& captio
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // Every row has the same height; without this the view measures each of them.
     view->setUniformItemSizes(true);
+    // A long path keeps both its folder's start and its file name in sight.
+    view->setTextElideMode(Qt::ElideMiddle);
     auto* model = new QStringListModel(view);
     view->setModel(model);
     addTab(view, caption);

@@ -2,19 +2,42 @@
 
 #include <QFontDatabase>
 #include <QPlainTextEdit>
-#include <QVBoxLayout>
+#include <QPushButton>
+#include <QResizeEvent>
+
+namespace {
+
+constexpr int MinWidth = 460;
+constexpr int MaxWidth = 480;
+constexpr int MinHeight = 320;
+constexpr int Margin = 8;
+constexpr int TextWidth = 420;
+// What the window's height leaves for the text.
+constexpr int TextHeightLoss = 42;
+
+} // namespace
 
 TLameHelpDialog::TLameHelpDialog(QWidget* parent)
-    : QDialog(parent), m_text(new QPlainTextEdit(this))
+    : QDialog(parent), m_text(new QPlainTextEdit(this)), m_close(new QPushButton(this))
 {
     setObjectName(QStringLiteral("HelpForm"));
-    m_text->setObjectName(QStringLiteral("memLameHelp"));
+    setWindowTitle(QStringLiteral("Lame Help"));
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, QColor(252, 222, 254));
+    setPalette(colours);
+    setAutoFillBackground(true);
+    m_text->setObjectName(QStringLiteral("MemoLame"));
     m_text->setReadOnly(true);
     // The help is laid out in columns of a terminal.
     m_text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_text->setLineWrapMode(QPlainTextEdit::NoWrap);
-    (new QVBoxLayout(this))->addWidget(m_text);
-    resize(640, 480);
+    m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_close->setObjectName(QStringLiteral("OwnerDrawButton1"));
+    m_close->setText(QStringLiteral("Close"));
+    connect(m_close, &QPushButton::clicked, this, &QDialog::hide);
+    setMinimumSize(MinWidth, MinHeight);
+    setMaximumWidth(MaxWidth);
+    resize(MaxWidth, 480);
 }
 
 void TLameHelpDialog::showLines(const QString& caption, const QStringList& lines)
@@ -23,4 +46,13 @@ void TLameHelpDialog::showLines(const QString& caption, const QStringList& lines
     m_text->setPlainText(lines.join(u'\n'));
     show();
     raise();
+}
+
+// The text keeps its width and follows the window's height; Close stands to its right.
+void TLameHelpDialog::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    m_text->setGeometry(Margin, Margin, TextWidth, height() - TextHeightLoss);
+    const int left = Margin + TextWidth + 4;
+    m_close->setGeometry(left, Margin, width() - left - 4, 24);
 }

@@ -22,6 +22,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QScreen>
 #include <QStringListModel>
 
 namespace {
@@ -43,6 +44,13 @@ void SetColor(QWidget& widget, QPalette::ColorRole role, TColor color)
     QPalette palette = widget.palette();
     palette.setColor(role, ToQColor(color));
     widget.setPalette(palette);
+}
+
+void SetBold(QWidget& widget)
+{
+    QFont font = widget.font();
+    font.setBold(true);
+    widget.setFont(font);
 }
 
 TMenuItem PresetItem(int index)
@@ -123,7 +131,6 @@ void TMainWindow::buildStatusArea()
     m_gauge->setRange(0, 100);
     m_gauge->setTextVisible(false);
     m_gauge->setGeometry(8, 38, CompactWidth - 80, 12);
-    SetColor(*m_gauge, QPalette::Base, ColorFromText(WindowColor));
     setProgressColor(ColorFromText(GaugeColor));
     set(TLabel::LameVersion,
         addLabel("lblLameVersion", QStringLiteral("Lame Version"), {8, 55, 200, 16}));
@@ -138,10 +145,12 @@ void TMainWindow::buildCodecLabels()
          {std::tuple{0, "stxtLame", "LAME"}, std::tuple{1, "stxtApe", "APE"},
           std::tuple{2, "stxtFlac", "FLAC"}}) {
         m_codecLabels[size_t(index)] = addLabel(name, QString::fromLatin1(text), {left, 2, 38, 16});
+        SetBold(*m_codecLabels[size_t(index)]);
         left += 40;
     }
     m_codecNotFound = addLabel("lblCodecNotFound", NoCodecsText, {8, 19, CompactWidth - 16, 16});
     SetColor(*m_codecNotFound, QPalette::WindowText, NotUsableColor);
+    SetBold(*m_codecNotFound);
     m_codecNotFound->hide();
 }
 
@@ -251,9 +260,13 @@ void TMainWindow::setProgress(int percent)
     m_gauge->setValue(percent);
 }
 
+// Borderless, in the window's colour, whatever the style draws otherwise.
 void TMainWindow::setProgressColor(TColor color)
 {
-    SetColor(*m_gauge, QPalette::Highlight, color);
+    m_gauge->setStyleSheet(
+        QStringLiteral("QProgressBar { border: none; background: %1; }"
+                       " QProgressBar::chunk { background: %2; }")
+            .arg(ToQColor(ColorFromText(WindowColor)).name(), ToQColor(color).name()));
 }
 
 void TMainWindow::setItemEnabled(TMenuItem item, bool enabled)
@@ -346,6 +359,12 @@ void TMainWindow::showLameSetting(const QString& text, const QString& hint)
 TTableEdit TMainWindow::editOptionsTable(TCustomOptionsTable& table)
 {
     TOptionsTableDialog dialog(this, table);
+    dialog.resize(dialog.sizeHint().expandedTo({610, 0}));
+    // Centred over the window, level with its top, and kept on the screen.
+    const QRect screen = this->screen()->availableGeometry();
+    dialog.move(std::clamp(x() - (dialog.width() - width()) / 2, screen.left(),
+                           std::max(screen.left(), screen.right() - dialog.width())),
+                y());
     return dialog.edit();
 }
 

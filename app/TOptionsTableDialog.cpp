@@ -27,6 +27,10 @@ TOptionsTableDialog::TOptionsTableDialog(QWidget* parent, TCustomOptionsTable& t
     m_grid->setObjectName(QStringLiteral("StringGrid1"));
     m_grid->setHorizontalHeaderLabels(
         {QStringLiteral("Name"), QStringLiteral("Lame encoding string")});
+    // Row numbers, names and option strings.
+    m_grid->verticalHeader()->setFixedWidth(28);
+    m_grid->setColumnWidth(NameColumn, 64);
+    m_grid->setColumnWidth(OptionsColumn, 480);
     m_grid->horizontalHeader()->setStretchLastSection(true);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_grid);

@@ -377,9 +377,13 @@ void TForm1::EndRun()
     m_view.setHintEnabled(true);
     SetEnabled(TMenuItem::LameHelpShow1, true);
     m_view.setApplicationTitle(FileDescription);
-    // A close request during the run, or "exit when done"; not after the Cancel command.
+    // A close request during the run, or "exit when done"; not after the Cancel command,
+    // whose request ends with the run it stopped, so that it stops no later tool (the help
+    // capture, a version probe).
     if ((CancelRequested || IsTicked(TMenuItem::Exit1)) &&
         !IsTicked(TMenuItem::Stopcurrentprocesses1))
         m_view.closeWindow();
+    else if (IsTicked(TMenuItem::Stopcurrentprocesses1))
+        CancelRequested = false;
     SetTicked(TMenuItem::Stopcurrentprocesses1, false);
 }

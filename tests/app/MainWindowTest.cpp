@@ -53,7 +53,7 @@ protected:
     void TearDown() override
     {
         form.reset();
-        for (const char* name : {"STALL_ON", "STALL_PIDS"})
+        for (const char* name : {"STALL_ON", "STALL_PIDS", "STALL_EXEC"})
             qunsetenv(name);
         // Qt cannot remove a file whose name is not UTF-8.
         RemoveFolderTree(root.path());
@@ -164,6 +164,8 @@ TEST_F(MainWindowTest, F4CancelsTheRunningConversion)
     form->LamePath = stalled;
     const QString pids = root.filePath(QStringLiteral("pids"));
     qputenv("STALL_PIDS", QFile::encodeName(pids));
+    qputenv("STALL_ON", "a.wav");
+    qputenv("STALL_EXEC", QFile::encodeName(ToolFolderOnPath(QStringLiteral("lame")) + "lame"));
     for (const QString name : {"a.wav", "b.wav"})
         ASSERT_TRUE(WriteFile(In + u'/' + name, SineWavBytes(1, 2)));
     window.show();
@@ -185,10 +187,16 @@ TEST_F(MainWindowTest, F4CancelsTheRunningConversion)
 
     EXPECT_TRUE(pressed);
     EXPECT_FALSE(form->Busy);
-    EXPECT_TRUE(form->CancelRequested);
     EXPECT_EQ(FilesBelow(Save), QList<QByteArray>());
     EXPECT_EQ(Rows("lbxCueList"), 0);
     EXPECT_FALSE(window.findChild<QAction*>(QStringLiteral("Stopcurrentprocesses1"))->isChecked());
+    EXPECT_TRUE(window.isVisible()) << "the Cancel command does not close the window";
+
+    // The Cancel ended with the run: LAME's help is captured whole afterwards.
+    form->LameHelpShow1Click();
+    const auto* help = window.findChild<QPlainTextEdit*>(QStringLiteral("MemoLame"));
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(help->toPlainText().contains(QStringLiteral("--preset")));
 }
 
 // Answers every message box the window shows, keeping its text.
