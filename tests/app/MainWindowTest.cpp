@@ -17,11 +17,13 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QStringListModel>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -53,7 +55,7 @@ protected:
     void TearDown() override
     {
         form.reset();
-        for (const char* name : {"STALL_ON", "STALL_PIDS", "STALL_EXEC"})
+        for (const char* name : {"STALL_ON", "STALL_PIDS", "STALL_EXEC", "STALL_ROWS"})
             qunsetenv(name);
         // Qt cannot remove a file whose name is not UTF-8.
         RemoveFolderTree(root.path());
@@ -112,6 +114,44 @@ protected:
     }
 
     int Rows(const char* list) { return Child<QListView>(list).model()->rowCount(); }
+    QStringList Lines(const char* list)
+    {
+        return qobject_cast<QStringListModel*>(Child<QListView>(list).model())->stringList();
+    }
+
+    // lame stalls on the calls with an argument holding `on`, after printing `rows`; the
+    // other calls run the real lame.
+    void StallLameOn(const QByteArray& on, const QByteArray& rows = {})
+    {
+        const QString stalled = root.filePath(QStringLiteral("stalled")) + u'/';
+        ASSERT_TRUE(QDir().mkpath(stalled));
+        ASSERT_TRUE(QFile::link(QStringLiteral(STALL_TOOL), stalled + QStringLiteral("lame")));
+        form->LamePath = stalled;
+        qputenv("STALL_PIDS", QFile::encodeName(Pids()));
+        qputenv("STALL_ON", on);
+        qputenv("STALL_ROWS", rows);
+        qputenv("STALL_EXEC", QFile::encodeName(ToolFolderOnPath(QStringLiteral("lame")) + "lame"));
+    }
+    QString Pids() const { return root.filePath(QStringLiteral("pids")); }
+
+    // Acts once, from the events the run pumps, when lame stalls and `ready` holds; the
+    // window is shown and active, so that its shortcuts work.
+    void WhileStalled(
+        const std::function<void()>& act, const std::function<bool()>& ready = [] { return true; })
+    {
+        window.show();
+        window.activateWindow();
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(window.isActiveWindow()) << "shortcuts reach only the active window";
+        m_whileStalled.disconnect();
+        QObject::connect(&m_whileStalled, &QTimer::timeout, [this, act, ready] {
+            if (ReadAll(Pids()).isEmpty() || !ready())
+                return;
+            m_whileStalled.stop();
+            act();
+        });
+        m_whileStalled.start(0);
+    }
 
     QTemporaryDir root;
     QString In;
@@ -121,6 +161,7 @@ protected:
 
 private:
     QByteArray m_savedTempDir;
+    QTimer m_whileStalled;
 };
 
 TEST_F(MainWindowTest, DroppedFolderIsConvertedByTheRealTools)
@@ -143,6 +184,43 @@ TEST_F(MainWindowTest, DroppedFolderIsConvertedByTheRealTools)
     EXPECT_FALSE(form->Busy);
 }
 
+// The LAME progress row the stalled lame shows.
+const QByteArray LameAt42 =
+    "   330/786   ( 42%)|    0:00/    0:01|    0:00/    0:01|   38.2x|    0:01\r";
+
+// While a run goes on, the queue, the error entries and the running job's tags show in the
+// three tabs, and the task bar's title shows the progress.
+TEST_F(MainWindowTest, RunInProgressShowsInTheTabsAndTheTitle)
+{
+    StallLameOn("3 song.wav", LameAt42);
+    CopyFixture(QStringLiteral("truncated.flac"), In + QStringLiteral("/album/1 cut.flac"));
+    CopyFixture(QStringLiteral("in.flac"), In + QStringLiteral("/album/2 tagged.flac"));
+    for (const QString name : {"3 song.wav", "4 last.wav"})
+        ASSERT_TRUE(WriteFile(In + QStringLiteral("/album/") + name, SineWavBytes(1, 2)));
+
+    QStringList queue, errors;
+    QString title;
+    WhileStalled(
+        [&] {
+            queue = Lines("lbxCueList");
+            errors = Lines("lbxErrorsList");
+            title = window.applicationTitle();
+            QTest::keyClick(&window, Qt::Key_F4);
+        },
+        // The title of the job before shows until lame's row has been read.
+        [&] { return window.applicationTitle() == QStringLiteral("Lame: 42%"); });
+    Drop({In + QStringLiteral("/album")});
+
+    EXPECT_EQ(title, QStringLiteral("Lame: 42%"));
+    EXPECT_EQ(queue, (QStringList{In + QStringLiteral("/album/3 song.wav"),
+                                  In + QStringLiteral("/album/4 last.wav")}));
+    ASSERT_FALSE(errors.isEmpty());
+    EXPECT_EQ(errors.first(),
+              QStringLiteral("Message 1 - ") + In + QStringLiteral("/album/1 cut.flac"));
+    EXPECT_EQ(FilesBelow(Save), QList<QByteArray>{"album/2 tagged.mp3"});
+    EXPECT_EQ(Child<QTabWidget>("PageControl1").tabText(1), QStringLiteral("Tag List"));
+}
+
 // A name that is no valid UTF-8 reaches the tools with its own bytes, and so does its MP3.
 TEST_F(MainWindowTest, DroppedNameThatIsNotUtf8KeepsItsBytes)
 {
@@ -158,31 +236,15 @@ TEST_F(MainWindowTest, DroppedNameThatIsNotUtf8KeepsItsBytes)
 // F4 while lame works: the tool is stopped, its MP3 never appears and the queue is emptied.
 TEST_F(MainWindowTest, F4CancelsTheRunningConversion)
 {
-    const QString stalled = root.filePath(QStringLiteral("stalled")) + u'/';
-    ASSERT_TRUE(QDir().mkpath(stalled));
-    ASSERT_TRUE(QFile::link(QStringLiteral(STALL_TOOL), stalled + QStringLiteral("lame")));
-    form->LamePath = stalled;
-    const QString pids = root.filePath(QStringLiteral("pids"));
-    qputenv("STALL_PIDS", QFile::encodeName(pids));
-    qputenv("STALL_ON", "a.wav");
-    qputenv("STALL_EXEC", QFile::encodeName(ToolFolderOnPath(QStringLiteral("lame")) + "lame"));
+    StallLameOn("a.wav");
     for (const QString name : {"a.wav", "b.wav"})
         ASSERT_TRUE(WriteFile(In + u'/' + name, SineWavBytes(1, 2)));
-    window.show();
-    window.activateWindow();
-    QCoreApplication::processEvents();
-    ASSERT_TRUE(window.isActiveWindow()) << "shortcuts reach only the active window";
 
-    // Pressed once lame has started stalling, from the events the run pumps.
     bool pressed = false;
-    QTimer press;
-    QObject::connect(&press, &QTimer::timeout, [&] {
-        if (pressed || ReadAll(pids).isEmpty())
-            return;
+    WhileStalled([&] {
         pressed = true;
         QTest::keyClick(&window, Qt::Key_F4);
     });
-    press.start(0);
     Drop({In + QStringLiteral("/a.wav"), In + QStringLiteral("/b.wav")});
 
     EXPECT_TRUE(pressed);

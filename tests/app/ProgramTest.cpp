@@ -1,5 +1,6 @@
 // The real `quarlow` program on Qt's offscreen platform: a second start hands its files to the
 // running one, and SIGTERM is a close request that saves the settings.
+#include "FileSystem.h"
 #include "TSettingsStore.h"
 #include "TestMedia.h"
 
@@ -87,6 +88,48 @@ TEST_F(ProgramTest, SecondStartHandsOverItsFilesAndSigtermSavesTheSettings)
     EXPECT_TRUE(settings.contains("\"SaveDirName\"")) << settings.toStdString();
     EXPECT_TRUE(QDir(root.filePath("tmp")).isEmpty(anything));
     EXPECT_TRUE(QDir(root.filePath("run")).isEmpty(anything)) << "the socket goes with the program";
+}
+
+// A desktop session that ends during a run: the running lame is stopped, the finished MP3
+// stays whole, nothing partial or intermediate remains, and the window's values are saved.
+TEST_F(ProgramTest, SigtermDuringARunLeavesOnlyFinishedMp3s)
+{
+    for (const char* name : {"in/a.wav", "in/b.wav"})
+        ASSERT_TRUE(WriteFile(root.filePath(name), ReadAll(SHARED_DIR "/fixtures/in.wav")));
+    const QString stalled = root.filePath("stalled");
+    ASSERT_TRUE(QDir().mkpath(stalled));
+    ASSERT_TRUE(QFile::link(STALL_TOOL, stalled + "/lame"));
+    ASSERT_EQ(TSettingsStore(root.filePath("config/Fendrick/KPZ05.json"), root.filePath("none"))
+                  .Write({{"width", 600},
+                          {"SaveDirName", root.filePath("out") + "/"},
+                          {"LamePath", stalled + "/"},
+                          {"FlacPath", ToolFolderOnPath("flac")}}),
+              QString());
+    const QString pids = root.filePath("pids");
+    environment.insert("STALL_EXEC", ToolFolderOnPath("lame") + "lame");
+    environment.insert("STALL_ON", "b.wav");
+    environment.insert("STALL_OUTPUT", ".mp3");
+    environment.insert("STALL_PIDS", pids);
+    QProcess program;
+    Start(program, {root.filePath("in/a.wav"), root.filePath("in/b.wav")});
+    ASSERT_TRUE(WaitFor([&] { return !ReadAll(pids).isEmpty(); }))
+        << program.readAllStandardError().toStdString();
+
+    ::kill(pid_t(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(60000));
+
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    const auto anything = QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot;
+    EXPECT_EQ(QDir(root.filePath("out")).entryList(anything), QStringList{"a.mp3"});
+    EXPECT_EQ(ReadMp3Tags(root.filePath("out/a.mp3")).Seconds, 3) << "a whole MP3";
+    EXPECT_TRUE(QDir(root.filePath("tmp")).isEmpty(anything));
+    EXPECT_NE(::kill(ReadAll(pids).trimmed().toInt(), 0), 0) << "the stalled lame is gone";
+    const TSettingsStore::TKey key =
+        TSettingsStore(root.filePath("config/Fendrick/KPZ05.json"), root.filePath("none"))
+            .OpenForReading("width");
+    EXPECT_EQ(key.readInteger("width").Value, 600);
+    EXPECT_EQ(key.readString("LamePath").Value, stalled + "/");
 }
 
 } // namespace

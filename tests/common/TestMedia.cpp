@@ -116,5 +116,6 @@ TMp3Tags ReadMp3Tags(const QString& path)
         return {};
     const TagLib::Tag* tag = file.tag();
     auto text = [](const TagLib::String& s) { return QString::fromStdString(s.to8Bit(true)); };
-    return {text(tag->title()), text(tag->artist()), text(tag->album()), tag->track()};
+    const int seconds = file.audioProperties() ? file.audioProperties()->lengthInSeconds() : 0;
+    return {text(tag->title()), text(tag->artist()), text(tag->album()), tag->track(), seconds};
 }

@@ -27,6 +27,8 @@ struct TMp3Tags
     QString Artist;
     QString Album;
     unsigned Track = 0;
+    // The length of the audio, whole seconds.
+    int Seconds = 0;
 };
 
 // A settings store of the test's own in folder: the user root and the machine root.
