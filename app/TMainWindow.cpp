@@ -120,7 +120,7 @@ void TMainWindow::buildStatusArea()
     const auto set = [this](TLabel which, QLabel* label) { m_labels[size_t(which)] = label; };
     set(TLabel::Audio, addLabel("lblAudio", {}, {8, 2, 160, 16}));
     label(TLabel::Audio).setToolTip(QStringLiteral("type of file processed"));
-    set(TLabel::Version, addLabel("lblVersion", {}, {170, 2, 160, 16}));
+    set(TLabel::Version, addLabel("lblVersion", {}, {170, 2, 140, 16}));
     set(TLabel::Destination, addLabel("lblDestination", {}, {8, 19, CompactWidth - 40, 16}));
     label(TLabel::Destination).setToolTip(QStringLiteral("destination"));
     m_versionCheck = addLabel("lblVersionCheck", QStringLiteral("Checking for latest version"),
@@ -140,13 +140,16 @@ void TMainWindow::buildStatusArea()
 
 void TMainWindow::buildCodecLabels()
 {
-    int left = CompactWidth - 122;
+    // Three bold names side by side at the right edge.
+    constexpr int codecWidth = 44;
+    int left = CompactWidth - 8 - 3 * codecWidth - 8;
     for (const auto& [index, name, text] :
          {std::tuple{0, "stxtLame", "LAME"}, std::tuple{1, "stxtApe", "APE"},
           std::tuple{2, "stxtFlac", "FLAC"}}) {
-        m_codecLabels[size_t(index)] = addLabel(name, QString::fromLatin1(text), {left, 2, 38, 16});
+        m_codecLabels[size_t(index)] =
+            addLabel(name, QString::fromLatin1(text), {left, 2, codecWidth, 16});
         SetBold(*m_codecLabels[size_t(index)]);
-        left += 40;
+        left += codecWidth + 4;
     }
     m_codecNotFound = addLabel("lblCodecNotFound", NoCodecsText, {8, 19, CompactWidth - 16, 16});
     SetColor(*m_codecNotFound, QPalette::WindowText, NotUsableColor);
