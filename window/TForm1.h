@@ -88,7 +88,7 @@ public:
     void mnuSaveToClick();
     // The host (and ":port") of the maker's web server: the stored "WebHost", else the
     // build's; empty when there is none.
-    QString MakerHost() const;
+    QString WebHost() const;
     // The values kept between starts, as they are now.
     TMainSettings Settings;
     // The MP3s' fallback folder ($HOME/) and the program's own folder, both ending with "/".

@@ -72,10 +72,10 @@ void TForm1::FormActivate()
 
 void TForm1::CheckForUpdate(const TVersionComp& version)
 {
-    TUpdateCheck(m_view, version, MakerHost()).CheckForUpdate(Settings.Update);
+    TUpdateCheck(m_view, version, WebHost()).CheckForUpdate(Settings.Update);
 }
 
-QString TForm1::MakerHost() const
+QString TForm1::WebHost() const
 {
     const QString webHost = QStringLiteral("WebHost");
     return UpdateHost(m_store.OpenForReading(webHost).readString(webHost));

@@ -71,7 +71,7 @@ bool TWindowCommands::Toggle(TMenuItem item)
 
 void TWindowCommands::ShowWebLink()
 {
-    const QString host = m_form.MakerHost();
+    const QString host = m_form.WebHost();
     m_view.setWebLink(host.isEmpty() ? QString() : MakerUrl(host, {}).toDisplayString());
 }
 
@@ -79,7 +79,7 @@ void TWindowCommands::ShowWebLink()
 // online help.
 void TWindowCommands::Help1Click()
 {
-    const QString host = m_form.MakerHost();
+    const QString host = m_form.WebHost();
     if (!host.isEmpty())
         return OpenMakerPage(HelpPath);
     const QString guide = UserGuidePath();
@@ -92,13 +92,13 @@ void TWindowCommands::Help1Click()
 
 void TWindowCommands::lblWebClick()
 {
-    if (!m_form.MakerHost().isEmpty())
+    if (!m_form.WebHost().isEmpty())
         OpenMakerPage(WebPagePath);
 }
 
 void TWindowCommands::OpenMakerPage(const QString& path)
 {
-    Open(MakerUrl(m_form.MakerHost(), path));
+    Open(MakerUrl(m_form.WebHost(), path));
 }
 
 void TWindowCommands::Open(const QUrl& url)
