@@ -32,6 +32,9 @@ void RunMenuCommand(TForm1& form, TMenuItem item)
     case TMenuItem::LameHelpShow1:
         form.LameHelpShow1Click();
         return;
+    case TMenuItem::Checkcodecpaths1:
+        form.OpenCodecLocator();
+        return;
     case TMenuItem::Exit1:
         Toggle(form, item);
         return;

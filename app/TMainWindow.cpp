@@ -3,6 +3,7 @@
 #include "DroppedPaths.h"
 #include "LocalNames.h"
 #include "MenuCommands.h"
+#include "TCodecLocatorDialog.h"
 #include "TDataPanel.h"
 #include "TForm1.h"
 #include "TLameHelpDialog.h"
@@ -357,6 +358,18 @@ void TMainWindow::setWindowCaption(const QString& caption)
 void TMainWindow::showUpdateMessage(const QString& text, const QString& title)
 {
     QMessageBox::information(this, title, text);
+}
+
+// The locator opens centred on the window's width, at its top, and the window hides meanwhile.
+bool TMainWindow::runCodecLocator(TFormCodec& locator)
+{
+    if (!m_codecLocator)
+        m_codecLocator = new TCodecLocatorDialog(this, locator);
+    const QPoint origin = TFormCodec::Origin(frameGeometry());
+    hide();
+    const bool confirmed = m_codecLocator->run(origin);
+    show();
+    return confirmed;
 }
 
 void TMainWindow::contextMenuEvent(QContextMenuEvent* event)

@@ -8,6 +8,7 @@
 
 class QLabel;
 class QProgressBar;
+class TCodecLocatorDialog;
 class TDataPanel;
 class TForm1;
 class TLameHelpDialog;
@@ -68,6 +69,7 @@ public:
     QString windowCaption() const override;
     void setWindowCaption(const QString& caption) override;
     void showUpdateMessage(const QString& text, const QString& title) override;
+    bool runCodecLocator(TFormCodec& locator) override;
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -96,5 +98,6 @@ private:
     TDataPanel* m_panel = nullptr;
     std::unique_ptr<TMainMenu> m_menu;
     TLameHelpDialog* m_help = nullptr;
+    TCodecLocatorDialog* m_codecLocator = nullptr;
     QString m_applicationTitle;
 };

@@ -10,6 +10,9 @@ void TForm1::FormCreate()
 {
     Settings.Update.DayToStore = DayNumber(QDate::currentDate());
     LoadSettings();
+    OrigLamePath = LamePath;
+    OrigApePath = ApePath;
+    OrigFlacPath = FlacPath;
     Settings.FixLoadedSettings();
 }
 
@@ -27,7 +30,7 @@ void TForm1::LoadSettings()
         m_view.setSaveToCaption(Settings.SaveToCaption());
 }
 
-void TForm1::SaveSettings()
+bool TForm1::SaveSettings()
 {
     Settings.SaveDirName = SaveDirName;
     Settings.LamePath = LamePath;
@@ -35,7 +38,9 @@ void TForm1::SaveSettings()
     Settings.ApePath = ApePath;
     Settings.VerifyOnly = IsTicked(TMenuItem::Verifyonly1);
     Settings.SaveToSource = IsTicked(TMenuItem::Savetosourcedirectory1);
-    ReportStoreError(Settings.SaveSettings(m_store));
+    const QString error = Settings.SaveSettings(m_store);
+    ReportStoreError(error);
+    return error.isEmpty();
 }
 
 void TForm1::mnuSaveToClick()
@@ -70,9 +75,13 @@ void TForm1::FormActivate()
 
 void TForm1::CheckForUpdate(const TVersionComp& version)
 {
+    TUpdateCheck(m_view, version, WebHost()).CheckForUpdate(Settings.Update);
+}
+
+QString TForm1::WebHost() const
+{
     const QString webHost = QStringLiteral("WebHost");
-    TUpdateCheck(m_view, version, UpdateHost(m_store.OpenForReading(webHost).readString(webHost)))
-        .CheckForUpdate(Settings.Update);
+    return UpdateHost(m_store.OpenForReading(webHost).readString(webHost));
 }
 
 // A close while idle saves the settings; during a run the run is cancelled first and
