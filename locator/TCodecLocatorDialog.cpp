@@ -4,6 +4,7 @@
 #include "TCodecStatus.h"
 #include "TFormWarn.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -57,51 +58,45 @@ void TCodecLocatorDialog::buildRow(TCodecRow row, const QString& family, int top
 {
     m_labels[size_t(row)] = addLabel(QStringLiteral("lbl") + family, family,
                                      {LabelLeft, top, MetaLeft - LabelLeft, RowHeight});
-    TRowWidgets& row_ = widgets(row);
-    row_.Entry = new QComboBox(this);
-    row_.Entry->setObjectName(QStringLiteral("cbx") + family);
-    row_.Entry->setEditable(true);
-    row_.Entry->setMaxVisibleItems(12);
-    row_.Entry->setInsertPolicy(QComboBox::NoInsert);
-    row_.Entry->setGeometry(EntryLeft, top, EntryWidth, RowHeight);
+    QComboBox* entry = new QComboBox(this);
+    widgets(row).Entry = entry;
+    entry->setObjectName(QStringLiteral("cbx") + family);
+    entry->setEditable(true);
+    entry->setMaxVisibleItems(12);
+    entry->setInsertPolicy(QComboBox::NoInsert);
+    entry->setGeometry(EntryLeft, top, EntryWidth, RowHeight);
     // Only the user's own edits and choices are changes; what the locator puts in is not.
-    connect(row_.Entry->lineEdit(), &QLineEdit::textEdited, this,
-            [this, row](const QString& text) { m_locator.cbxLAMEChange(row, text); });
-    connect(row_.Entry, &QComboBox::activated, this, [this, row](int index) {
-        m_locator.cbxLAMEChange(row, widgets(row).Entry->itemData(index).toString());
+    connect(entry->lineEdit(), &QLineEdit::textEdited, this,
+            [this, row](const QString& text) { entryChanged(row, text); });
+    connect(entry, &QComboBox::activated, this, [this, row, entry](int index) {
+        entryChanged(row, entry->itemData(index).toString());
     });
     int left = EntryLeft + EntryWidth + 6;
-    const auto next = [&left, top] {
-        const QRect geometry(left, top, ButtonWidth, RowHeight);
+    const auto button = [&](const char* kind, const char* caption, const char* hint) {
+        auto* made = new QToolButton(this);
+        made->setObjectName(QStringLiteral("sbt") + family + QString::fromLatin1(kind));
+        made->setText(QString::fromLatin1(caption));
+        made->setToolTip(QString::fromLatin1(hint));
+        made->setGeometry(left, top, ButtonWidth, RowHeight);
         left += ButtonWidth + 4;
-        return geometry;
+        return made;
     };
-    connect(addToolButton(QStringLiteral("sbt") + family + QStringLiteral("browse"),
-                          QStringLiteral("Browse"), QStringLiteral("browse to codec location"),
-                          next()),
-            &QToolButton::clicked, this, [this, row] { m_locator.sbtLAMEbrowseClick(row); });
-    row_.Find = addToolButton(QStringLiteral("sbt") + family + QStringLiteral("find"),
-                              QStringLiteral("Search"),
-                              QStringLiteral("search on local hard drives"), next());
-    connect(row_.Find, &QToolButton::clicked, this,
+    connect(button("browse", "Browse", "browse to codec location"), &QToolButton::clicked, this,
+            [this, row] { m_locator.sbtLAMEbrowseClick(row); });
+    widgets(row).Find = button("find", "Search", "search on local hard drives");
+    connect(widgets(row).Find, &QToolButton::clicked, this,
             [this, row] { m_locator.sbtLAMEfindClick(row); });
-    row_.Web = addToolButton(QStringLiteral("sbt") + family + QStringLiteral("web"),
-                             QStringLiteral("Web"), QStringLiteral("search on internet"), next());
-    connect(row_.Web, &QToolButton::clicked, this, [this, row] { m_locator.sbtLAMEwebClick(row); });
-    connect(addToolButton(QStringLiteral("sbt") + family + QStringLiteral("cancel"),
-                          QStringLiteral("Reset"), QStringLiteral("reset"), next()),
-            &QToolButton::clicked, this, [this, row] { m_locator.sbtLAMEcancelClick(row); });
+    widgets(row).Web = button("web", "Web", "search on internet");
+    connect(widgets(row).Web, &QToolButton::clicked, this,
+            [this, row] { m_locator.sbtLAMEwebClick(row); });
+    connect(button("cancel", "Reset", "reset"), &QToolButton::clicked, this,
+            [this, row] { m_locator.sbtLAMEcancelClick(row); });
 }
 
-QToolButton* TCodecLocatorDialog::addToolButton(const QString& name, const QString& caption,
-                                                const QString& hint, const QRect& geometry)
+void TCodecLocatorDialog::entryChanged(TCodecRow row, const QString& text)
 {
-    auto* button = new QToolButton(this);
-    button->setObjectName(name);
-    button->setText(caption);
-    button->setToolTip(hint);
-    button->setGeometry(geometry);
-    return button;
+    widgets(row).Entry->setToolTip(DisplayPath(text));
+    m_locator.cbxLAMEChange(row, text);
 }
 
 QLabel* TCodecLocatorDialog::addLabel(const QString& name, const QString& text,
@@ -161,18 +156,24 @@ void TCodecLocatorDialog::setCaption(const QString& caption)
     setWindowTitle(caption);
 }
 
+// The entry shows the end of a long path, the tool's name; its hint shows all of it.
 void TCodecLocatorDialog::setEntryText(TCodecRow row, const QString& text)
 {
-    widgets(row).Entry->setEditText(DisplayPath(text));
+    QComboBox& entry = *widgets(row).Entry;
+    entry.setEditText(DisplayPath(text));
+    entry.setToolTip(entry.currentText());
 }
 
-// An item keeps its path as it is; it shows as a person may be shown it.
+// An item keeps its path as it is; it shows as a person may be shown it. The list is as wide
+// as its longest path.
 void TCodecLocatorDialog::setEntryItems(TCodecRow row, const QStringList& items)
 {
     QComboBox& entry = *widgets(row).Entry;
     entry.clear();
     for (const QString& item : items)
         entry.addItem(DisplayPath(item), item);
+    entry.view()->setMinimumWidth(entry.view()->sizeHintForColumn(0) +
+                                  2 * entry.view()->frameWidth());
 }
 
 void TCodecLocatorDialog::setLabelFound(TLocatorLabel label, bool found)

@@ -56,8 +56,7 @@ private:
         QToolButton* Web = nullptr;
     };
     void buildRow(TCodecRow row, const QString& family, int top);
-    QToolButton* addToolButton(const QString& name, const QString& caption, const QString& hint,
-                               const QRect& geometry);
+    void entryChanged(TCodecRow row, const QString& text);
     QLabel* addLabel(const QString& name, const QString& text, const QRect& geometry);
     QPushButton* addButton(const char* name, const QString& caption, const QString& hint,
                            const QRect& geometry);
