@@ -209,7 +209,15 @@ TEST_F(LocatorInMainWindowTest, F10OpensTheLocatorWhileTheWindowHides)
 
 TEST_F(LocatorInMainWindowTest, ACloseRequestEndsTheLocatorAndTheWindow)
 {
-    WhenOpen([&] { window.close(); });
+    WhenOpen([&] {
+        auto* dialog = dynamic_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        window.close();
+        if (dialog->isVisible()) {
+            ADD_FAILURE() << "the close request left the locator open";
+            dialog->done(QDialog::Rejected);
+        }
+    });
     PressF10();
     EXPECT_FALSE(window.isVisible());
     EXPECT_FALSE(form.CodecLocator.IsOpen());

@@ -1,7 +1,9 @@
 // The search over the fixed drives: what it lists and chooses, what it counts and shows, where
 // it does not go, and how it stops.
+#include "FileSystem.h"
 #include "LocatorTestSupport.h"
 #include "Privileges.h"
+#include "TestMedia.h"
 
 #include <QFile>
 
@@ -208,14 +210,20 @@ TEST_F(TLocatorTest, EveryFiveHundredthEntryShowsWhereTheSearchIs)
 {
     for (int i = 0; i < 400; ++i)
         tree.File(QStringLiteral("many/f%1").arg(i));
+    QList<qint64> shownAt;
+    view.OnProcessEvents = [&] {
+        if (!view.line(TLocatorLine::PathOfAudioCodecs).isEmpty())
+            shownAt << locator.EntriesSeen;
+        view.setLineText(TLocatorLine::PathOfAudioCodecs, QString());
+    };
     Activate();
     locator.sbtLAMEfindClick(TCodecRow::Lame);
     EXPECT_EQ(locator.EntriesSeen, 401);
-    EXPECT_EQ(view.PathLineLog.size(), 1) << "only the final no-match line";
+    EXPECT_EQ(shownAt, QList<qint64>());
     view.PathLineLog.clear();
     locator.sbtLAMEfindClick(TCodecRow::Lame);
+    EXPECT_EQ(shownAt, QList<qint64>{500});
     EXPECT_EQ(view.PathLineLog.value(0), tree.Path("many/"));
-    EXPECT_EQ(view.PathLineLog.size(), 2);
 }
 
 // While a search runs: Stop instead of OK and Cancel, no other search, the taller dialog,
@@ -264,8 +272,25 @@ TEST_F(TLocatorTest, StopEndsTheSearch)
     EXPECT_TRUE(view.found(TLocatorLabel::Lame));
 }
 
-// A close during a search ends the search too: nothing is added behind a closed dialog.
+// A close during a search ends the search too, also one that asks nothing: nothing is added
+// behind a closed dialog.
 TEST_F(TLocatorTest, ClosingTheDialogEndsTheSearch)
+{
+    tree.Folder("a");
+    tree.File("b/lame");
+    Activate();
+    view.OnProcessEvents = [&] {
+        if (!view.Closed)
+            locator.odbtnCancelClick();
+    };
+    locator.sbtLAMEfindClick(TCodecRow::Lame);
+    EXPECT_TRUE(view.Closed);
+    EXPECT_TRUE(view.Warnings.isEmpty());
+    EXPECT_EQ(view.items(TCodecRow::Lame), QStringList());
+    EXPECT_EQ(locator.EntryText(TCodecRow::Lame), QString());
+}
+
+TEST_F(TLocatorTest, DiscardingTheChangesDuringASearchEndsIt)
 {
     tree.File("a/lame");
     tree.File("b/lame");
@@ -280,6 +305,36 @@ TEST_F(TLocatorTest, ClosingTheDialogEndsTheSearch)
     EXPECT_EQ(view.Warnings, QList{TWarnQuestion::DiscardChanges});
     EXPECT_EQ(locator.EntryText(TCodecRow::Lame), QString()) << "the activation text is back";
     EXPECT_EQ(view.items(TCodecRow::Lame), QStringList());
+}
+
+// A folder that two drives reach (a folder mounted a second time) is searched once.
+TEST_F(TLocatorTest, AFolderReachedTwiceIsSearchedOnce)
+{
+    tree.File("a/lame");
+    Drives = {tree.Path("a"), tree.Root(), tree.Path("a")};
+    Activate();
+    locator.sbtLAMEfindClick(TCodecRow::Lame);
+    EXPECT_EQ(view.items(TCodecRow::Lame), tree.Paths({"a/lame"}));
+}
+
+// A drive's search keeps to its own file system: /dev/shm, a file system of its own below
+// /dev, is not entered from /dev.
+TEST_F(TLocatorTest, ADriveIsSearchedWithoutEnteringOtherFileSystems)
+{
+    const std::optional<TFolderId> dev = FolderIdentity(QStringLiteral("/dev"));
+    const std::optional<TFolderId> shm = FolderIdentity(QStringLiteral("/dev/shm"));
+    if (!dev || !shm || dev->Device == shm->Device || !IsWritableFolder(QStringLiteral("/dev/shm")))
+        GTEST_SKIP() << "no file system of its own at /dev/shm";
+    const TMade folder =
+        CreatePrivateFolder(QStringLiteral("/dev/shm"), QStringLiteral("quarlow-"));
+    ASSERT_EQ(folder.Error, QString());
+    tree.File("lame");
+    ASSERT_TRUE(WriteFile(folder.Path + QStringLiteral("/lame"), "#!/bin/sh\n"));
+    Drives = {QStringLiteral("/dev"), tree.Root()};
+    Activate();
+    locator.sbtLAMEfindClick(TCodecRow::Lame);
+    RemoveFolderTree(folder.Path);
+    EXPECT_EQ(view.items(TCodecRow::Lame), tree.Paths({"lame"}));
 }
 
 } // namespace
