@@ -126,8 +126,8 @@ public:
     void Stopcurrentprocesses1Click();
     // A close request: refused while a run or a version probe goes on, which it then
     // cancels, or while the codec locator is open, which it ends; the run or the locator
-    // closes the window when it has ended. The job a close cuts short
-    // removes its own partial MP3, so closing itself deletes nothing.
+    // closes the window when it has ended. The job a close cuts short removes its own
+    // partial MP3, so closing itself deletes nothing.
     bool FormCloseQuery();
 
     bool IsTicked(TMenuItem item) const { return m_ticked[size_t(item)]; }
