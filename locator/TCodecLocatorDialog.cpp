@@ -267,8 +267,13 @@ void TCodecLocatorDialog::closeDialog()
     close();
 }
 
+// A question open above the locator (the warning window, an open dialog) ends unanswered.
 void TCodecLocatorDialog::abandonDialog()
 {
+    for (QDialog* question : findChildren<QDialog*>()) {
+        if (question->isVisible())
+            question->reject();
+    }
     done(QDialog::Rejected);
 }
 
