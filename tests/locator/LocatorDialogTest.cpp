@@ -83,6 +83,8 @@ TEST_F(LocatorDialogTest, ASearchShowsItsMatchesAndOkAsksAboutMissingTools)
 {
     tree.File("a/lame");
     tree.File("b/lame");
+    tree.File("x/flac");
+    tree.File("x/metaflac");
     std::array<bool, 3> searching{};
     QStringList warning;
     const bool ok = Run([&] {
@@ -108,7 +110,17 @@ TEST_F(LocatorDialogTest, ASearchShowsItsMatchesAndOkAsksAboutMissingTools)
         EXPECT_EQ(TextColor(Get<QLabel>("lblFLAC")), NotUsableColor);
         EXPECT_EQ(dialog.height(), TFormCodec::IdleHeight);
         EXPECT_FALSE(Get<QPushButton>("odbtnSave").isHidden());
-        WhenOpen([&] { warning = AnswerWarning(true); });
+
+        Get<QToolButton>("sbtFLACfind").click();
+        EXPECT_EQ(Get<QComboBox>("cbxFLAC").currentText(),
+                  tree.Path("x/flac") + QStringLiteral(" +++++ metaflac"));
+        EXPECT_EQ(LineText("lblNrOfMeta"), QStringLiteral("metaflac: 1 found"));
+        EXPECT_EQ(TextColor(Get<QLabel>("lblFLAC")), FoundColor);
+        EXPECT_EQ(TextColor(Get<QLabel>("lblMETA")), FoundColor);
+        WhenOpen([&] {
+            EXPECT_EQ(QApplication::activeModalWidget()->pos(), QPoint(40 + 174, 30 + 126));
+            warning = AnswerWarning(true);
+        });
         Get<QPushButton>("odbtnSave").click();
     });
     EXPECT_EQ(searching, (std::array{true, true, true}));
@@ -117,6 +129,7 @@ TEST_F(LocatorDialogTest, ASearchShowsItsMatchesAndOkAsksAboutMissingTools)
     EXPECT_TRUE(ok);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(locator.EntryText(TCodecRow::Lame), tree.Path("b/lame"));
+    EXPECT_EQ(locator.EntryText(TCodecRow::Ape), QString());
 }
 
 TEST_F(LocatorDialogTest, EscapeAndTheCloseBoxAskBeforeChangesAreDiscarded)
