@@ -3,6 +3,7 @@
 #include "DroppedPaths.h"
 #include "LocalNames.h"
 #include "TClickLabel.h"
+#include "TCodecLocatorDialog.h"
 #include "TDataPanel.h"
 #include "TForm1.h"
 #include "TLameHelpDialog.h"
@@ -470,6 +471,18 @@ void TMainWindow::layOutBottomRow()
         m_web->isHidden() ? 0 : m_web->fontMetrics().horizontalAdvance(m_web->text()) + 8;
     m_web->setGeometry(width() - 8 - webWidth, 55, webWidth, 16);
     label(TLabel::BitRate).resize(width() - 218 - webWidth, 16);
+}
+
+// The locator opens centred on the window's width, at its top, and the window hides meanwhile.
+bool TMainWindow::runCodecLocator(TFormCodec& locator)
+{
+    if (!m_codecLocator)
+        m_codecLocator = new TCodecLocatorDialog(this, locator);
+    const QPoint origin = TFormCodec::Origin(frameGeometry());
+    hide();
+    const bool confirmed = m_codecLocator->run(origin);
+    show();
+    return confirmed;
 }
 
 void TMainWindow::contextMenuEvent(QContextMenuEvent* event)

@@ -10,6 +10,7 @@
 class QLabel;
 class QProgressBar;
 class TClickLabel;
+class TCodecLocatorDialog;
 class TDataPanel;
 class TForm1;
 class TLameHelpDialog;
@@ -77,6 +78,7 @@ public:
     QString windowCaption() const override;
     void setWindowCaption(const QString& caption) override;
     void showUpdateMessage(const QString& text, const QString& title) override;
+    bool runCodecLocator(TFormCodec& locator) override;
 
     QStringList errorLines() const override;
     void setClipboardText(const QString& text) override;
@@ -115,5 +117,6 @@ private:
     std::unique_ptr<TMainMenu> m_menu;
     TLameHelpDialog* m_help = nullptr;
     std::unique_ptr<TWindowCommands> m_commands;
+    TCodecLocatorDialog* m_codecLocator = nullptr;
     QString m_applicationTitle;
 };

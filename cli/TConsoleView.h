@@ -58,6 +58,8 @@ public:
     QString windowCaption() const override { return {}; }
     void setWindowCaption(const QString&) override {}
     void showUpdateMessage(const QString&, const QString&) override {}
+    // Nor has the codec locator.
+    bool runCodecLocator(TFormCodec&) override { return false; }
 
     // Called at every pump: where the program looks for the user's Ctrl+C.
     std::function<void()> OnProcessEvents;

@@ -116,6 +116,12 @@ QList<TFolderEntry> FolderEntries(const QString& folder, QString* error)
     return entries;
 }
 
+bool IsLink(const QString& path)
+{
+    struct stat st;
+    return lstat(PathBytes(path).constData(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 bool IsHiddenName(const QString& name)
 {
     return name.startsWith(u'.');

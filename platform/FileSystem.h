@@ -44,6 +44,9 @@ std::optional<TFolderId> FolderIdentity(const QString& folder);
 // and the reason in *error when asked for.
 QList<TFolderEntry> FolderEntries(const QString& folder, QString* error = nullptr);
 
+// True when path is a symbolic link itself, whatever it names.
+bool IsLink(const QString& path);
+
 // A hidden file or folder is one whose name starts with a dot.
 bool IsHiddenName(const QString& name);
 

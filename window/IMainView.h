@@ -2,6 +2,7 @@
 
 #include "TCodecStatus.h"
 #include "TColor.h"
+#include "TFormCodec.h"
 #include "TLameOptionSets.h"
 #include "TMainSettings.h"
 #include "TUpdateCheck.h"
@@ -61,7 +62,8 @@ public:
 // console front end, or a test's recording fake. Every call says what the user is to see;
 // none hands out a widget. The queue, ticks and flags live in TForm1; the view only shows them.
 // The smaller views of single concerns are part of it.
-class IMainView : public ICodecStatusView,
+class IMainView : public ICodecLocatorHost,
+                  public ICodecStatusView,
                   public ILameHelpView,
                   public ILameOptionsView,
                   public IOptionsTableView,

@@ -271,6 +271,10 @@ void TForm1::Stopcurrentprocesses1Click()
 
 bool TForm1::FormCloseQuery()
 {
+    if (CodecLocator.IsOpen()) {
+        CodecLocator.Abandon();
+        return false;
+    }
     if (!Busy && !m_probe)
         return true;
     CancelRequested = true;

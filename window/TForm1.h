@@ -1,6 +1,7 @@
 #pragma once
 
 #include "IMainView.h"
+#include "TFormCodec.h"
 #include "TJobQueue.h"
 #include "TLameOptionSets.h"
 #include "TMainSettings.h"
@@ -83,7 +84,8 @@ public:
     void FormActivate();
     void FormClose();
     void LoadSettings();
-    void SaveSettings();
+    // False, after telling the user, when the settings could not be written.
+    bool SaveSettings();
     // The "Save to:" command (F2).
     void mnuSaveToClick();
     // The host (and ":port") of the maker's web server: the stored "WebHost", else the
@@ -107,6 +109,17 @@ public:
     // False, after telling the user, for an alpha or beta build of LAME.
     bool AcceptLameVersion(const QString& version);
 
+    // The codec locator (F10): a dialog with an entry per tool family. When it closes with OK,
+    // the window takes over the entries' folders; in any case it finds the tools again and
+    // stores the settings. A close request while it is open ends it and then the program.
+    void OpenCodecLocator();
+    TFormCodec CodecLocator;
+    // The entries the locator shows at its next opening: the tool folders loaded at the
+    // start, later the entries of each confirmed locator.
+    QString OrigLamePath;
+    QString OrigApePath;
+    QString OrigFlacPath;
+
     // LAME's long help: captured anew when LAME is there, kept otherwise.
     void LoadLameHelp();
     void LameHelpShow1Click();
@@ -115,8 +128,9 @@ public:
     // The Cancel command (F4).
     void Stopcurrentprocesses1Click();
     // A close request: refused while a run or a version probe goes on, which it then
-    // cancels; the run closes the window when it has ended. The job a close cuts short
-    // removes its own partial MP3, so closing itself deletes nothing.
+    // cancels, or while the codec locator is open, which it ends; the run or the locator
+    // closes the window when it has ended. The job a close cuts short removes its own
+    // partial MP3, so closing itself deletes nothing.
     bool FormCloseQuery();
 
     bool IsTicked(TMenuItem item) const { return m_ticked[size_t(item)]; }

@@ -10,6 +10,9 @@ void TForm1::FormCreate()
 {
     Settings.Update.DayToStore = DayNumber(QDate::currentDate());
     LoadSettings();
+    OrigLamePath = LamePath;
+    OrigApePath = ApePath;
+    OrigFlacPath = FlacPath;
     Settings.FixLoadedSettings();
 }
 
@@ -28,7 +31,7 @@ void TForm1::LoadSettings()
         m_view.setSaveToCaption(Settings.SaveToCaption());
 }
 
-void TForm1::SaveSettings()
+bool TForm1::SaveSettings()
 {
     Settings.SaveDirName = SaveDirName;
     Settings.LamePath = LamePath;
@@ -37,7 +40,9 @@ void TForm1::SaveSettings()
     Settings.VerifyOnly = IsTicked(TMenuItem::Verifyonly1);
     Settings.SaveToSource = IsTicked(TMenuItem::Savetosourcedirectory1);
     Settings.Update.CheckUpdates = IsTicked(TMenuItem::CheckUpdates);
-    ReportStoreError(Settings.SaveSettings(m_store));
+    const QString error = Settings.SaveSettings(m_store);
+    ReportStoreError(error);
+    return error.isEmpty();
 }
 
 void TForm1::mnuSaveToClick()

@@ -39,6 +39,8 @@ void TWindowCommands::Run(TMenuItem item)
         return m_form.mnuSaveToClick();
     case TMenuItem::LameHelpShow1:
         return m_form.LameHelpShow1Click();
+    case TMenuItem::Checkcodecpaths1:
+        return m_form.OpenCodecLocator();
     case TMenuItem::Help1:
         return Help1Click();
     case TMenuItem::CopyErrorListtoClipboard1:

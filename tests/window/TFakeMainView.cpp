@@ -185,3 +185,8 @@ void TFakeMainView::showUpdateMessage(const QString& text, const QString& title)
 {
     UpdateMessages << title + u'|' + text;
 }
+
+bool TFakeMainView::runCodecLocator(TFormCodec& locator)
+{
+    return OnRunCodecLocator && OnRunCodecLocator(locator);
+}

@@ -53,6 +53,7 @@ public:
     QString windowCaption() const override { return WindowCaption; }
     void setWindowCaption(const QString& caption) override;
     void showUpdateMessage(const QString& text, const QString& title) override;
+    bool runCodecLocator(TFormCodec& locator) override;
 
     const QString& label(TLabel which) const { return Labels[size_t(which)]; }
     bool enabled(TMenuItem item) const { return Enabled[size_t(item)]; }
@@ -91,6 +92,8 @@ public:
     std::array<bool, 10> PresetVisible{};
     // The user's edits in the custom options table and how the table is left.
     std::function<TTableEdit(TCustomOptionsTable&)> OnEditOptionsTable;
+    // The codec locator as the user works it; how it ends (true: OK).
+    std::function<bool(TFormCodec&)> OnRunCodecLocator;
 
     int DestinationWidth = 10000;
     std::function<int(const QString&)> TextWidth = [](const QString& text) {
