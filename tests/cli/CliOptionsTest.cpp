@@ -51,6 +51,16 @@ INSTANTIATE_TEST_SUITE_P(
                     "--flac-dir=@", "--ape-dir", "@", "@"},
                    ""},
         TParseCase{"preset_with_blanks", {"--preset=128 kb cbr", "@"}, ""},
+        TParseCase{"jobs", {"--jobs", "3", "@"}, ""},
+        TParseCase{"jobs_inline", {"--jobs=64", "@"}, ""},
+        TParseCase{"jobs_zero", {"--jobs", "0", "@"}, "--jobs: not a whole number from 1 to 64: 0"},
+        TParseCase{
+            "jobs_too_many", {"--jobs=65", "@"}, "--jobs: not a whole number from 1 to 64: 65"},
+        TParseCase{"jobs_not_a_number",
+                   {"--jobs", "2x", "@"},
+                   "--jobs: not a whole number from 1 to 64: 2x"},
+        TParseCase{
+            "jobs_signed", {"--jobs=+2", "@"}, "--jobs: not a whole number from 1 to 64: +2"},
         TParseCase{"help_needs_no_path", {"--help"}, ""},
         TParseCase{"no_path", {"--verify"}, "no file or folder to convert"},
         TParseCase{"unknown_option", {"--fast", "@"}, "unknown option --fast"},

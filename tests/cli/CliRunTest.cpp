@@ -80,7 +80,10 @@ protected:
         process.setProcessEnvironment(environment);
         if (childSetup)
             process.setChildProcessModifier(childSetup);
-        process.start(QUARLOW_CLI, args);
+        // One job after the other unless the test asks for more: most tests here stop or watch
+        // one job while the next has not begun.
+        process.start(QUARLOW_CLI,
+                      args.contains("--jobs") ? args : QStringList{"--jobs", "1"} + args);
         ASSERT_TRUE(process.waitForStarted());
     }
 
@@ -432,8 +435,8 @@ TEST_F(CliRunTest, OnATerminalEachJobIsOneRedrawnRow)
 {
     Copy("in.wav", "a.wav");
     TCons cons;
-    const QString line = QuoteArgument(QUARLOW_CLI) + " --save-to " + QuoteArgument(Out) + " " +
-                         QuoteArgument(In + "/a.wav");
+    const QString line = QuoteArgument(QUARLOW_CLI) + " --jobs 1 --save-to " + QuoteArgument(Out) +
+                         " " + QuoteArgument(In + "/a.wav");
     ASSERT_TRUE(cons.Execute("cli", line, false, "0"));
     const QStringList rows = cons.Lines.filter(In + "/a.wav");
     ASSERT_EQ(rows.size(), 1) << cons.Lines.join('\n').toStdString();
@@ -448,8 +451,8 @@ TEST_F(CliRunTest, ANameThatIsNotUtf8ConvertsWithItsOwnBytes)
     const QString name = PathFromBytes("caf\xe9");
     Copy("in.wav", name + ".wav");
     TCons cons;
-    const QString line = QuoteArgument(QUARLOW_CLI) + " --save-to " + QuoteArgument(Out) + " " +
-                         QuoteArgument(In + "/" + name + ".wav");
+    const QString line = QuoteArgument(QUARLOW_CLI) + " --jobs 1 --save-to " + QuoteArgument(Out) +
+                         " " + QuoteArgument(In + "/" + name + ".wav");
     ASSERT_TRUE(cons.Execute("cli", line, false, "0"));
     EXPECT_EQ(cons.Lines.filter("caf\uFFFD.wav").size(), 1) << cons.Lines.join('\n').toStdString();
     EXPECT_EQ(PathKind(Out + "/" + name + ".mp3"), TPathKind::File);
@@ -463,8 +466,8 @@ TEST_F(CliRunTest, OnATerminalALongPathIsShortenedInTheMiddle)
     const QString relative = QString(240, u'd') + "/a.wav";
     Copy("in.wav", relative);
     TCons cons;
-    const QString line = QuoteArgument(QUARLOW_CLI) + " --save-to " + QuoteArgument(Out) + " " +
-                         QuoteArgument(In + "/" + relative);
+    const QString line = QuoteArgument(QUARLOW_CLI) + " --jobs 1 --save-to " + QuoteArgument(Out) +
+                         " " + QuoteArgument(In + "/" + relative);
     ASSERT_TRUE(cons.Execute("cli", line, false, "0"));
     const QStringList rows = cons.Lines.filter("a.wav");
     ASSERT_EQ(rows.size(), 1) << cons.Lines.join('\n').toStdString();
@@ -633,7 +636,7 @@ TEST_F(CliRunTest, OnANarrowTerminalEachJobStaysOneRow)
         SCOPED_TRACE(c.columns);
         TCons cons;
         cons.BufferColumns = c.columns;
-        QString line = QuoteArgument(QUARLOW_CLI) + " --save-to " + QuoteArgument(Out);
+        QString line = QuoteArgument(QUARLOW_CLI) + " --jobs 1 --save-to " + QuoteArgument(Out);
         QStringList made;
         for (const QString& file : c.files) {
             line += " " + QuoteArgument(In + "/" + file);
