@@ -47,6 +47,8 @@ struct TJobRunner::TRunning : IJobEvents
     // Under the runner's mutex: the stages since the runner last looked, and the end.
     QList<QPair<QString, int>> Progress;
     bool Ended = false;
+    // The runner's: what the view shows of the job.
+    QPair<QString, int> Shown;
 };
 
 TJobRunner::TJobRunner(TForm1& form, IJobsView& view, int jobs)
@@ -210,8 +212,11 @@ void TJobRunner::ShowJob(TRunning& running)
         std::lock_guard lock(m_mutex);
         progress.swap(running.Progress);
     }
-    for (const auto& [stage, percent] : progress)
-        m_view.jobProgress(running.Slot, stage, percent);
+    for (const auto& shown : progress) {
+        if (shown != running.Shown)
+            m_view.jobProgress(running.Slot, shown.first, shown.second);
+        running.Shown = shown;
+    }
 }
 
 void TJobRunner::ShowProgress()
