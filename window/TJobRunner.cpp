@@ -47,20 +47,21 @@ struct TJobRunner::TRunning : IJobEvents
     // Under the runner's mutex: the stages since the runner last looked, and the end.
     QList<QPair<QString, int>> Progress;
     bool Ended = false;
-    // The runner's: what the view shows of the job.
+    // The runner's: what the view shows of the job, and the thread that runs it.
     QPair<QString, int> Shown;
+    std::thread Worker;
 };
 
 TJobRunner::TJobRunner(TForm1& form, IJobsView& view, int jobs)
     : m_form(form), m_view(view), m_jobs(jobs)
-{
-    m_pool.setMaxThreadCount(jobs);
-}
+{}
 
+// Only a run left by an exception has jobs still running here.
 TJobRunner::~TJobRunner()
 {
     StopAll();
-    m_pool.waitForDone();
+    for (const std::shared_ptr<TRunning>& running : m_running)
+        running->Worker.join();
 }
 
 void TJobRunner::Run()
@@ -128,18 +129,11 @@ bool TJobRunner::StartJob(const TQueueEntry& entry)
                                               FreeSlot(), m_number.value(entry.Path));
     m_claimed.insert(destination);
     m_view.jobStarted(running->Slot, entry.Path);
-    {
-        // The worker takes the job from here, after all that was written above.
+    m_running.push_back(running);
+    running->Worker = std::thread([this, job = running.get()] {
+        job->Job.Run();
         std::lock_guard lock(m_mutex);
-        m_running.push_back(running);
-    }
-    m_pool.start([this, running] {
-        {
-            std::lock_guard lock(m_mutex);
-        }
-        running->Job.Run();
-        std::lock_guard lock(m_mutex);
-        running->Ended = true;
+        job->Ended = true;
         m_ended = true;
         m_news.notify_one();
     });
@@ -167,6 +161,7 @@ void TJobRunner::TakeEndedJobs()
 
 void TJobRunner::EndJob(const std::shared_ptr<TRunning>& running)
 {
+    running->Worker.join();
     ShowJob(*running);
     m_running.erase(std::find(m_running.begin(), m_running.end(), running));
     m_claimed.remove(running->Destination);

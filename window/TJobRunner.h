@@ -5,18 +5,20 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QSet>
-#include <QThreadPool>
 #include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 class IJobsView;
 class TForm1;
 
 // Works off the window's queue with several jobs at once, each on a worker thread of its own
-// with its own adapter and terminal. The runner itself runs on the window's thread: it starts
+// with its own adapter and terminal: at most `jobs` threads, one per running job, joined when
+// the job ends. They are plain threads, not a QThreadPool: Qt hands a task to its pool under
+// its own locks, which ThreadSanitizer cannot see in a Qt not built for it. The runner itself runs on the window's thread: it starts
 // up to `jobs` jobs in queue order, keeps two jobs with one destination from running at the
 // same time (the later waits, so the result is that of one job after the other), passes a
 // Cancel on to every running job, and shows progress and error entries. No worker touches a
@@ -63,7 +65,6 @@ private:
     TForm1& m_form;
     IJobsView& m_view;
     const int m_jobs;
-    QThreadPool m_pool;
     QElapsedTimer m_elapsed;
     // Shared with the workers: their progress and their end.
     std::mutex m_mutex;

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -122,6 +123,22 @@ TEST(CliPathsTest, TheHomeFolderIsTheDefaultDestination)
         ASSERT_TRUE(parsed.Options) << parsed.Error.toStdString();
         EXPECT_EQ(parsed.Options->SaveTo, c.saveTo)
             << c.args.join(' ').toStdString() << ", HOME=" << c.home.toStdString();
+    }
+}
+
+// Without --jobs every core gets a job; --jobs 1 is one job after the other.
+TEST(CliJobsTest, TheDefaultIsOneJobPerCore)
+{
+    struct Case
+    {
+        QStringList args;
+        int jobs;
+    };
+    for (const Case& c : {Case{{"/"}, qBound(1, QThread::idealThreadCount(), MaxJobs)},
+                          Case{{"--jobs", "1", "/"}, 1}, Case{{"--jobs=7", "/"}, 7}}) {
+        const TCliParse parsed = ParseCliArguments(c.args, Presets, "/home/u");
+        ASSERT_TRUE(parsed.Options) << parsed.Error.toStdString();
+        EXPECT_EQ(parsed.Options->Jobs, c.jobs) << c.args.join(' ').toStdString();
     }
 }
 
