@@ -64,6 +64,21 @@ private:
     QThread* m_thread = QThread::currentThread();
 };
 
+// The runner takes an ended job's entry out wherever it stands; the others keep their order.
+TEST(JobQueueTest, RemovesAnEntryByItsPath)
+{
+    TJobQueue queue;
+    for (const char* path : {"/a", "/b", "/c"})
+        ASSERT_TRUE(queue.Append(QString::fromUtf8(path), QStringLiteral("/")));
+    queue.Remove(QStringLiteral("/b"));
+    queue.Remove(QStringLiteral("/x"));
+    ASSERT_EQ(queue.Count(), 2);
+    EXPECT_EQ(queue.At(0).Path, QStringLiteral("/a"));
+    EXPECT_EQ(queue.At(1).Path, QStringLiteral("/c"));
+    EXPECT_TRUE(queue.Append(QStringLiteral("/b"), QStringLiteral("/"))) << "queued again";
+    EXPECT_FALSE(queue.Append(QStringLiteral("/c"), QStringLiteral("/"))) << "still queued";
+}
+
 class JobRunnerTest : public TFormTest
 {
 protected:
