@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <limits>
+#include <system_error>
 
 // One running job: its worker reports through here. What the runner reads while the job runs
 // (progress, end) is guarded by the runner's mutex; the rest is the worker's until the job has
@@ -60,8 +61,10 @@ TJobRunner::TJobRunner(TForm1& form, IJobsView& view, int jobs)
 TJobRunner::~TJobRunner()
 {
     StopAll();
-    for (const std::shared_ptr<TRunning>& running : m_running)
-        running->Worker.join();
+    for (const std::shared_ptr<TRunning>& running : m_running) {
+        if (running->Worker.joinable())
+            running->Worker.join();
+    }
 }
 
 void TJobRunner::Run()
@@ -111,33 +114,39 @@ void TJobRunner::StartJobs()
     }
 }
 
-// False when the entry waits: an earlier job writes the same MP3.
-bool TJobRunner::StartJob(const TQueueEntry& entry)
+// An entry waits while a running job writes the same MP3.
+void TJobRunner::StartJob(const TQueueEntry& entry)
 {
     const std::optional<TSourceKind> kind = SourceKindOf(entry.Path);
     if (!kind) {
         m_form.m_view.showMessage(ExtensionErrorText);
         m_refused = true;
-        return false;
+        return;
     }
     TJobSettings settings = m_form.JobSettings(*kind);
     const QString destination = TJob::Destination(entry, settings);
     if (m_claimed.contains(destination))
-        return false;
+        return;
     auto running = std::make_shared<TRunning>(*this, entry, std::move(settings),
                                               m_form.m_madeThisRun.value(destination), destination,
                                               FreeSlot(), m_number.value(entry.Path));
     m_claimed.insert(destination);
     m_view.jobStarted(running->Slot, entry.Path);
     m_running.push_back(running);
-    running->Worker = std::thread([this, job = running.get()] {
-        job->Job.Run();
-        std::lock_guard lock(m_mutex);
-        job->Ended = true;
-        m_ended = true;
-        m_news.notify_one();
-    });
-    return true;
+    try {
+        running->Worker = std::thread([this, job = running.get()] {
+            job->Job.Run();
+            std::lock_guard lock(m_mutex);
+            job->Ended = true;
+            m_ended = true;
+            m_news.notify_one();
+        });
+    } catch (const std::system_error& error) {
+        // No thread, so the job never ran: it has nothing to clean up and ends at once.
+        running->failureLine(entry.Path + QStringLiteral(": cannot start a thread: ") +
+                             QString::fromLocal8Bit(error.what()));
+        running->Ended = true;
+    }
 }
 
 // Every running tool is stopped at once; the jobs remove what they had begun.
@@ -161,7 +170,8 @@ void TJobRunner::TakeEndedJobs()
 
 void TJobRunner::EndJob(const std::shared_ptr<TRunning>& running)
 {
-    running->Worker.join();
+    if (running->Worker.joinable())
+        running->Worker.join();
     ShowJob(*running);
     m_running.erase(std::find(m_running.begin(), m_running.end(), running));
     m_claimed.remove(running->Destination);

@@ -18,12 +18,12 @@ class TForm1;
 // Works off the window's queue with several jobs at once, each on a worker thread of its own
 // with its own adapter and terminal: at most `jobs` threads, one per running job, joined when
 // the job ends. They are plain threads, not a QThreadPool: Qt hands a task to its pool under
-// its own locks, which ThreadSanitizer cannot see in a Qt not built for it. The runner itself runs on the window's thread: it starts
-// up to `jobs` jobs in queue order, keeps two jobs with one destination from running at the
-// same time (the later waits, so the result is that of one job after the other), passes a
-// Cancel on to every running job, and shows progress and error entries. No worker touches a
-// view or pumps events: what a job tells reaches the view through this thread, and the
-// error entries of the jobs come in queue order, each whole.
+// its own locks, which ThreadSanitizer cannot see in a Qt not built for it. The runner itself runs
+// on the window's thread: it starts up to `jobs` jobs in queue order, keeps two jobs with one
+// destination from running at the same time (the later waits, so the result is that of one job
+// after the other), passes a Cancel on to every running job, and shows progress and error entries.
+// No worker touches a view or pumps events: what a job tells reaches the view through this thread,
+// and the error entries of the jobs come in queue order, each whole.
 class TJobRunner
 {
 public:
@@ -51,7 +51,7 @@ private:
 
     void NumberEntries();
     void StartJobs();
-    bool StartJob(const TQueueEntry& entry);
+    void StartJob(const TQueueEntry& entry);
     void StopAll();
     void TakeEndedJobs();
     void EndJob(const std::shared_ptr<TRunning>& running);
