@@ -15,13 +15,18 @@ QString Bar(int percent)
     return QString(filled, u'#') + QString(BarWidth - filled, u'.');
 }
 
-// Columns of the terminal the stream writes to; a wide default when it does not say.
-int TerminalColumns(std::FILE* out)
+// Size of the terminal the stream writes to; a wide and tall default when it does not say.
+winsize TerminalSize(std::FILE* out)
 {
     winsize size = {};
-    if (ioctl(fileno(out), TIOCGWINSZ, &size) != 0 || size.ws_col == 0)
-        return 265;
-    return size.ws_col;
+    if (ioctl(fileno(out), TIOCGWINSZ, &size) != 0 || size.ws_col == 0 || size.ws_row == 0)
+        return {200, 265, 0, 0};
+    return size;
+}
+
+int TerminalColumns(std::FILE* out)
+{
+    return TerminalSize(out).ws_col;
 }
 
 // A text as whole characters, so no cut can fall inside a surrogate pair.
@@ -333,10 +338,14 @@ void TConsoleView::drawJobs()
 {
     if (!m_terminal)
         return;
-    const int columns = TerminalColumns(m_out);
+    const winsize size = TerminalSize(m_out);
+    const int columns = size.ws_col;
+    // The block must fit on the screen, or the rows scrolled off could not be redrawn: the
+    // run's row and as many jobs as there is room for.
+    const int room = qMax(0, size.ws_row - 2);
     QStringList rows;
     for (const TJobRow& row : m_jobRows) {
-        if (!row.File.isEmpty())
+        if (!row.File.isEmpty() && rows.size() < room)
             rows << ProgressRow(row.Stage.isEmpty() ? QStringLiteral("...") : row.Stage,
                                 row.Percent, row.File, columns);
     }
