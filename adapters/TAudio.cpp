@@ -241,7 +241,7 @@ void TAudio::Notify(const Hook& hook)
 void TAudio::BeginPoll()
 {
     ProgressSeen = false;
-    Cons.Abort = Cancel;
+    Cons.Abort = Cancel.load();
 }
 
 bool TAudio::RunUnwatched(const QString& title, const QString& commandLine, const QString& workDir)

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <functional>
 
 // Base of the codec adapters. One adapter serves one job (or one probe): it reads the
@@ -59,7 +60,8 @@ public:
     QString SourceFile;
     QString Title, Artist, Album, TrackNr, Date, Genre, Comment;
     QString LameOptions;
-    bool Cancel = false;
+    // The stop request; a job on a worker thread is stopped from the thread that runs it.
+    std::atomic<bool> Cancel = false;
     bool HasTags = false;
     GenreTable Genres;
     QStringList HelpLines;

@@ -4,6 +4,8 @@
 #include "LocalNames.h"
 #include "PathText.h"
 
+#include <QThread>
+
 namespace {
 
 QString AsFolder(const QString& path)
@@ -63,6 +65,18 @@ QString Check(const TCliOptions& o, const QStringList& presetNames,
     return {};
 }
 
+// --jobs: a whole number from 1 to MaxJobs; without it, one job per core.
+std::optional<int> JobsFrom(const QString& text)
+{
+    if (text.isNull())
+        return qBound(1, QThread::idealThreadCount(), MaxJobs);
+    bool ok = false;
+    const int jobs = text.toInt(&ok);
+    if (!ok || jobs < 1 || jobs > MaxJobs || text != QString::number(jobs))
+        return std::nullopt;
+    return jobs;
+}
+
 template <typename T, size_t N>
 T* Find(const std::pair<const char*, T*> (&table)[N], const QString& name)
 {
@@ -79,6 +93,7 @@ TCliParse ParseCliArguments(const QStringList& arguments, const QStringList& pre
                             const QString& defaultSaveFolder)
 {
     TCliOptions o;
+    QString jobs;
     bool optionsEnded = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& arg = arguments.at(i);
@@ -98,11 +113,9 @@ TCliParse ParseCliArguments(const QStringList& arguments, const QStringList& pre
                                                        {"--help", &o.ShowHelp},
                                                        {"-h", &o.ShowHelp},
                                                        {"--version", &o.ShowVersion}};
-        const std::pair<const char*, QString*> values[] = {{"--save-to", &o.SaveTo},
-                                                           {"--preset", &o.Preset},
-                                                           {"--lame-dir", &o.LameDir},
-                                                           {"--flac-dir", &o.FlacDir},
-                                                           {"--ape-dir", &o.ApeDir}};
+        const std::pair<const char*, QString*> values[] = {
+            {"--save-to", &o.SaveTo},   {"--preset", &o.Preset},  {"--lame-dir", &o.LameDir},
+            {"--flac-dir", &o.FlacDir}, {"--ape-dir", &o.ApeDir}, {"--jobs", &jobs}};
         if (bool* flag = Find(flags, name)) {
             if (eq >= 0)
                 return {std::nullopt, QStringLiteral("%1 takes no value").arg(name)};
@@ -117,6 +130,12 @@ TCliParse ParseCliArguments(const QStringList& arguments, const QStringList& pre
             return {std::nullopt, QStringLiteral("%1 needs a value").arg(name)};
         *value = *taken;
     }
+    const std::optional<int> jobCount = JobsFrom(jobs);
+    if (!jobCount)
+        return {
+            std::nullopt,
+            QStringLiteral("--jobs: not a whole number from 1 to %1: %2").arg(MaxJobs).arg(jobs)};
+    o.Jobs = *jobCount;
     if (const QString error = Check(o, presetNames, defaultSaveFolder); !error.isEmpty())
         return {std::nullopt, error};
     if (o.SaveTo.isEmpty() && !o.SaveToSource)
@@ -147,12 +166,14 @@ QString CliUsage(const QString& settingsFile)
                "                      where PATH finds it; likewise the next two)\n"
                "  --flac-dir DIR      folder of flac and metaflac for this run\n"
                "  --ape-dir DIR       folder of mac for this run\n"
+               "  --jobs N            convert N files at once (default: one per core); 1\n"
+               "                      converts one file after the other\n"
                "  --help              show this text\n"
                "  --version           show the version\n"
                "\n"
                "Exit status: 0 when no error entry was written, 1 when some were or nothing could\n"
                "be converted, 2 for a usage error or when lame is missing (unless verifying).\n"
-               "Ctrl+C stops the running tool; finished MP3s stay.\n"
+               "Ctrl+C stops the running tools; finished MP3s stay.\n"
                "\n"
                "The defaults come from the desktop program's settings, %1, which this\n"
                "program reads and never changes.\n")

@@ -16,6 +16,8 @@ struct TCliOptions
     QString LameDir;
     QString FlacDir;
     QString ApeDir;
+    // How many files are converted at once: --jobs, else the number of cores.
+    int Jobs = 1;
     bool ShowHelp = false;
     bool ShowVersion = false;
 };
@@ -26,6 +28,9 @@ struct TCliParse
     std::optional<TCliOptions> Options;
     QString Error;
 };
+
+// The most jobs --jobs takes.
+inline constexpr int MaxJobs = 64;
 
 // presetNames: the names --preset accepts. defaultSaveFolder: where the MP3s go by default
 // (the window's save folder, else the home folder); empty when there is none, and then a

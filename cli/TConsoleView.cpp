@@ -15,13 +15,18 @@ QString Bar(int percent)
     return QString(filled, u'#') + QString(BarWidth - filled, u'.');
 }
 
-// Columns of the terminal the stream writes to; a wide default when it does not say.
-int TerminalColumns(std::FILE* out)
+// Size of the terminal the stream writes to; a wide and tall default when it does not say.
+winsize TerminalSize(std::FILE* out)
 {
     winsize size = {};
-    if (ioctl(fileno(out), TIOCGWINSZ, &size) != 0 || size.ws_col == 0)
-        return 265;
-    return size.ws_col;
+    if (ioctl(fileno(out), TIOCGWINSZ, &size) != 0 || size.ws_col == 0 || size.ws_row == 0)
+        return {200, 265, 0, 0};
+    return size;
+}
+
+int TerminalColumns(std::FILE* out)
+{
+    return TerminalSize(out).ws_col;
 }
 
 // A text as whole characters, so no cut can fall inside a surrogate pair.
@@ -264,4 +269,109 @@ void TConsoleView::endProgressLine()
     m_shownStage.clear();
     m_shownFile.clear();
     m_shownPercent = -1;
+}
+
+QString TConsoleView::Duration(qint64 ms)
+{
+    const qint64 seconds = ms / 1000;
+    const QString minutesAndSeconds =
+        QStringLiteral("%1:%2").arg(seconds / 60 % 60).arg(seconds % 60, 2, 10, QChar(u'0'));
+    if (seconds < 3600)
+        return minutesAndSeconds;
+    return QStringLiteral("%1:%2")
+        .arg(seconds / 3600)
+        .arg(minutesAndSeconds.rightJustified(5, u'0'));
+}
+
+void TConsoleView::jobStarted(int slot, const QString& source)
+{
+    if (m_jobRows.size() <= slot)
+        m_jobRows.resize(slot + 1);
+    m_jobRows[slot] = {QString(), 0, Printable(source)};
+    drawJobs();
+}
+
+// Piped, each stage of a job is one line, as when the jobs run one after the other.
+void TConsoleView::jobProgress(int slot, const QString& stage, int percent)
+{
+    TJobRow& row = m_jobRows[slot];
+    if (!m_terminal && stage != row.Stage)
+        writeLine(QStringLiteral("%1: %2").arg(stage, row.File));
+    row.Stage = stage;
+    row.Percent = percent;
+    drawJobs();
+}
+
+// On a terminal the job's last row stays above the block of those still running.
+void TConsoleView::jobEnded(int slot, const QString& source, bool)
+{
+    m_queue.removeOne(source);
+    TJobRow& row = m_jobRows[slot];
+    if (m_terminal && !row.Stage.isEmpty()) {
+        eraseJobs();
+        writeLine(ProgressRow(row.Stage, row.Percent, row.File, TerminalColumns(m_out)));
+    }
+    row = {};
+    drawJobs();
+}
+
+void TConsoleView::showRun(int done, int total, qint64 elapsedMs)
+{
+    m_runRow =
+        QStringLiteral("%1 of %2 files done  %3").arg(done).arg(total).arg(Duration(elapsedMs));
+    drawJobs();
+}
+
+void TConsoleView::runEnded(int succeeded, int failed, qint64 elapsedMs)
+{
+    if (!m_terminal)
+        return;
+    eraseJobs();
+    writeLine(QStringLiteral("%1 %2, %3 failed in %4")
+                  .arg(succeeded)
+                  .arg(Verifying ? QStringLiteral("verified") : QStringLiteral("converted"))
+                  .arg(failed)
+                  .arg(Duration(elapsedMs)));
+}
+
+void TConsoleView::drawJobs()
+{
+    if (!m_terminal)
+        return;
+    const winsize size = TerminalSize(m_out);
+    const int columns = size.ws_col;
+    // The block must fit on the screen, or the rows scrolled off could not be redrawn: the
+    // run's row and as many jobs as there is room for.
+    const int room = qMax(0, size.ws_row - 2);
+    QStringList rows;
+    for (const TJobRow& row : m_jobRows) {
+        if (!row.File.isEmpty() && rows.size() < room)
+            rows << ProgressRow(row.Stage.isEmpty() ? QStringLiteral("...") : row.Stage,
+                                row.Percent, row.File, columns);
+    }
+    if (!m_runRow.isEmpty())
+        rows << m_runRow.left(columns - 1);
+    if (rows == m_drawnRows)
+        return;
+    eraseJobs();
+    std::fputs(qPrintable(rows.join(u'\n')), m_out);
+    std::fflush(m_out);
+    m_drawnRows = rows;
+}
+
+// Clears the block's rows from the bottom up and leaves the cursor where its first row began.
+void TConsoleView::eraseJobs()
+{
+    if (m_drawnRows.isEmpty())
+        return;
+    std::fputs("\r\033[K", m_out);
+    for (qsizetype i = 1; i < m_drawnRows.size(); ++i)
+        std::fputs("\033[A\r\033[K", m_out);
+    m_drawnRows.clear();
+}
+
+void TConsoleView::writeLine(const QString& line)
+{
+    std::fprintf(m_out, "%s\n", qPrintable(line));
+    std::fflush(m_out);
 }

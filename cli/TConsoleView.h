@@ -1,5 +1,6 @@
 #pragma once
 
+#include "IJobsView.h"
 #include "IMainView.h"
 
 #include <QStringList>
@@ -9,8 +10,10 @@
 
 // Shows the main window's logic on a terminal: one progress line per job (stage, file,
 // percent), redrawn in place when the output is a terminal and written as plain lines
-// otherwise; the error list is kept for the end of the run.
-class TConsoleView : public IMainView
+// otherwise; the error list is kept for the end of the run. When several jobs run at once, a
+// terminal shows a row per running job and one for the run, each job's last row stays when it
+// ends, and a line at the end counts what was done.
+class TConsoleView : public IMainView, public IJobsView
 {
 public:
     explicit TConsoleView(std::FILE* out);
@@ -61,6 +64,15 @@ public:
     // Nor has the codec locator.
     bool runCodecLocator(TFormCodec&) override { return false; }
 
+    void jobStarted(int slot, const QString& source) override;
+    void jobProgress(int slot, const QString& stage, int percent) override;
+    void jobEnded(int slot, const QString& source, bool ok) override;
+    void showRun(int done, int total, qint64 elapsedMs) override;
+    void runEnded(int succeeded, int failed, qint64 elapsedMs) override;
+
+    // Whether the run only verifies: its jobs are counted as verified, not converted.
+    bool Verifying = false;
+
     // Called at every pump: where the program looks for the user's Ctrl+C.
     std::function<void()> OnProcessEvents;
 
@@ -79,11 +91,24 @@ public:
     // wraps: the file name gives way in the middle ("…"), and when even the head is too wide
     // the row is cut. No character is ever split.
     static QString ProgressRow(const QString& stage, int percent, const QString& file, int columns);
+    // A time as "m:ss", or "h:mm:ss" from an hour on.
+    static QString Duration(qint64 ms);
 
 private:
     void drawProgress();
     void endProgressLine();
     QString currentStage() const;
+    // The rows of the running jobs and of the run, drawn anew where they stand.
+    void drawJobs();
+    void eraseJobs();
+    void writeLine(const QString& line);
+
+    struct TJobRow
+    {
+        QString Stage;
+        int Percent = 0;
+        QString File; // empty while the slot is free
+    };
 
     std::FILE* m_out;
     bool m_terminal;
@@ -97,4 +122,8 @@ private:
     QString m_shownFile;
     int m_shownPercent = -1;
     bool m_lineOpen = false;
+    QList<TJobRow> m_jobRows;
+    QString m_runRow;
+    // The rows of the jobs' block on the terminal now; the cursor stands at the end of the last.
+    QStringList m_drawnRows;
 };

@@ -67,7 +67,7 @@ QStringList Arguments(int argc, char* argv[])
 
 // The folders the window stored (a tool folder never stored: where PATH finds the tool),
 // and its option set ("APS" on a first start); the options override these for this run only.
-void Configure(TForm1& form, const TCliOptions& o)
+void Configure(TForm1& form, TConsoleView& view, const TCliOptions& o)
 {
     const TMainSettings& stored = form.Settings;
     form.SaveDirName = o.SaveTo;
@@ -77,6 +77,7 @@ void Configure(TForm1& form, const TCliOptions& o)
     form.SetTicked(TMenuItem::Savetosourcedirectory1, o.SaveToSource);
     form.SetTicked(TMenuItem::Verifyonly1, o.Verify);
     form.VerifyMode = o.Verify;
+    form.SetParallelJobs(o.Jobs, &view);
     if (!o.Preset.isNull())
         form.SelectChosenPreset(o.Preset);
     form.FindCodecs();
@@ -140,7 +141,8 @@ int main(int argc, char* argv[])
     // probed tool running.
     CatchStopSignals();
     view.OnProcessEvents = StopOnSignal(form);
-    Configure(form, options);
+    view.Verifying = options.Verify;
+    Configure(form, view, options);
     if (g_stopSignal != 0)
         return 128 + g_stopSignal;
     // Every job ends in an encode unless verifying: without lame, decoding would be in vain.

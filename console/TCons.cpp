@@ -8,29 +8,14 @@
 #include <optional>
 #include <sys/wait.h>
 
-namespace {
-
-TCons::EventPump& eventPump()
-{
-    static TCons::EventPump pump;
-    return pump;
-}
-
-} // namespace
-
 TCons::TCons() = default;
 
 TCons::~TCons() = default;
 
-void TCons::SetEventPump(EventPump pump)
-{
-    eventPump() = std::move(pump);
-}
-
 void TCons::PumpEvents()
 {
-    if (eventPump())
-        eventPump()();
+    if (Pump)
+        Pump();
 }
 
 // ShowConsole has no meaning here: the terminal is never shown, and the title is only kept.

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -30,10 +31,6 @@ public:
     bool Execute(const QString& Title, const QString& CommandLine, bool ShowConsole,
                  const QString& WorkDir);
 
-    // The pump that keeps the program responsive during a run: the desktop program passes
-    // its event loop, tests and the command-line program their own. Shared by all runners.
-    static void SetEventPump(EventPump pump);
-
     const QString& title() const { return m_title; }
     // Why the last start failed (errno's text), empty after a good start.
     const QString& startError() const { return m_startError; }
@@ -43,11 +40,17 @@ public:
     QString endRow(const QString& tool) const;
 
     bool ConsoleReady = false;
-    bool Abort = false;
+    // May be set from another thread: a runner on a worker thread is stopped from the one
+    // that schedules it.
+    std::atomic<bool> Abort = false;
     int BufferRows = 200;
     int BufferColumns = 265;
     QStringList Lines;
     PollHook OnPoll;
+    // Keeps the program responsive during a run: called after the start, after every wait
+    // and at the end. The desktop program passes its event loop; a runner on a worker thread
+    // has none.
+    EventPump Pump;
 
     static constexpr int PollMilliseconds = 150;
 
@@ -56,7 +59,7 @@ private:
     void ClearScreen();
     void TakeSnapshot();
     void Poll();
-    static void PumpEvents();
+    void PumpEvents();
 
     bool m_result = false;
     int m_waitStatus = 0;

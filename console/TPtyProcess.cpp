@@ -6,10 +6,10 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <sys/syscall.h>
@@ -99,6 +99,23 @@ QString childStartError(int errorPipe, const QStringList& argv,
     return errnoText(program, failure[1]);
 }
 
+// A new terminal pair, both sides close-on-exec from the moment they exist: other threads
+// may start tools at the same time, and a tool that inherited another run's terminal would
+// keep that terminal open after its own child has ended.
+bool OpenPty(int* master, int* slave, const winsize& size, QString* error)
+{
+    *master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    char name[128];
+    if (*master < 0 || grantpt(*master) != 0 || unlockpt(*master) != 0 ||
+        ptsname_r(*master, name, sizeof name) != 0 ||
+        (*slave = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC)) < 0) {
+        *error = errnoText(QStringLiteral("openpty"), errno);
+        return false;
+    }
+    ioctl(*slave, TIOCSWINSZ, &size);
+    return true;
+}
+
 } // namespace
 
 TPtyProcess::TPtyProcess(TScreen& screen, std::mutex& screenMutex)
@@ -136,13 +153,10 @@ bool TPtyProcess::start(const QStringList& argv, const std::optional<QString>& w
     size.ws_row = static_cast<unsigned short>(m_screen.rows());
     size.ws_col = static_cast<unsigned short>(m_screen.columns());
     int slave = -1;
-    if (openpty(&m_master, &slave, nullptr, nullptr, &size) != 0) {
-        *error = errnoText(QStringLiteral("openpty"), errno);
+    if (!OpenPty(&m_master, &slave, size, error)) {
         closeFds();
         return false;
     }
-    fcntl(m_master, F_SETFD, FD_CLOEXEC);
-    fcntl(slave, F_SETFD, FD_CLOEXEC);
     int errorPipe[2];
     if (pipe2(errorPipe, O_CLOEXEC) != 0) {
         *error = errnoText(QStringLiteral("pipe"), errno);

@@ -3,7 +3,6 @@
 
 #include "FileSystem.h"
 #include "TAudio.h"
-#include "TCons.h"
 #include "TVersionComp.h"
 
 const QString TForm1::ActivateMessage = QStringLiteral("just this Quarlow");
@@ -19,19 +18,15 @@ TMenuItem PresetItem(int index)
 
 } // namespace
 
-std::unique_ptr<TAudio> CreateCodecAdapter(TSourceKind kind);
-
 TForm1::TForm1(IMainView& view, TSettingsStore store)
     : FileDescription(TVersionComp().GetFileDescription()), MakeAdapter(CreateCodecAdapter),
       m_view(view), m_store(std::move(store)), m_optionSets(m_store, view, view)
 {
     m_enabled.fill(true);
-    TCons::SetEventPump([this] { m_view.processEvents(); });
 }
 
 TForm1::~TForm1()
 {
-    TCons::SetEventPump({});
     RemoveFolderTree(m_runFolder);
 }
 
@@ -207,10 +202,14 @@ void TForm1::ReportIntakeProblem(const QString& line)
 
 void TForm1::AddErrorEntry(const QStringList& rows)
 {
-    if (ErrorsMuted)
-        return;
+    if (!ErrorsMuted)
+        WriteErrorEntry(SourceFile, rows);
+}
+
+void TForm1::WriteErrorEntry(const QString& source, const QStringList& rows)
+{
     ++ErrorCount;
-    m_view.appendError(QStringLiteral("Message %1 - ").arg(ErrorCount) + SourceFile);
+    m_view.appendError(QStringLiteral("Message %1 - ").arg(ErrorCount) + source);
     for (const QString& row : rows)
         m_view.appendError(row);
     m_view.appendError(QString(40, u'-'));

@@ -2,6 +2,7 @@
 
 #include "IMainView.h"
 #include "TFormCodec.h"
+#include "TJob.h"
 #include "TJobQueue.h"
 #include "TLameOptionSets.h"
 #include "TMainSettings.h"
@@ -16,19 +17,10 @@
 #include <memory>
 #include <optional>
 
+class IJobsView;
 class TAudio;
 class TVersionComp;
 struct TFolderId;
-
-enum class TSourceKind
-{
-    Flac,
-    Ape,
-    Wav
-};
-
-// The kind of source a path names by its extension (any case), if it is one of the three.
-std::optional<TSourceKind> SourceKindOf(const QString& path);
 
 // The main window's logic: file intake, the job queue and the transcoding loop. It drives
 // one codec adapter per job and shows what happens through an IMainView; it never touches a
@@ -36,9 +28,9 @@ std::optional<TSourceKind> SourceKindOf(const QString& path);
 class TForm1
 {
 public:
-    using AdapterMaker = std::function<std::unique_ptr<TAudio>(TSourceKind)>;
+    using AdapterMaker = TJobSettings::AdapterMaker;
 
-    // Installs the view's event pump as the tool runners' pump. The settings live in store.
+    // The settings live in store.
     TForm1(IMainView& view, TSettingsStore store);
     ~TForm1();
     TForm1(const TForm1&) = delete;
@@ -54,6 +46,9 @@ public:
 
     // The transcoding loop and what it shows.
     void TranscodeQueue();
+    // Above one, that many jobs run at once, each shown on jobsView; one is the loop's own
+    // one job at a time.
+    void SetParallelJobs(int jobs, IJobsView* jobsView);
     void ProgressChanged(TAudio* sender);
     QString CheckedPresetOptions() const;
     QString ShortenPath(const QString& path) const;
@@ -174,29 +169,21 @@ public:
     bool VerifyMode = false;
 
 private:
+    friend class TForm1JobEvents;
+    friend class TJobRunner;
+
     void TakeDroppedItems(const QStringList& droppedPaths);
     void StartRun();
     void EndRun();
     bool RunIteration();
     bool RunFirstEntry();
-    void RunJob(TSourceKind kind, const QString& baseFolder);
-    bool CreateAdapter(TSourceKind kind);
-    void CreateFlacAdapter();
-    void CreateApeAdapter();
-    void CreateWavAdapter();
-    void CreateDecoderAdapter(TSourceKind kind, const QString& gaugeColor, const QString& version,
-                              const QString& folder);
-    // False when the job must not run (its MP3 would replace one this run made).
-    bool PrepareJob(TSourceKind kind, const QString& baseFolder);
-    QString PlaceDestination(const QString& baseFolder);
-    void DecodeAndEncode();
-    void JudgeDecodeAndEncode();
-    bool DecodeSucceeded() const;
-    void EncodeJob();
-    void PutMp3InPlace();
-    void CleanUpJob();
+    void RunJob(const TQueueEntry& entry);
+    // What a job of this kind reads of the window, now.
+    TJobSettings JobSettings(TSourceKind kind);
 
     void AddErrorEntry(const QStringList& rows);
+    // An entry of the source's rows, muted or not.
+    void WriteErrorEntry(const QString& source, const QStringList& rows);
     // One line in the error list that counts as an error but is no tool's entry.
     void AddCountedLine(const QString& line);
     // A drop's problem (a folder that cannot be read): listed at once during a run, else
@@ -222,11 +209,8 @@ private:
     TJobQueue m_queue;
     std::array<bool, MenuItemCount> m_ticked{};
     std::array<bool, MenuItemCount> m_enabled{};
-    // Of the running job.
-    QString m_decoderVersion;
-    bool m_hadDecodeStep = false;
-    // The hidden file LAME writes before it takes DestFile's name; empty once it has.
-    QString m_partFile;
+    int m_jobs = 1;
+    IJobsView* m_jobsView = nullptr;
     // Of the run: the folder of its intermediate files, made when the first decode needs it;
     // each MP3 made with the source it was made from; problems of the drop that started it.
     QString m_runFolder;

@@ -65,6 +65,7 @@ void TForm1::ProbeDecoderVersion(TAudio& probe, bool found, const QString& folde
 void TForm1::RunProbe(TAudio& probe, const std::function<void()>& run)
 {
     m_probe = &probe;
+    probe.Cons.Pump = [this] { m_view.processEvents(); };
     probe.SetCancel(CancelRequested);
     SetToolCommandsEnabled(false);
     run();

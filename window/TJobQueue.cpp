@@ -1,5 +1,7 @@
 #include "TJobQueue.h"
 
+#include <algorithm>
+
 bool TJobQueue::Append(const QString& path, const QString& baseFolder)
 {
     if (m_paths.contains(path))
@@ -19,4 +21,12 @@ void TJobQueue::Clear()
 {
     m_entries.clear();
     m_paths.clear();
+}
+
+void TJobQueue::Remove(const QString& path)
+{
+    if (!m_paths.remove(path))
+        return;
+    m_entries.erase(std::find_if(m_entries.begin(), m_entries.end(),
+                                 [&path](const TQueueEntry& entry) { return entry.Path == path; }));
 }

@@ -21,6 +21,8 @@ public:
     bool Append(const QString& path, const QString& baseFolder);
     const TQueueEntry& First() const { return m_entries.front(); }
     void RemoveFirst();
+    // Removes the entry of this path, wherever it is.
+    void Remove(const QString& path);
     void Clear();
     bool IsEmpty() const { return m_entries.empty(); }
     qsizetype Count() const { return qsizetype(m_entries.size()); }

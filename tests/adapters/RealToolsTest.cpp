@@ -55,10 +55,13 @@ protected:
             ASSERT_FALSE(found.isEmpty()) << tool.toStdString() << " is not installed";
             ASSERT_TRUE(QFile::link(found + tool, m_tools + tool));
         }
-        TCons::SetEventPump([this] { ++m_pumps; });
     }
 
-    void TearDown() override { TCons::SetEventPump(nullptr); }
+    // Counts the pumps of the adapter's runner.
+    void countPumps(TAudio& audio)
+    {
+        audio.Cons.Pump = [this] { ++m_pumps; };
+    }
 
     QString work(const QString& name) const { return m_work + name; }
 
@@ -395,6 +398,7 @@ TEST_F(StalledToolTest, CancelStopsTheDecoder)
     const QString flacFile = makeFlac("long", 1, 1);
     stall(FlacTool, "long.flac", "long.flac: 10% complete", ".wav");
     TFlac flac;
+    countPumps(flac);
     flac.SetDecoderFolder(m_tools);
     flac.OnProgress = [this](TAudio* sender) { cancelOnProgress(sender); };
     const QString wav = emptyTarget("~TTlong.wav");
@@ -414,6 +418,7 @@ TEST_F(StalledToolTest, CancelStopsTheEncoderAndRemovesTheMp3)
     stall(LameTool, "long.wav",
           "    10/116   (10%)|    0:00/    0:00|    0:00/    0:00|   12.000x|    0:00", ".mp3");
     TWav audio;
+    countPumps(audio);
     audio.SetLameFolder(m_tools);
     audio.LameOptions = " --preset standard";
     audio.OnEncodeProgress = [this](TAudio* sender) { cancelOnProgress(sender); };

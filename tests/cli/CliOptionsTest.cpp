@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -51,6 +52,16 @@ INSTANTIATE_TEST_SUITE_P(
                     "--flac-dir=@", "--ape-dir", "@", "@"},
                    ""},
         TParseCase{"preset_with_blanks", {"--preset=128 kb cbr", "@"}, ""},
+        TParseCase{"jobs", {"--jobs", "3", "@"}, ""},
+        TParseCase{"jobs_inline", {"--jobs=64", "@"}, ""},
+        TParseCase{"jobs_zero", {"--jobs", "0", "@"}, "--jobs: not a whole number from 1 to 64: 0"},
+        TParseCase{
+            "jobs_too_many", {"--jobs=65", "@"}, "--jobs: not a whole number from 1 to 64: 65"},
+        TParseCase{"jobs_not_a_number",
+                   {"--jobs", "2x", "@"},
+                   "--jobs: not a whole number from 1 to 64: 2x"},
+        TParseCase{
+            "jobs_signed", {"--jobs=+2", "@"}, "--jobs: not a whole number from 1 to 64: +2"},
         TParseCase{"help_needs_no_path", {"--help"}, ""},
         TParseCase{"no_path", {"--verify"}, "no file or folder to convert"},
         TParseCase{"unknown_option", {"--fast", "@"}, "unknown option --fast"},
@@ -112,6 +123,22 @@ TEST(CliPathsTest, TheHomeFolderIsTheDefaultDestination)
         ASSERT_TRUE(parsed.Options) << parsed.Error.toStdString();
         EXPECT_EQ(parsed.Options->SaveTo, c.saveTo)
             << c.args.join(' ').toStdString() << ", HOME=" << c.home.toStdString();
+    }
+}
+
+// Without --jobs every core gets a job; --jobs 1 is one job after the other.
+TEST(CliJobsTest, TheDefaultIsOneJobPerCore)
+{
+    struct Case
+    {
+        QStringList args;
+        int jobs;
+    };
+    for (const Case& c : {Case{{"/"}, qBound(1, QThread::idealThreadCount(), MaxJobs)},
+                          Case{{"--jobs", "1", "/"}, 1}, Case{{"--jobs=7", "/"}, 7}}) {
+        const TCliParse parsed = ParseCliArguments(c.args, Presets, "/home/u");
+        ASSERT_TRUE(parsed.Options) << parsed.Error.toStdString();
+        EXPECT_EQ(parsed.Options->Jobs, c.jobs) << c.args.join(' ').toStdString();
     }
 }
 

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
@@ -80,7 +81,10 @@ protected:
         process.setProcessEnvironment(environment);
         if (childSetup)
             process.setChildProcessModifier(childSetup);
-        process.start(QUARLOW_CLI, args);
+        // One job after the other unless the test asks for more: most tests here stop or watch
+        // one job while the next has not begun.
+        process.start(QUARLOW_CLI,
+                      args.contains("--jobs") ? args : QStringList{"--jobs", "1"} + args);
         ASSERT_TRUE(process.waitForStarted());
     }
 
@@ -129,7 +133,8 @@ protected:
         // The stand-in never ends by itself; the deadline only bounds a broken run.
         QElapsedTimer timer;
         timer.start();
-        while ((!ReadAll(pidFile).contains('\n') || !run.out.contains(shown)) &&
+        while ((ReadAll(pidFile).count('\n') < stallsBeforeStop || !run.out.contains(shown) ||
+                (readyToStop && !readyToStop())) &&
                process.state() == QProcess::Running && timer.elapsed() < 60000) {
             process.waitForReadyRead(20);
             run.out += QString::fromUtf8(process.readAllStandardOutput());
@@ -171,6 +176,10 @@ protected:
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     // Run in the child before quarlow-cli starts (limits, privileges), when set.
     std::function<void()> childSetup;
+    // StopWhileLameStalls stops the run once this many calls of lame stall and, when set,
+    // readyToStop holds.
+    int stallsBeforeStop = 1;
+    std::function<bool()> readyToStop;
 };
 
 TEST_F(CliRunTest, FolderConvertsWithItsStructureAndTags)
@@ -432,8 +441,8 @@ TEST_F(CliRunTest, OnATerminalEachJobIsOneRedrawnRow)
 {
     Copy("in.wav", "a.wav");
     TCons cons;
-    const QString line = QuoteArgument(QUARLOW_CLI) + " --save-to " + QuoteArgument(Out) + " " +
-                         QuoteArgument(In + "/a.wav");
+    const QString line = QuoteArgument(QUARLOW_CLI) + " --jobs 1 --save-to " + QuoteArgument(Out) +
+                         " " + QuoteArgument(In + "/a.wav");
     ASSERT_TRUE(cons.Execute("cli", line, false, "0"));
     const QStringList rows = cons.Lines.filter(In + "/a.wav");
     ASSERT_EQ(rows.size(), 1) << cons.Lines.join('\n').toStdString();
@@ -448,8 +457,8 @@ TEST_F(CliRunTest, ANameThatIsNotUtf8ConvertsWithItsOwnBytes)
     const QString name = PathFromBytes("caf\xe9");
     Copy("in.wav", name + ".wav");
     TCons cons;
-    const QString line = QuoteArgument(QUARLOW_CLI) + " --save-to " + QuoteArgument(Out) + " " +
-                         QuoteArgument(In + "/" + name + ".wav");
+    const QString line = QuoteArgument(QUARLOW_CLI) + " --jobs 1 --save-to " + QuoteArgument(Out) +
+                         " " + QuoteArgument(In + "/" + name + ".wav");
     ASSERT_TRUE(cons.Execute("cli", line, false, "0"));
     EXPECT_EQ(cons.Lines.filter("caf\uFFFD.wav").size(), 1) << cons.Lines.join('\n').toStdString();
     EXPECT_EQ(PathKind(Out + "/" + name + ".mp3"), TPathKind::File);
@@ -463,8 +472,8 @@ TEST_F(CliRunTest, OnATerminalALongPathIsShortenedInTheMiddle)
     const QString relative = QString(240, u'd') + "/a.wav";
     Copy("in.wav", relative);
     TCons cons;
-    const QString line = QuoteArgument(QUARLOW_CLI) + " --save-to " + QuoteArgument(Out) + " " +
-                         QuoteArgument(In + "/" + relative);
+    const QString line = QuoteArgument(QUARLOW_CLI) + " --jobs 1 --save-to " + QuoteArgument(Out) +
+                         " " + QuoteArgument(In + "/" + relative);
     ASSERT_TRUE(cons.Execute("cli", line, false, "0"));
     const QStringList rows = cons.Lines.filter("a.wav");
     ASSERT_EQ(rows.size(), 1) << cons.Lines.join('\n').toStdString();
@@ -633,7 +642,7 @@ TEST_F(CliRunTest, OnANarrowTerminalEachJobStaysOneRow)
         SCOPED_TRACE(c.columns);
         TCons cons;
         cons.BufferColumns = c.columns;
-        QString line = QuoteArgument(QUARLOW_CLI) + " --save-to " + QuoteArgument(Out);
+        QString line = QuoteArgument(QUARLOW_CLI) + " --jobs 1 --save-to " + QuoteArgument(Out);
         QStringList made;
         for (const QString& file : c.files) {
             line += " " + QuoteArgument(In + "/" + file);
@@ -646,6 +655,202 @@ TEST_F(CliRunTest, OnANarrowTerminalEachJobStaysOneRow)
         QDir(Out).removeRecursively();
         QDir().mkpath(Out);
     }
+}
+
+// Several jobs at once give what one job after the other gives: the same MP3s byte for byte,
+// the same error list in the same order, the same exit status.
+struct TJobsCase
+{
+    const char* name;
+    int jobs;
+    // Relative path -> fixture.
+    QList<QPair<QString, QString>> sources;
+    // What the error list must say, whatever else it holds.
+    QStringList errorRows;
+};
+
+void PrintTo(const TJobsCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class ParallelJobsTest : public CliRunTest, public testing::WithParamInterface<TJobsCase>
+{
+protected:
+    // The run's output without the progress lines, whose order depends on the jobs.
+    static QStringList ErrorList(const QString& out)
+    {
+        static const QRegularExpression stage("^(Flac|Ape|Wav|Lame): ");
+        QStringList rows = out.split('\n');
+        rows.removeIf([](const QString& row) { return stage.match(row).hasMatch(); });
+        return rows;
+    }
+
+    // Every file below the folder with its bytes.
+    static QList<QPair<QString, QByteArray>> Contents(const QString& folder)
+    {
+        QList<QPair<QString, QByteArray>> contents;
+        for (const QString& file : FilesBelow(folder))
+            contents.append({file, ReadAll(folder + "/" + file)});
+        return contents;
+    }
+};
+
+TEST_P(ParallelJobsTest, GiveWhatOneJobAtATimeGives)
+{
+    const TJobsCase& c = GetParam();
+    for (const auto& [relative, fixture] : c.sources)
+        Copy(fixture, relative);
+    const QString one = root.filePath("one");
+    const QString many = root.filePath("many");
+    const TCliResult r1 = Run({"--jobs", "1", "--save-to", one, In});
+    const TCliResult rn = Run({"--jobs", QString::number(c.jobs), "--save-to", many, In});
+
+    EXPECT_EQ(rn.exitCode, r1.exitCode) << rn.out.toStdString() << rn.err.toStdString();
+    ASSERT_FALSE(FilesBelow(one).isEmpty());
+    EXPECT_EQ(FilesBelow(many), FilesBelow(one));
+    EXPECT_TRUE(Contents(many) == Contents(one)) << "the MP3s differ";
+    EXPECT_EQ(ErrorList(rn.out), ErrorList(QString(r1.out).replace(one, many)));
+    for (const QString& row : c.errorRows)
+        EXPECT_TRUE(rn.out.contains("\n" + QString(row).replace("@", In) + "\n"))
+            << row.toStdString() << "\n"
+            << rn.out.toStdString();
+    // Each source made its MP3 once: no job ran twice.
+    for (const auto& [relative, fixture] : c.sources) {
+        EXPECT_EQ(rn.out.count("Lame: " + In + "/" + relative + "\n"),
+                  r1.out.count("Lame: " + In + "/" + relative + "\n"))
+            << relative.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, ParallelJobsTest,
+    testing::Values(TJobsCase{"mixed_sources_and_failures",
+                              3,
+                              {{"a.flac", "in.flac"},
+                               {"b.wav", "in.wav"},
+                               {"c.flac", "corrupt.flac"},
+                               {"cd2/d.flac", "in.flac"},
+                               {"cd2/e.wav", "in.wav"},
+                               {"f.flac", "truncated.flac"},
+                               {"g.wav", "notaudio.flac"},
+                               {"h.flac", "in.flac"}},
+                              {"Message 1 - @/c.flac", "Message 2 - @/f.flac",
+                               "Message 3 - @/g.wav"}},
+                    // a.flac and a.wav make one MP3: the later waits for the earlier and then finds
+                    // the MP3 made, as it does one job after the other.
+                    TJobsCase{"one_destination",
+                              2,
+                              {{"a.flac", "in.flac"}, {"a.wav", "in.wav"}, {"b.wav", "in.wav"}},
+                              {"Message 1 - @/a.wav"}}),
+    [](const testing::TestParamInfo<TJobsCase>& info) { return std::string(info.param.name); });
+
+// Ctrl+C while two encodes stall: both tools are stopped, both partial MP3s are gone, the MP3
+// finished before stays whole, and nothing of the cut jobs remains.
+TEST_F(CliRunTest, InterruptStopsEveryRunningEncode)
+{
+    Copy("in.wav", "a-done.wav");
+    Copy("in.wav", "b-stall.wav");
+    Copy("in.wav", "c-stall.wav");
+    Copy("in.wav", "d-waits.wav");
+    const QString reference = root.filePath("reference");
+    ASSERT_EQ(Run({"--jobs", "1", "--save-to", reference, In + "/a-done.wav"}).exitCode, 0);
+    stallsBeforeStop = 2;
+    const TStoppedRun r =
+        StopWhileLameStalls({"--jobs", "2", "--save-to", Out, In}, SIGINT, "-stall");
+
+    EXPECT_EQ(r.filesWhenStopped.filter(".~TT").size(), 2)
+        << r.filesWhenStopped.join(' ').toStdString();
+    EXPECT_EQ(r.exitCode, 130) << r.out.toStdString();
+    EXPECT_EQ(r.leftRunning, QStringList());
+    EXPECT_EQ(FilesBelow(Out), QStringList({"in/a-done.mp3"}));
+    EXPECT_EQ(ReadAll(Out + "/in/a-done.mp3"), ReadAll(reference + "/a-done.mp3"));
+    EXPECT_FALSE(r.out.contains("d-waits")) << "no job starts after the Cancel";
+}
+
+// One slot's tool hangs or dies; the other slot works the rest of the queue off, and its MP3s
+// are those one job at a time makes.
+struct TBadSlotCase
+{
+    const char* name;
+    const char* signal; // STALL_SIGNAL: the tool dies of it; empty: it hangs until the Cancel
+    int exitCode;
+};
+
+void PrintTo(const TBadSlotCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class BadSlotTest : public CliRunTest, public testing::WithParamInterface<TBadSlotCase>
+{};
+
+TEST_P(BadSlotTest, LeavesTheOtherSlotsAlone)
+{
+    const TBadSlotCase& c = GetParam();
+    const QStringList good = {"b.wav", "c.flac", "d.wav"};
+    Copy("in.wav", "a-bad.wav");
+    for (const QString& file : good)
+        Copy(file.endsWith(".flac") ? "in.flac" : "in.wav", file);
+    const QString reference = root.filePath("reference");
+    ASSERT_EQ(Run({"--jobs", "1", "--save-to", reference, In}).exitCode, 0);
+    const QStringList made = {"in/b.mp3", "in/c.mp3", "in/d.mp3"};
+    const QStringList args = {"--jobs", "2", "--save-to", Out, In};
+    TCliResult r;
+    if (c.signal[0] != 0) {
+        environment.insert("STALL_SIGNAL", c.signal);
+        r = Run(args + QStringList{"--lame-dir", StalledLameFolder("a-bad")});
+    } else {
+        // A hanging tool holds its slot until the Cancel, which comes once the others are done.
+        readyToStop = [&] {
+            return FilesBelow(Out).filter(QRegularExpression("^in/[bcd]\\.mp3$")) == made;
+        };
+        const TStoppedRun stopped = StopWhileLameStalls(args, SIGINT, "a-bad");
+        EXPECT_EQ(stopped.leftRunning, QStringList());
+        r = {stopped.exitCode, stopped.out, {}};
+    }
+
+    EXPECT_EQ(r.exitCode, c.exitCode) << r.out.toStdString();
+    EXPECT_EQ(FilesBelow(Out), made);
+    for (const QString& mp3 : made)
+        EXPECT_EQ(ReadAll(Out + "/" + mp3), ReadAll(reference + "/" + mp3)) << mp3.toStdString();
+    EXPECT_EQ(r.out.count("Message "), c.signal[0] != 0 ? 1 : 0) << r.out.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, BadSlotTest,
+                         testing::Values(TBadSlotCase{"tool_hangs", "", 128 + SIGINT},
+                                         TBadSlotCase{"tool_dies", "9", 1}),
+                         [](const testing::TestParamInfo<TBadSlotCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// On a terminal: a row per running job and one for the run while it goes on; each job's last
+// row stays, and a line at the end counts the jobs.
+TEST_F(CliRunTest, OnATerminalEachJobLeavesOneRowAndTheRunIsCounted)
+{
+    Copy("in.wav", "a.wav");
+    Copy("in.flac", "b.flac");
+    Copy("corrupt.flac", "c.flac");
+    TCons cons;
+    const QString line = QuoteArgument(QUARLOW_CLI) + " --jobs 2 --save-to " + QuoteArgument(Out) +
+                         " " + QuoteArgument(In);
+    ASSERT_TRUE(cons.Execute("cli", line, false, "0"));
+    const QString text = cons.Lines.join('\n');
+    EXPECT_EQ(cons.Lines.filter("Lame  [####################] 100%  ").size(), 2)
+        << text.toStdString();
+    EXPECT_EQ(cons.Lines.filter(In + "/a.wav").size(), 1) << text.toStdString();
+    EXPECT_EQ(cons.Lines.filter(In + "/b.flac").size(), 1) << text.toStdString();
+    EXPECT_EQ(cons.Lines
+                  .filter(QRegularExpression("^Flac .*" +
+                                             QRegularExpression::escape(In + "/c.flac") + "$"))
+                  .size(),
+              1)
+        << text.toStdString();
+    EXPECT_EQ(
+        cons.Lines.filter(QRegularExpression("^2 converted, 1 failed in \\d+:\\d\\d$")).size(), 1)
+        << text.toStdString();
+    EXPECT_EQ(cons.Lines.filter("files done").size(), 0) << "the run's row is gone at the end";
+    EXPECT_EQ(FilesBelow(Out), QStringList({"in/a.mp3", "in/b.mp3"}));
 }
 
 } // namespace

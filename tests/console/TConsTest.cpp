@@ -43,7 +43,6 @@ protected:
             ++polls;
         };
     }
-    void TearDown() override { TCons::SetEventPump({}); }
 
     bool run(const QString& mode, const QString& arg = {}, const QString& workDir = "0")
     {
@@ -130,7 +129,7 @@ TEST_F(TConsTest, AbortFromAPollEndsTheChildBeforeTheNextWait)
 // period to run on.
 TEST_F(TConsTest, AbortFromThePumpEndsTheChildBeforeTheNextWait)
 {
-    TCons::SetEventPump([this] { cons.Abort = true; });
+    cons.Pump = [this] { cons.Abort = true; };
     ASSERT_TRUE(run("sleep"));
     // The poll after the pump and the final poll; no wait in between saw a live child.
     EXPECT_EQ(polls, 2);
@@ -220,7 +219,7 @@ TEST_F(TConsTest, LastRowBeforeExitIsAlwaysInTheFinalSnapshot)
 TEST_F(TConsTest, PumpRunsAfterStartAfterEveryWaitAndAtTheEnd)
 {
     int pumps = 0;
-    TCons::SetEventPump([&] { ++pumps; });
+    cons.Pump = [&] { ++pumps; };
     ASSERT_TRUE(run("redraw"));
     EXPECT_EQ(pumps, polls + 1);
 }
@@ -231,7 +230,7 @@ TEST_F(TConsTest, ToolNeverBlocksWhileThePumpIsBusy)
     QTemporaryDir dir;
     const QString marker = dir.filePath("finished");
     bool finishedInsidePump = false;
-    TCons::SetEventPump([&] {
+    cons.Pump = [&] {
         if (finishedInsidePump)
             return;
         QElapsedTimer timer;
@@ -239,7 +238,7 @@ TEST_F(TConsTest, ToolNeverBlocksWhileThePumpIsBusy)
         while (!QFileInfo::exists(marker) && timer.elapsed() < 20000)
             QThread::msleep(10);
         finishedInsidePump = QFileInfo::exists(marker);
-    });
+    };
     ASSERT_TRUE(cons.Execute("flood", helperLine("flood", "512", marker), false, "0"));
     EXPECT_TRUE(finishedInsidePump);
     EXPECT_EQ(cons.Lines.last(), "the very last row");

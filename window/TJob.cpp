@@ -1,0 +1,282 @@
+// One job: read the tags, decode to an intermediate WAV file, encode that to MP3, record what
+// failed, remove the intermediate file.
+#include "TJob.h"
+
+#include "FileSystem.h"
+#include "PathText.h"
+#include "RiffWave.h"
+#include "TApe.h"
+#include "TFlac.h"
+#include "TWav.h"
+
+#include <utility>
+
+namespace {
+
+const QString LameTagDone = QStringLiteral("Writing LAME Tag...done");
+const QString JobFailedText = QStringLiteral(": cannot create intermediate wav file");
+// LAME writes to a hidden file of this name in the destination folder; only a whole MP3 is
+// then put in the place of the final name.
+const QString PartFilePrefix = QStringLiteral(".~TT");
+const QString Mp3Extension = QStringLiteral(".mp3");
+
+// flac ends a good decode with "NAME: done"; mac with "Success..." in older versions and a
+// row that reads just "Success" in current ones.
+bool DecoderReportedSuccess(const QStringList& rows)
+{
+    for (const QString& row : rows) {
+        if (row.contains(u"Success...") || row.contains(u": done") || row.trimmed() == u"Success")
+            return true;
+    }
+    return false;
+}
+
+QString StageNameOf(TSourceKind kind)
+{
+    switch (kind) {
+    case TSourceKind::Flac:
+        return QStringLiteral("Flac");
+    case TSourceKind::Ape:
+        return QStringLiteral("Ape");
+    case TSourceKind::Wav:
+        break;
+    }
+    return QStringLiteral("Wav");
+}
+
+} // namespace
+
+std::optional<TSourceKind> SourceKindOf(const QString& path)
+{
+    const QString extension = LowerExtension(path);
+    if (extension == u".flac")
+        return TSourceKind::Flac;
+    if (extension == u".ape")
+        return TSourceKind::Ape;
+    if (extension == u".wav")
+        return TSourceKind::Wav;
+    return std::nullopt;
+}
+
+std::unique_ptr<TAudio> CreateCodecAdapter(TSourceKind kind)
+{
+    switch (kind) {
+    case TSourceKind::Flac:
+        return std::make_unique<TFlac>();
+    case TSourceKind::Ape:
+        return std::make_unique<TApe>();
+    case TSourceKind::Wav:
+        break;
+    }
+    return std::make_unique<TWav>();
+}
+
+// The entry names a source of one of the three kinds: the caller has checked it.
+TJob::TJob(const TQueueEntry& entry, TJobSettings settings, IJobEvents& events,
+           QString madeEarlierFrom, std::unique_ptr<TAudio>* adapterSlot)
+    : SourceFile(entry.Path), m_entry(entry), m_settings(std::move(settings)), m_events(events),
+      m_madeEarlierFrom(std::move(madeEarlierFrom)), m_kind(SourceKindOf(entry.Path).value()),
+      m_audio(adapterSlot ? *adapterSlot : m_ownAdapter)
+{}
+
+TJob::~TJob() = default;
+
+// Below the save folder the path rebuilds the dropped item: the part of the source path
+// after the base folder.
+QString TJob::Destination(const TQueueEntry& entry, const TJobSettings& settings)
+{
+    const QString mp3 = ChangeExtension(entry.Path, Mp3Extension);
+    const QString& base = entry.BaseFolder;
+    const QString relative = mp3.mid(base.size() + (base.endsWith(PathSeparator) ? 0 : 1));
+    if (settings.SaveToSource)
+        return FolderPart(entry.Path) + PathSeparator + FileNamePart(relative);
+    return settings.SaveDirName + relative;
+}
+
+void TJob::Run()
+{
+    // Whatever goes wrong inside a job is recorded; the clean-up below always runs, so no
+    // intermediate or partial file outlives its job.
+    try {
+        if (CreateAdapter()) {
+            if (Prepare())
+                DecodeAndEncode();
+        } else {
+            m_events.failureLine(SourceFile + JobFailedText);
+        }
+    } catch (...) {
+        m_events.failureLine(SourceFile + JobFailedText);
+    }
+    m_events.jobEnded();
+    CleanUp();
+}
+
+void TJob::Stop()
+{
+    m_stopped = true;
+    std::lock_guard lock(m_audioMutex);
+    if (m_audio)
+        m_audio->SetCancel(true);
+}
+
+void TJob::SetAdapter(std::unique_ptr<TAudio> audio)
+{
+    std::lock_guard lock(m_audioMutex);
+    m_audio = std::move(audio);
+    if (m_audio && m_stopped)
+        m_audio->SetCancel(true);
+}
+
+// False when the job cannot run: no adapter, or no intermediate file could be created.
+bool TJob::CreateAdapter()
+{
+    SetAdapter(nullptr);
+    WavFile.clear();
+    m_hadDecodeStep = false;
+    switch (m_kind) {
+    case TSourceKind::Flac:
+        CreateDecoderAdapter(m_settings.FlacPath, m_settings.FlacVersion);
+        break;
+    case TSourceKind::Ape:
+        CreateDecoderAdapter(m_settings.ApePath, m_settings.ApeVersion);
+        break;
+    case TSourceKind::Wav:
+        m_events.adapterCreating();
+        SetAdapter(m_settings.MakeAdapter(m_kind));
+        WavFile = SourceFile;
+        break;
+    }
+    return m_audio && (!m_hadDecodeStep || PathKind(WavFile) == TPathKind::File);
+}
+
+// The intermediate files live in a folder of the run's own that no one else can enter, so
+// nothing planted in the shared temporary folder can redirect a decoder's write.
+void TJob::CreateDecoderAdapter(const QString& folder, const QString& version)
+{
+    m_events.adapterCreating();
+    SetAdapter(m_settings.MakeAdapter(m_kind));
+    if (!m_audio)
+        return;
+    m_hadDecodeStep = true;
+    m_audio->TempFolder = m_settings.RunFolder;
+    if (!m_settings.RunFolder.isEmpty())
+        WavFile = m_audio->MakeTempWavName();
+    DecoderVersion = version;
+    m_audio->SetDecoderFolder(folder);
+}
+
+bool TJob::Prepare()
+{
+    m_audio->LameOptions = m_settings.LameOptions;
+    m_audio->SourceFile = SourceFile;
+    DestFile = ChangeExtension(SourceFile, Mp3Extension);
+    StageName = StageNameOf(m_kind);
+    NoDecodeStep = !m_hadDecodeStep;
+    m_events.jobPrepared();
+    m_audio->OnProgress = [this](TAudio*) { m_events.progressChanged(); };
+    m_audio->ReadTags(SourceFile);
+    DestFile = Destination(m_entry, m_settings);
+    m_events.tagsRead();
+    if (m_settings.Verify)
+        return true;
+    // Two sources of one name (song.flac, song.FLAC, song.wav) would make one MP3, and the
+    // later would silently replace the earlier.
+    if (!m_madeEarlierFrom.isEmpty()) {
+        m_events.errorEntry({QStringLiteral("%1 was made from %2 in this run, so this file was "
+                                            "not converted")
+                                 .arg(DestFile, m_madeEarlierFrom)});
+        return false;
+    }
+    ForceFolders(FolderPart(DestFile));
+    return true;
+}
+
+void TJob::DecodeAndEncode()
+{
+    m_events.decodeStarting();
+    if (m_audio->ConvertToWav(SourceFile, WavFile))
+        JudgeDecodeAndEncode();
+    else
+        m_events.errorEntry(m_audio->ToolOutput); // the decoder could not start; it says why
+}
+
+void TJob::JudgeDecodeAndEncode()
+{
+    StageName = QStringLiteral("Lame");
+    m_audio->OnEncodeProgress = [this](TAudio*) { m_events.progressChanged(); };
+    m_events.encodeStageStarted();
+    if (NoDecodeStep) {
+        const QString problem = RiffWaveProblem(WavFile);
+        if (!problem.isEmpty()) {
+            m_events.errorEntry({problem});
+            return;
+        }
+    } else if (!DecodeSucceeded()) {
+        // A decoder that stopped half-way may leave a partial WAV: it is not encoded.
+        m_events.errorEntry(m_audio->ToolOutput);
+        return;
+    }
+    if (!m_stopped && !m_events.stopRequested() && !m_settings.Verify)
+        EncodeJob();
+}
+
+bool TJob::DecodeSucceeded() const
+{
+    return m_audio->Cons.endedCleanly() && FileExists(WavFile) &&
+           DecoderReportedSuccess(m_audio->ToolOutput);
+}
+
+// LAME writes a hidden file beside the MP3; only a whole encode takes the MP3's name, in one
+// step. Whatever else happens, an MP3 made earlier stays as it was.
+void TJob::EncodeJob()
+{
+    m_events.encoderRunning(true);
+    m_audio->SetLameFolder(m_settings.LamePath);
+    const TMade part = CreateUniqueFile(FolderPart(DestFile), PartFilePrefix, Mp3Extension);
+    m_partFile = part.Path;
+    if (m_partFile.isEmpty()) {
+        m_events.errorEntry(
+            {QStringLiteral("cannot write into %1: %2").arg(FolderPart(DestFile), part.Error)});
+    } else {
+        m_audio->Encode(WavFile, m_partFile);
+        PutMp3InPlace();
+    }
+    m_events.encoderRunning(false);
+}
+
+// A whole encode: LAME wrote its tag row (or reached 100%), showed progress and ended on its
+// own with status 0, and its file is there.
+void TJob::PutMp3InPlace()
+{
+    // LAME writes no tag row when its frames are too small to hold the tag (32 kbit/s at
+    // 16 kHz); its progress row at 100% then tells the end.
+    const bool finished = m_audio->ToolOutput.contains(LameTagDone) || m_audio->Progress == 100;
+    if (!m_audio->Cons.endedCleanly() || !finished || !FileExists(m_partFile)) {
+        m_events.errorEntry(m_audio->ToolOutput);
+        return;
+    }
+    if (!m_audio->ProgressSeen) {
+        m_events.errorEntry(
+            m_audio->ToolOutput +
+            QStringList{QStringLiteral("LAME showed no progress, so its MP3 was discarded")});
+        return;
+    }
+    const QString problem = ReplaceFile(m_partFile, DestFile);
+    if (!problem.isEmpty()) {
+        m_events.errorEntry({QStringLiteral("cannot save %1: %2").arg(DestFile, problem)});
+        return;
+    }
+    m_partFile.clear();
+    MadeMp3 = true;
+}
+
+void TJob::CleanUp()
+{
+    if (m_hadDecodeStep && !WavFile.isEmpty()) {
+        ClearReadOnly(WavFile);
+        RemoveFile(WavFile);
+    }
+    // An encode that failed or was cut short leaves nothing behind.
+    RemoveFile(std::exchange(m_partFile, {}));
+    SetAdapter(nullptr);
+}

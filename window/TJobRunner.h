@@ -1,0 +1,85 @@
+#pragma once
+
+#include "TJob.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QSet>
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class IJobsView;
+class TForm1;
+
+// Works off the window's queue with several jobs at once, each on a worker thread of its own
+// with its own adapter and terminal: at most `jobs` threads, one per running job, joined when
+// the job ends. They are plain threads, not a QThreadPool: Qt hands a task to its pool under
+// its own locks, which ThreadSanitizer cannot see in a Qt not built for it. The runner itself runs
+// on the window's thread: it starts up to `jobs` jobs in queue order, keeps two jobs with one
+// destination from running at the same time (the later waits, so the result is that of one job
+// after the other), passes a Cancel on to every running job, and shows progress and error entries.
+// No worker touches a view or pumps events: what a job tells reaches the view through this thread,
+// and the error entries of the jobs come in queue order, each whole.
+class TJobRunner
+{
+public:
+    TJobRunner(TForm1& form, IJobsView& view, int jobs);
+    ~TJobRunner();
+    TJobRunner(const TJobRunner&) = delete;
+    TJobRunner& operator=(const TJobRunner&) = delete;
+
+    // Returns when the queue is empty and no job runs, or once a Cancel has stopped them all.
+    void Run();
+
+private:
+    struct TRunning;
+    // What an ended job leaves for the error list: counted entries and uncounted lines.
+    struct TReport
+    {
+        bool Counted;
+        QStringList Rows;
+    };
+    struct TResult
+    {
+        QString Source;
+        QList<TReport> Reports;
+    };
+
+    void NumberEntries();
+    void StartJobs();
+    void StartJob(const TQueueEntry& entry);
+    void StopAll();
+    void TakeEndedJobs();
+    void EndJob(const std::shared_ptr<TRunning>& running);
+    void WriteResults(bool all);
+    void ShowProgress();
+    void ShowJob(TRunning& running);
+    void WaitForNews();
+    bool IsRunning(const QString& source) const;
+    int FreeSlot() const;
+
+    TForm1& m_form;
+    IJobsView& m_view;
+    const int m_jobs;
+    QElapsedTimer m_elapsed;
+    // Shared with the workers: their progress and their end.
+    std::mutex m_mutex;
+    std::condition_variable m_news;
+    bool m_ended = false;
+    // The runner's own.
+    std::vector<std::shared_ptr<TRunning>> m_running;
+    QSet<QString> m_claimed;
+    // Each queue entry's place in the queue order, and the results waiting for the entries
+    // before them.
+    QHash<QString, qint64> m_number;
+    qint64 m_nextNumber = 0;
+    std::map<qint64, TResult> m_results;
+    bool m_refused = false;
+    int m_done = 0;
+    int m_succeeded = 0;
+    int m_failed = 0;
+};
