@@ -54,6 +54,15 @@ void SetBold(QWidget& widget)
     widget.setFont(font);
 }
 
+// A dialog placed by the window's rules still opens on the window's screen, also when the
+// window stands at the screen's edge.
+QPoint OnScreen(const QWidget& window, const QPoint& origin, int dialogWidth)
+{
+    const QRect screen = window.screen()->availableGeometry();
+    const int right = std::max(screen.left(), screen.right() + 1 - dialogWidth);
+    return {std::clamp(origin.x(), screen.left(), right), origin.y()};
+}
+
 TMenuItem PresetItem(int index)
 {
     return TMenuItem(int(TMenuItem::cs1) + index);
@@ -364,11 +373,8 @@ TTableEdit TMainWindow::editOptionsTable(TCustomOptionsTable& table)
 {
     TOptionsTableDialog dialog(this, table);
     dialog.resize(dialog.sizeHint().expandedTo({610, 0}));
-    // Centred over the window, level with its top, and kept on the screen.
-    const QRect screen = this->screen()->availableGeometry();
-    dialog.move(std::clamp(x() - (dialog.width() - width()) / 2, screen.left(),
-                           std::max(screen.left(), screen.right() - dialog.width())),
-                y());
+    // Centred over the window, level with its top.
+    dialog.move(OnScreen(*this, {x() - (dialog.width() - width()) / 2, y()}, dialog.width()));
     return dialog.edit();
 }
 
@@ -478,7 +484,8 @@ bool TMainWindow::runCodecLocator(TFormCodec& locator)
 {
     if (!m_codecLocator)
         m_codecLocator = new TCodecLocatorDialog(this, locator);
-    const QPoint origin = TFormCodec::Origin(frameGeometry());
+    const QPoint origin =
+        OnScreen(*this, TFormCodec::Origin(frameGeometry()), TFormCodec::DialogWidth);
     hide();
     const bool confirmed = m_codecLocator->run(origin);
     show();

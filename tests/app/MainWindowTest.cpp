@@ -17,6 +17,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QStringListModel>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -452,6 +453,28 @@ TEST_F(MainWindowTest, AlwaysOnTopKeepsDropsWorking)
 
     Child<QAction>("Alwaysontop1").trigger();
     EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+}
+
+// The option table opens centred over the window at its top, but never off the screen.
+TEST_F(MainWindowTest, OptionTableOpensOnTheScreen)
+{
+    form->UserFolder = Save;
+    form->FormCreate();
+    form->FormActivate();
+    window.move(0, 40);
+    window.show();
+    QRect placed;
+    QTimer::singleShot(0, [&] {
+        QWidget* table = QApplication::activeModalWidget();
+        ASSERT_NE(table, nullptr);
+        placed = table->frameGeometry();
+        table->close();
+    });
+    form->mnuCustomSettingsClick();
+
+    ASSERT_GT(placed.width(), window.width()) << "wide enough for an option string";
+    EXPECT_EQ(placed.left(), window.screen()->availableGeometry().left());
+    EXPECT_EQ(placed.top(), 40);
 }
 
 // A click on the hint closes the program, and its next start checks for an update.
