@@ -205,6 +205,8 @@ protected:
 
 TEST_F(LocatorInMainWindowTest, F10OpensTheLocatorWhileTheWindowHides)
 {
+    // Where the whole dialog fits on the screen.
+    window.move(150, 200);
     const QPoint origin = TFormCodec::Origin(window.frameGeometry());
     WhenOpen([&] {
         QWidget* dialog = QApplication::activeModalWidget();
