@@ -198,7 +198,6 @@ private:
     void CheckForUpdate(const TVersionComp& version);
     void RunProbe(TAudio& probe, const std::function<void()>& run);
     void ProbeDecoderVersion(TAudio& probe, bool found, const QString& folder, QString& version);
-    void SetToolCommandsEnabled(bool enabled);
     void ScanFolderOnce(const QString& folder, const QString& base, QSet<TFolderId>& seen);
     bool IsAccepted(const QString& path) const;
 

@@ -62,21 +62,22 @@ void TForm1::ProbeDecoderVersion(TAudio& probe, bool found, const QString& folde
 // A probe runs a tool as a job does: while it runs, the commands that would start another
 // tool are off, a drop only queues, and a close request reaches it as it would reach a
 // job's tool.
+// The commands that run a tool wait while a probe runs, then are as they were: a probe
+// during a run (the codec locator's OK while LAME encodes) gives back no command the run
+// had taken away.
 void TForm1::RunProbe(TAudio& probe, const std::function<void()>& run)
 {
     m_probe = &probe;
     probe.Cons.Pump = [this] { m_view.processEvents(); };
     probe.SetCancel(CancelRequested);
-    SetToolCommandsEnabled(false);
+    const bool helpEnabled = IsEnabled(TMenuItem::LameHelpShow1);
+    const bool locatorEnabled = IsEnabled(TMenuItem::Checkcodecpaths1);
+    SetEnabled(TMenuItem::LameHelpShow1, false);
+    SetEnabled(TMenuItem::Checkcodecpaths1, false);
     run();
-    SetToolCommandsEnabled(true);
+    SetEnabled(TMenuItem::LameHelpShow1, helpEnabled);
+    SetEnabled(TMenuItem::Checkcodecpaths1, locatorEnabled);
     m_probe = nullptr;
-}
-
-void TForm1::SetToolCommandsEnabled(bool enabled)
-{
-    SetEnabled(TMenuItem::LameHelpShow1, enabled);
-    SetEnabled(TMenuItem::Checkcodecpaths1, enabled);
 }
 
 // The LAME build is checked on the version actually found, and a refused one keeps its label

@@ -250,4 +250,24 @@ TEST_F(FindCodecsTest, LameHelpShowsWhatLameSaysUnderItsVersion)
     EXPECT_EQ(view.HelpLines, kept);
 }
 
+// A probe takes the tool commands away while it runs and gives back only what was there:
+// during a run the help stays off after the codec locator's refresh.
+TEST_F(FindCodecsTest, ProbeGivesTheToolCommandsBackAsTheyWere)
+{
+    form.LamePath = folderWith({LameTool});
+    QList<bool> helpDuringProbes;
+    view.OnProcessEvents = [&] { helpDuringProbes << view.enabled(TMenuItem::LameHelpShow1); };
+    form.SetEnabled(TMenuItem::LameHelpShow1, false);
+
+    form.RefreshCodecStatus();
+    EXPECT_FALSE(view.enabled(TMenuItem::LameHelpShow1));
+    EXPECT_TRUE(view.enabled(TMenuItem::Checkcodecpaths1));
+
+    form.SetEnabled(TMenuItem::LameHelpShow1, true);
+    form.RefreshCodecStatus();
+    EXPECT_TRUE(view.enabled(TMenuItem::LameHelpShow1));
+    ASSERT_FALSE(helpDuringProbes.isEmpty());
+    EXPECT_FALSE(helpDuringProbes.contains(true)) << "no tool command while a probe runs";
+}
+
 } // namespace
