@@ -60,7 +60,8 @@ QString TApe::ProbeVersion(const QString& toolPath)
 bool TApe::ConvertToWav(const QString& sourcePath, const QString& wavPath)
 {
     const QString tool = ToolPath(DecoderFolder, MacTool);
-    DecoderVersion = ProbeVersion(tool);
+    if (DecoderVersion.isEmpty())
+        DecoderVersion = ProbeVersion(tool);
     RemoveTarget(wavPath);
     // A missing or unusable mac is found by the start itself, whose reason ToolOutput keeps.
     const QString commandLine = QuoteArgument(tool) + QLatin1Char(' ') + QuoteArgument(sourcePath) +

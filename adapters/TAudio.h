@@ -66,6 +66,9 @@ public:
     GenreTable Genres;
     QStringList HelpLines;
     QStringList ToolOutput;
+    // The decoder's version text. A decode asks the tool for it first unless whoever made the
+    // adapter has set it: a job takes the one its run already found, so that a library of
+    // files is not one extra tool start per file.
     QString DecoderVersion;
     QStringList TagValues;
     QString LameVersion;

@@ -84,7 +84,8 @@ QString TFlac::FlacCommandLine(const QString& sourcePath, const QString& wavPath
 
 bool TFlac::ConvertToWav(const QString& sourcePath, const QString& wavPath)
 {
-    DecoderVersion = ProbeVersion(ToolPath(DecoderFolder, FlacTool));
+    if (DecoderVersion.isEmpty())
+        DecoderVersion = ProbeVersion(ToolPath(DecoderFolder, FlacTool));
     RemoveTarget(wavPath);
     // A missing or unusable flac is found by the start itself, whose reason ToolOutput keeps.
     Cons.OnPoll = [this](TCons* sender) { FlacPoll(sender); };

@@ -162,6 +162,7 @@ void TJob::CreateDecoderAdapter(const QString& folder, const QString& version)
     if (!m_settings.RunFolder.isEmpty())
         WavFile = m_audio->MakeTempWavName();
     DecoderVersion = version;
+    m_audio->DecoderVersion = version;
     m_audio->SetDecoderFolder(folder);
 }
 

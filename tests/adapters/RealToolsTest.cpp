@@ -300,6 +300,27 @@ TEST_F(RealToolsTest, CorruptFlacNotifiesErrorsAndNeverEnds)
         << flac.ToolOutput.join('\n').toStdString();
 }
 
+// A decode asks flac for its version first, unless the job gave the version its run found:
+// then it starts flac once, with the options of that version ("1.1.0" knows no -f, and the
+// decode works without it as the target is cleared first).
+TEST_F(RealToolsTest, DecodeAsksTheVersionOnlyWhenNotGivenIt)
+{
+    const QString flacFile = makeFlac("song", 1, 2);
+    for (const QString& given : {QString(), QStringLiteral("1.1.0")}) {
+        TFlac flac;
+        flac.SetDecoderFolder(m_tools);
+        flac.DecoderVersion = given;
+        const QString wav = emptyTarget("~TTversion.wav");
+        EXPECT_TRUE(flac.ConvertToWav(flacFile, wav));
+        EXPECT_TRUE(AnyRowContains(flac.ToolOutput, ": done"))
+            << flac.ToolOutput.join('\n').toStdString();
+        if (given.isEmpty())
+            EXPECT_TRUE(flac.DecoderVersion.startsWith(QStringLiteral("1."))) << "asked flac";
+        else
+            EXPECT_EQ(flac.DecoderVersion, given) << "flac was not asked again";
+    }
+}
+
 TEST_F(RealToolsTest, ProbesReadTheToolsVersions)
 {
     QString lameBanner;

@@ -705,11 +705,6 @@ bool SecondIsEncoding(const TFakeMainView&, const TForm1& form)
     return SecondRuns(form, "Mp3 conversion") && form.Audio->Progress > 0;
 }
 
-bool FlacVersionIsProbed(const TFakeMainView&, const TForm1& form)
-{
-    return SecondRuns(form, "Getting Flac version");
-}
-
 INSTANTIATE_TEST_SUITE_P(Moments, CancelTest,
                          ::testing::Values(
                              // The first MP3 is finished when the Cancel comes; it must stay.
@@ -719,12 +714,11 @@ INSTANTIATE_TEST_SUITE_P(Moments, CancelTest,
                                          ".wav", ApeIsDecoding, "Lame: "},
                              TCancelCase{"during_encode", "b.wav", "lame", "/b.wav",
                                          LameProgressRow, ".mp3", SecondIsEncoding, "Lame: 100%"},
-                             // A tool that shows no progress is stopped all the same, and so is a
-                             // run that never shows any: the decoder's version probe.
+                             // A tool that shows no progress is stopped all the same.
                              TCancelCase{"before_any_progress", "b.ape", "mac", "/b.ape", "",
                                          ".wav", DecodeIsSilent, "Lame: "},
-                             TCancelCase{"during_version_probe", "b.flac", "flac", "", "", "",
-                                         FlacVersionIsProbed, "Flac: "}),
+                             TCancelCase{"flac_before_any_progress", "b.flac", "flac", "/b.flac",
+                                         "", ".wav", DecodeIsSilent, "Flac: "}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A version probe runs a tool as a job does: a drop meanwhile queues and starts no run, the
