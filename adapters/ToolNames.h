@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileSystem.h"
+
 #include <QDir>
 #include <QString>
 
@@ -26,4 +28,11 @@ inline QString ToolPath(const QString& folder, const QString& tool)
 inline QString FolderOf(const QString& path)
 {
     return path.left(path.lastIndexOf(u'/') + 1);
+}
+
+// Whether the tool is in the folder (ending with "/") under its own name. An empty folder is
+// never tested; any other text is, "0" included (it finds nothing).
+inline bool ToolIn(const QString& folder, const QString& tool)
+{
+    return !folder.isEmpty() && FileExists(folder + tool);
 }

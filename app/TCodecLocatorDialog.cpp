@@ -3,6 +3,7 @@
 #include "LocalNames.h"
 #include "TCodecStatus.h"
 #include "TFormWarn.h"
+#include "WidgetColors.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -30,13 +31,6 @@ constexpr int BottomTop = 116;
 
 const std::array<QString, 3> Families = {QStringLiteral("LAME"), QStringLiteral("APE"),
                                          QStringLiteral("FLAC")};
-
-void SetTextColor(QWidget& widget, TColor color)
-{
-    QPalette palette = widget.palette();
-    palette.setColor(QPalette::WindowText, QColor(color.Red, color.Green, color.Blue));
-    widget.setPalette(palette);
-}
 
 } // namespace
 
@@ -178,7 +172,7 @@ void TCodecLocatorDialog::setEntryItems(TCodecRow row, const QStringList& items)
 
 void TCodecLocatorDialog::setLabelFound(TLocatorLabel label, bool found)
 {
-    SetTextColor(*m_labels[size_t(label)], found ? FoundColor : NotUsableColor);
+    SetColor(*m_labels[size_t(label)], QPalette::WindowText, found ? FoundColor : NotUsableColor);
 }
 
 void TCodecLocatorDialog::setLineText(TLocatorLine line, const QString& text)
@@ -188,8 +182,8 @@ void TCodecLocatorDialog::setLineText(TLocatorLine line, const QString& text)
 
 void TCodecLocatorDialog::setPathLineRed(bool red)
 {
-    SetTextColor(*m_lines[size_t(TLocatorLine::PathOfAudioCodecs)],
-                 red ? NotUsableColor : TColor{});
+    SetColor(*m_lines[size_t(TLocatorLine::PathOfAudioCodecs)], QPalette::WindowText,
+             red ? NotUsableColor : TColor{});
 }
 
 void TCodecLocatorDialog::setStopShown(bool shown)

@@ -1,6 +1,6 @@
 #include "TDataPanel.h"
 
-#include "TColor.h"
+#include "WidgetColors.h"
 
 #include <QListView>
 #include <QPainter>
@@ -35,8 +35,7 @@ private:
     void PageControlDrawTab(QPainter& painter, int index, const QRect& rect, bool active) const
     {
         const TColor activeColor = ColorFromText(QStringLiteral("0x00FDACF7"));
-        painter.fillRect(rect, active ? QColor(activeColor.Red, activeColor.Green, activeColor.Blue)
-                                      : palette().color(QPalette::Window));
+        painter.fillRect(rect, active ? ToQColor(activeColor) : palette().color(QPalette::Window));
         QFont font = painter.font();
         font.setBold(active);
         painter.setFont(font);

@@ -1,5 +1,7 @@
 #include "TLameHelpDialog.h"
 
+#include "WidgetColors.h"
+
 #include <QFontDatabase>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -22,9 +24,7 @@ TLameHelpDialog::TLameHelpDialog(QWidget* parent)
 {
     setObjectName(QStringLiteral("HelpForm"));
     setWindowTitle(QStringLiteral("Lame Help"));
-    QPalette colours = palette();
-    colours.setColor(QPalette::Window, QColor(252, 222, 254));
-    setPalette(colours);
+    SetColor(*this, QPalette::Window, WindowColor);
     setAutoFillBackground(true);
     m_text->setObjectName(QStringLiteral("MemoLame"));
     m_text->setReadOnly(true);

@@ -9,6 +9,7 @@
 #include "TLameHelpDialog.h"
 #include "TMainMenu.h"
 #include "TOptionsTableDialog.h"
+#include "WidgetColors.h"
 
 #include <QAction>
 #include <QApplication>
@@ -28,24 +29,11 @@
 
 namespace {
 
-const QString WindowColor = QStringLiteral("0x00FEDEFC");
 const QString GaugeColor = QStringLiteral("0x00486382");
 // The most the data panel adds to the compact height, and the least a window with it has.
 constexpr int MaxPanelHeight = 588;
 constexpr int MinExpandedHeight = 260;
 constexpr int MaxWidth = TMainSettings::MaxStoredWidth - TMainWindow::StoredFrameWidth;
-
-QColor ToQColor(TColor color)
-{
-    return QColor(color.Red, color.Green, color.Blue);
-}
-
-void SetColor(QWidget& widget, QPalette::ColorRole role, TColor color)
-{
-    QPalette palette = widget.palette();
-    palette.setColor(role, ToQColor(color));
-    widget.setPalette(palette);
-}
 
 void SetBold(QWidget& widget)
 {
@@ -75,7 +63,7 @@ TMainWindow::TMainWindow()
 {
     setObjectName(QStringLiteral("Form1"));
     setAutoFillBackground(true);
-    SetColor(*this, QPalette::Window, ColorFromText(WindowColor));
+    SetColor(*this, QPalette::Window, WindowColor);
     setAcceptDrops(true);
     buildStatusArea();
     buildCodecLabels();
@@ -276,10 +264,9 @@ void TMainWindow::setProgress(int percent)
 // Borderless, in the window's colour, whatever the style draws otherwise.
 void TMainWindow::setProgressColor(TColor color)
 {
-    m_gauge->setStyleSheet(
-        QStringLiteral("QProgressBar { border: none; background: %1; }"
-                       " QProgressBar::chunk { background: %2; }")
-            .arg(ToQColor(ColorFromText(WindowColor)).name(), ToQColor(color).name()));
+    m_gauge->setStyleSheet(QStringLiteral("QProgressBar { border: none; background: %1; }"
+                                          " QProgressBar::chunk { background: %2; }")
+                               .arg(ToQColor(WindowColor).name(), ToQColor(color).name()));
 }
 
 void TMainWindow::setItemEnabled(TMenuItem item, bool enabled)

@@ -73,10 +73,7 @@ void TOptionsTableDialog::finish(TTableExit exit)
     if (exit == TTableExit::Ok)
         commitOpenEditor();
     m_exit = exit;
-    if (exit == TTableExit::Ok)
-        accept();
-    else
-        reject();
+    done(exit == TTableExit::Ok ? Accepted : Rejected);
 }
 
 void TOptionsTableDialog::commitOpenEditor()

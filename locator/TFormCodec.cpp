@@ -48,8 +48,7 @@ TLocatorLabel LabelOf(TCodecRow row)
 // is the path the main window will run.
 bool ToolBeside(const QString& entry, const QString& tool)
 {
-    const QString folder = FolderOf(entry);
-    return !folder.isEmpty() && FileExists(folder + tool);
+    return ToolIn(FolderOf(entry), tool);
 }
 
 // Below a root such as "/" a single separator follows it.

@@ -1,19 +1,8 @@
 // TForm1: which codec tools are there and which versions they have.
-#include "FileSystem.h"
 #include "TApe.h"
 #include "TFlac.h"
 #include "TForm1.h"
 #include "ToolNames.h"
-
-namespace {
-
-// An empty folder is never tested; any other text is, "0" included (it finds nothing).
-bool ToolIn(const QString& folder, const QString& tool)
-{
-    return !folder.isEmpty() && FileExists(folder + tool);
-}
-
-} // namespace
 
 void TForm1::FindCodecs()
 {

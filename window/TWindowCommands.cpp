@@ -83,7 +83,7 @@ void TWindowCommands::Help1Click()
 {
     const QString host = m_form.WebHost();
     if (!host.isEmpty())
-        return OpenMakerPage(HelpPath);
+        return Open(MakerUrl(host, HelpPath));
     const QString guide = UserGuidePath();
     if (!QFileInfo(guide).isFile()) {
         m_view.showMessage(QStringLiteral("The user guide is not installed: ") + guide);
@@ -94,13 +94,9 @@ void TWindowCommands::Help1Click()
 
 void TWindowCommands::lblWebClick()
 {
-    if (!m_form.WebHost().isEmpty())
-        OpenMakerPage(WebPagePath);
-}
-
-void TWindowCommands::OpenMakerPage(const QString& path)
-{
-    Open(MakerUrl(m_form.WebHost(), path));
+    const QString host = m_form.WebHost();
+    if (!host.isEmpty())
+        Open(MakerUrl(host, WebPagePath));
 }
 
 void TWindowCommands::Open(const QUrl& url)

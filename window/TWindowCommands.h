@@ -56,7 +56,6 @@ public:
 
 private:
     bool Toggle(TMenuItem item);
-    void OpenMakerPage(const QString& path);
     void Open(const QUrl& url);
 
     TForm1& m_form;
