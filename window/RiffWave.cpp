@@ -137,7 +137,7 @@ QString FormatProblem(const QByteArray& fmt, TWaveFormat& format)
         return QStringLiteral("the WAV audio format %1 is not PCM, floating point, A-law or mu-law")
             .arg(format.Code);
     if (format.Channels < 1 || format.Channels > 2)
-        return QStringLiteral("the WAV audio has %1; LAME takes 1 or 2")
+        return QStringLiteral("the WAV audio has %1 where LAME takes 1 or 2")
             .arg(ChannelsText(format.Channels));
     if (format.Rate < 1 || format.Rate > MaxRate)
         return QStringLiteral("the WAV sample rate of %1 Hz is not one LAME takes")
