@@ -1,6 +1,7 @@
 #include "TFlac.h"
 
 #include "CommandLine.h"
+#include "FlacStreamInfo.h"
 #include "ScreenRows.h"
 #include "ToolNames.h"
 #include "VorbisComments.h"
@@ -78,6 +79,11 @@ QString TFlac::FlacCommandLine(const QString& sourcePath, const QString& wavPath
     QString line = QuoteArgument(ToolPath(DecoderFolder, FlacTool)) + QStringLiteral(" -d");
     if (DecoderVersion != VersionWithoutForce)
         line += QStringLiteral(" -f");
+    // A stream too long for a WAV file goes through an RF64 file, which LAME reads as well;
+    // every other one through a plain WAV file, as always.
+    if (const std::optional<TFlacStreamInfo> info = ReadFlacStreamInfo(sourcePath);
+        info && NeedsRf64(*info))
+        line += QStringLiteral(" --force-rf64-format");
     return line + u' ' + QuoteArgument(sourcePath) + QStringLiteral(" -o ") +
            QuoteArgument(wavPath);
 }

@@ -205,12 +205,18 @@ bool ForceFolders(const QString& path)
     return PathKind(path) == TPathKind::Folder;
 }
 
+// Opening a pipe for reading waits for a writer: the open does not wait, and only a regular
+// file is kept, then read as usual.
 bool OpenForReading(QFile& file, const QString& path)
 {
-    const int fd = open(PathBytes(path).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = open(PathBytes(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
-    if (file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+    struct stat st = {};
+    const int flags = fcntl(fd, F_GETFL);
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flags >= 0 &&
+        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 &&
+        file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
         return true;
     close(fd);
     return false;

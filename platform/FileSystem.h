@@ -90,8 +90,8 @@ QString ReplaceFile(const QString& source, const QString& target);
 // afterwards.
 bool ForceFolders(const QString& path);
 
-// Opens a file for reading by its name's bytes (Qt's own opening would mangle a name that
-// is not valid UTF-8).
+// Opens a regular file for reading by its name's bytes (Qt's own opening would mangle a name
+// that is not valid UTF-8); false for anything else, such as a pipe or a device.
 bool OpenForReading(QFile& file, const QString& path);
 
 // The folder, ending with "/", where a program is found on PATH; empty when it is not. A

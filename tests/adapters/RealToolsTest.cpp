@@ -1,5 +1,6 @@
 // End to end with the real lame, flac and metaflac on a real terminal.
 #include "AdapterTestSupport.h"
+#include "CommandLine.h"
 #include "FileSystem.h"
 #include "QtPrinters.h"
 #include "TFlac.h"
@@ -11,6 +12,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <gtest/gtest.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
@@ -303,6 +305,87 @@ TEST_F(RealToolsTest, CorruptFlacNotifiesErrorsAndNeverEnds)
 // A decode asks flac for its version first, unless the job gave the version its run found:
 // then it starts flac once, with the options of that version ("1.1.0" knows no -f, and the
 // decode works without it as the target is cleared first).
+// A WAV file holds about 4 GiB; flac decodes a longer stream to RF64 only when told to. The
+// streams here are a tenth of a second of silence whose STREAMINFO says they are longer: flac
+// decodes what is there and then finds it shorter than said, where an output format that
+// cannot hold the stream stops it before it starts.
+struct TLongStreamCase
+{
+    const char* name;
+    int channels;
+    int bits;
+    quint64 totalSamples;
+    bool rf64;
+    // An ID3v2 tag before the stream, which flac skips.
+    bool id3v2 = false;
+};
+
+void PrintTo(const TLongStreamCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class LongStreamTest : public RealToolsTest, public testing::WithParamInterface<TLongStreamCase>
+{
+protected:
+    // Encoded by the real flac, then the total samples (the low 36 bits of the 8 bytes at
+    // 18 of the stream) patched.
+    QString makeLongFlac(const TLongStreamCase& c)
+    {
+        const QString raw = work("silence.raw");
+        const QString flacFile = work("long.flac");
+        EXPECT_TRUE(WriteFile(raw, QByteArray(4410 * c.channels * c.bits / 8, '\0')));
+        EXPECT_EQ(RunTool(m_tools + FlacTool,
+                          {"-s", "-f", "--force-raw-format", "--endian=little", "--sign=signed",
+                           "--channels=" + QString::number(c.channels),
+                           "--bps=" + QString::number(c.bits), "--sample-rate=44100", raw, "-o",
+                           flacFile}),
+                  0);
+        const QByteArray tag = QByteArray("ID3\x03\0\0\0\0\0\x14", 10) + QByteArray(20, '\0');
+        QByteArray bytes = (c.id3v2 ? tag : QByteArray()) + ReadAll(flacFile);
+        const qsizetype at = (c.id3v2 ? tag.size() : 0) + 18;
+        constexpr quint64 totalMask = (quint64(1) << 36) - 1;
+        const auto fields = qFromBigEndian<quint64>(bytes.constData() + at);
+        qToBigEndian((fields & ~totalMask) | c.totalSamples, bytes.data() + at);
+        EXPECT_TRUE(WriteFile(flacFile, bytes));
+        return flacFile;
+    }
+};
+
+TEST_P(LongStreamTest, GoesThroughRf64OnlyWhenAWavFileCannotHoldIt)
+{
+    const TLongStreamCase& c = GetParam();
+    const QString flacFile = makeLongFlac(c);
+    TTestFlac flac;
+    flac.SetDecoderFolder(m_tools);
+    const QString wav = emptyTarget("~TTlong.wav");
+    flac.DecoderVersion = QStringLiteral("1.4.2");
+    EXPECT_EQ(flac.FlacCommandLine(flacFile, wav), QuoteArgument(m_tools + FlacTool) + " -d -f" +
+                                                       (c.rf64 ? " --force-rf64-format " : " ") +
+                                                       QuoteArgument(flacFile) + " -o " +
+                                                       QuoteArgument(wav));
+
+    ASSERT_TRUE(flac.ConvertToWav(flacFile, wav));
+    const std::string rows = flac.ToolOutput.join('\n').toStdString();
+    EXPECT_FALSE(AnyRowContains(flac.ToolOutput, "too big to fit")) << rows;
+    EXPECT_TRUE(AnyRowContains(flac.ToolOutput,
+                               "decoded number of samples is smaller than the total number"))
+        << rows;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Streams, LongStreamTest,
+    testing::Values(TLongStreamCase{"stereo_16_bit_the_longest_wav", 2, 16, 1073741811, false},
+                    TLongStreamCase{"stereo_16_bit_one_sample_longer", 2, 16, 1073741812, true},
+                    TLongStreamCase{"stereo_24_bit_the_longest_wav", 2, 24, 715827870, false},
+                    TLongStreamCase{"stereo_24_bit_one_sample_longer", 2, 24, 715827871, true},
+                    TLongStreamCase{"mono_8_bit_the_longest_wav", 1, 8, 4294967246, false},
+                    TLongStreamCase{"mono_8_bit_padded_past_it", 1, 8, 4294967247, true},
+                    TLongStreamCase{"after_an_id3v2_tag", 2, 16, 1073741812, true, true}),
+    [](const testing::TestParamInfo<TLongStreamCase>& info) {
+        return std::string(info.param.name);
+    });
+
 TEST_F(RealToolsTest, DecodeAsksTheVersionOnlyWhenNotGivenIt)
 {
     const QString flacFile = makeFlac("song", 1, 2);

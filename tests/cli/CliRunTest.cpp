@@ -378,6 +378,15 @@ QString SameMp3Twice(FailureExitTest& test)
            "/song.flac in this run, so this file was not converted";
 }
 
+// What a recorder leaves that was stopped before it wrote the sizes: LAME would make an MP3
+// without audio of it.
+QString WavWithoutData(FailureExitTest& test)
+{
+    const QString wav = test.In + "/a.wav";
+    WriteFile(wav, ReadAll(wav).replace(40, 4, QByteArray(4, '\0')));
+    return "the WAV data chunk is empty, so it was not encoded";
+}
+
 // Root reads any folder; the run goes without its privileges.
 QString FolderUnreadable(FailureExitTest& test)
 {
@@ -393,6 +402,7 @@ INSTANTIATE_TEST_SUITE_P(
         TFailureCase{"decoder_not_a_program", {"a.flac", "b.wav"}, DecoderNotAProgram, {"b.mp3"}},
         TFailureCase{"encoder_killed", {"a.wav", "b.wav"}, EncoderKilled, {"b.mp3"}},
         TFailureCase{"disk_full", {"a.wav"}, DiskFull, {}},
+        TFailureCase{"wav_without_data", {"a.wav", "b.wav"}, WavWithoutData, {"b.mp3"}},
         TFailureCase{"same_mp3_twice", {"song.flac", "song.wav"}, SameMp3Twice, {"song.mp3"}},
         TFailureCase{"folder_unreadable",
                      {"album/a.wav", "album/locked/b.wav"},

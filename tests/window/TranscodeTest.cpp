@@ -4,14 +4,20 @@
 #include "LocalNames.h"
 #include "PathText.h"
 #include "QtPrinters.h"
+#include "RiffWave.h"
 #include "TFlac.h"
 #include "WindowTestSupport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <fcntl.h>
+#include <optional>
 #include <stdexcept>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -535,41 +541,217 @@ TEST_F(TranscodeTest, SourcesThatMakeTheSameMp3AreNotConvertedTwice)
     EXPECT_EQ(ReadMp3Tags(mp3).Title, QStringLiteral("The \"Quoted\" Song"));
 }
 
-struct TNotWavCase
+// Pieces of WAV files, put together to make damaged and unusual ones.
+QByteArray Le(quint32 value, int bytes)
+{
+    char raw[4];
+    qToLittleEndian(value, raw);
+    return QByteArray(raw, bytes);
+}
+
+// A chunk with its header and, after an odd size, the padding byte; the header says `size`
+// when it is given.
+QByteArray Chunk(const char* id, const QByteArray& body, std::optional<quint32> size = {})
+{
+    const QByteArray chunk = QByteArray(id, 4) + Le(size.value_or(quint32(body.size())), 4) + body;
+    return body.size() % 2 ? chunk + '\0' : chunk;
+}
+
+constexpr quint16 Extensible = 0xFFFE;
+
+struct TFmt
+{
+    quint16 Code = 1;
+    quint16 Channels = 2;
+    quint16 Bits = 16;
+    quint32 Rate = 8000;
+    std::optional<quint16> Align{};
+    quint16 Subformat = 1;
+
+    quint16 frame() const { return Align.value_or(quint16(Channels * ((Bits + 7) / 8))); }
+};
+
+QByteArray FmtChunk(const TFmt& f)
+{
+    QByteArray body = Le(f.Code, 2) + Le(f.Channels, 2) + Le(f.Rate, 4) +
+                      Le(f.Rate * f.frame(), 4) + Le(f.frame(), 2) + Le(f.Bits, 2);
+    if (f.Code == Extensible) {
+        body += Le(22, 2) + Le(f.Bits, 2) + Le(f.Channels == 2 ? 3 : 4, 4) + Le(f.Subformat, 2) +
+                QByteArray::fromHex("000000001000800000aa00389b71");
+    }
+    return Chunk("fmt ", body);
+}
+
+// Two seconds of audio at 8 kHz: read as the raw samples LAME falls back to, they would
+// last a fraction of that.
+QByteArray Audio(const TFmt& f = {})
+{
+    return QByteArray(2 * 8000 * f.frame(), '\x01');
+}
+
+QByteArray Riff(const QByteArray& chunks, const char* magic = "RIFF")
+{
+    return magic + Le(4 + chunks.size(), 4) + "WAVE" + chunks;
+}
+
+QByteArray Wav(const TFmt& f)
+{
+    return Riff(FmtChunk(f) + Chunk("data", Audio(f)));
+}
+
+QByteArray Rf64(const TFmt& f)
+{
+    const QByteArray audio = Audio(f);
+    const QByteArray ds64 = Le(0, 4) + Le(0, 4) + Le(audio.size(), 4) + Le(0, 4) +
+                            Le(audio.size() / f.frame(), 4) + Le(0, 4) + Le(0, 4);
+    return Riff(Chunk("ds64", ds64) + FmtChunk(f) + Chunk("data", audio, 0xFFFFFFFF), "RF64");
+}
+
+struct TWavSourceCase
 {
     const char* name;
     QByteArray bytes;
+    // Why the file is not encoded; empty for one LAME reads.
+    const char* problem;
 };
 
-void PrintTo(const TNotWavCase& c, std::ostream* os)
+void PrintTo(const TWavSourceCase& c, std::ostream* os)
 {
     *os << c.name;
 }
 
-class NotWavTest : public TranscodeTest, public ::testing::WithParamInterface<TNotWavCase>
+class WavSourceTest : public TranscodeTest, public ::testing::WithParamInterface<TWavSourceCase>
 {};
 
-// LAME would take such a file as raw samples and make an MP3 of noise.
-TEST_P(NotWavTest, WavSourceThatIsNotRiffWaveGetsAnEntryAndNoMp3)
+// A WAV source LAME cannot read as such it would take as raw samples and make an MP3 of
+// noise; an empty one an MP3 without audio. Either would replace the MP3 of an earlier run.
+TEST_P(WavSourceTest, IsEncodedOnlyWhenLameReadsItsAudio)
 {
-    Write(InPath(QStringLiteral("bad.wav")), GetParam().bytes);
-    CopySource(QStringLiteral("good.wav"));
-    Drop({InPath(QStringLiteral("bad.wav")), InPath(QStringLiteral("good.wav"))});
+    const TWavSourceCase& c = GetParam();
+    const QString mp3 = SavePath(QStringLiteral("song.mp3"));
+    const QByteArray earlier = "the MP3 of an earlier run";
+    Write(mp3, earlier);
+    Write(InPath(QStringLiteral("song.wav")), c.bytes);
+    CopySource(QStringLiteral("next.wav"));
+    Drop({InPath(QStringLiteral("song.wav")), InPath(QStringLiteral("next.wav"))});
 
-    EXPECT_EQ(
-        view.Errors,
-        (QStringList{QStringLiteral("Message 1 - ") + InPath("bad.wav"),
-                     QStringLiteral("not a RIFF/WAVE file, so it was not encoded"), Hyphens}));
-    EXPECT_EQ(FilesBelow(Save), QStringList{"good.mp3"});
+    EXPECT_EQ(FilesBelow(Save), (QStringList{"next.mp3", "song.mp3"}));
+    if (*c.problem) {
+        EXPECT_EQ(view.Errors, (QStringList{QStringLiteral("Message 1 - ") + InPath("song.wav"),
+                                            QString::fromUtf8(c.problem) +
+                                                QStringLiteral(", so it was not encoded"),
+                                            Hyphens}));
+        EXPECT_EQ(ReadAll(mp3), earlier);
+    } else {
+        EXPECT_EQ(view.Errors, QStringList());
+        EXPECT_EQ(ReadMp3Tags(mp3).Seconds, 2);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Sources, NotWavTest,
-                         ::testing::Values(TNotWavCase{"text", "just some notes, no audio\n"},
-                                           TNotWavCase{
-                                               "cut_in_the_header",
-                                               ReadAll(SHARED_DIR "/fixtures/in.wav").left(10)},
-                                           TNotWavCase{"empty", {}}),
-                         [](const auto& info) { return std::string(info.param.name); });
+const QByteArray Fmt16 = FmtChunk({});
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, WavSourceTest,
+    ::testing::Values(
+        TWavSourceCase{"pcm_8_bit_mono", Wav({.Channels = 1, .Bits = 8}), ""},
+        TWavSourceCase{"pcm_16_bit", Wav({}), ""},
+        TWavSourceCase{"pcm_24_bit", Wav({.Bits = 24}), ""},
+        TWavSourceCase{"pcm_32_bit", Wav({.Bits = 32}), ""},
+        TWavSourceCase{"float_with_fact_chunk",
+                       Riff(FmtChunk({.Code = 3, .Bits = 32}) + Chunk("fact", Le(16000, 4)) +
+                            Chunk("data", Audio({.Code = 3, .Bits = 32}))),
+                       ""},
+        TWavSourceCase{"float_64_bit", Wav({.Code = 3, .Bits = 64}), ""},
+        TWavSourceCase{"extensible_pcm_24_bit", Wav({.Code = Extensible, .Bits = 24}), ""},
+        TWavSourceCase{"extensible_float", Wav({.Code = Extensible, .Bits = 32, .Subformat = 3}),
+                       ""},
+        TWavSourceCase{"a_law", Wav({.Code = 6, .Channels = 1, .Bits = 8}), ""},
+        TWavSourceCase{"list_chunk_first",
+                       Riff(Chunk("LIST", "INFOISFTtest") + Fmt16 + Chunk("data", Audio())), ""},
+        TWavSourceCase{"odd_sized_chunk_padded",
+                       Riff(Fmt16 + Chunk("LIST", "odd") + Chunk("data", Audio())), ""},
+        TWavSourceCase{"data_size_unset", Riff(Fmt16 + Chunk("data", Audio(), 0xFFFFFFFF)), ""},
+        TWavSourceCase{"data_longer_than_the_file",
+                       Riff(Fmt16 + Chunk("data", Audio(), 10 * Audio().size())), ""},
+        TWavSourceCase{"rf64", Rf64({}), ""},
+        TWavSourceCase{"text", "just some notes, no audio\n", "not a RIFF/WAVE file"},
+        TWavSourceCase{"cut_in_the_header", ReadAll(SHARED_DIR "/fixtures/in.wav").left(10),
+                       "not a RIFF/WAVE file"},
+        TWavSourceCase{"empty", {}, "not a RIFF/WAVE file"},
+        TWavSourceCase{"data_size_zero", Riff(Fmt16 + Chunk("data", {})),
+                       "the WAV data chunk is empty"},
+        // What a recorder leaves that was stopped before it wrote the sizes.
+        TWavSourceCase{"data_size_zero_before_audio", Riff(Fmt16 + Chunk("data", Audio(), 0)),
+                       "the WAV data chunk is empty"},
+        TWavSourceCase{"truncated_before_the_data", Wav({}).left(40),
+                       "the WAV file ends before its data chunk"},
+        TWavSourceCase{"truncated_in_the_first_frame", Wav({}).left(46),
+                       "the WAV data chunk holds no whole sample frame"},
+        TWavSourceCase{"chunk_larger_than_the_file",
+                       Riff(Fmt16 + Chunk("JUNK", {}, 0xFFFFFFF0) + Chunk("data", Audio())),
+                       "the WAV file ends before its data chunk"},
+        TWavSourceCase{"odd_sized_chunk_unpadded",
+                       Riff(Fmt16 + "LIST" + Le(3, 4) + "odd" + Chunk("data", Audio())),
+                       "the WAV file has a damaged chunk header at byte 48"},
+        TWavSourceCase{"no_fmt_before_the_data", Riff(Chunk("data", Audio()) + Fmt16),
+                       "the WAV file has no fmt chunk before its data chunk"},
+        TWavSourceCase{"two_fmt_chunks", Riff(Fmt16 + Fmt16 + Chunk("data", Audio())),
+                       "the WAV file has two fmt chunks"},
+        TWavSourceCase{"fmt_too_short",
+                       Riff(Chunk("fmt ", Fmt16.mid(8, 14)) + Chunk("data", Audio())),
+                       "the WAV fmt chunk is too short"},
+        TWavSourceCase{"three_channels", Wav({.Channels = 3}),
+                       "the WAV audio has 3 channels where LAME takes 1 or 2"},
+        TWavSourceCase{"no_channels", Wav({.Channels = 0}),
+                       "the WAV audio has 0 channels where LAME takes 1 or 2"},
+        TWavSourceCase{"adpcm", Wav({.Code = 2}),
+                       "the WAV audio format 2 is not PCM, floating point, A-law or mu-law"},
+        TWavSourceCase{"extensible_adpcm", Wav({.Code = Extensible, .Subformat = 2}),
+                       "the WAV audio format is extensible, with a subformat that is not PCM or "
+                       "floating point"},
+        TWavSourceCase{"no_sample_rate", Wav({.Rate = 0}),
+                       "the WAV sample rate of 0 Hz is not one LAME takes"},
+        TWavSourceCase{"pcm_33_bit", Wav({.Bits = 33}),
+                       "the WAV audio has 33-bit samples, which LAME does not read as PCM"},
+        TWavSourceCase{"float_16_bit", Wav({.Code = 3, .Bits = 16}),
+                       "the WAV audio has 16-bit samples, which LAME does not read as floating "
+                       "point"},
+        TWavSourceCase{"block_align_wrong", Wav({.Bits = 24, .Align = 8}),
+                       "the WAV block align of 8 bytes does not fit 2 channels of 24-bit "
+                       "samples"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A pipe named like a WAV file is not read: with its writing end held here, a check that
+// read it would get a whole WAV file instead of waiting for one.
+TEST(RiffWaveTest, APipeIsNotRead)
+{
+    QTemporaryDir dir;
+    const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("song.wav")));
+    ASSERT_EQ(mkfifo(fifo.constData(), 0600), 0);
+    const int writer = open(fifo.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(writer, 0);
+    const QByteArray wav = Wav({.Channels = 1, .Bits = 8}).left(4096);
+    EXPECT_EQ(write(writer, wav.constData(), size_t(wav.size())), wav.size());
+
+    EXPECT_EQ(RiffWaveProblem(QFile::decodeName(fifo)),
+              QStringLiteral("cannot read the WAV file, so it was not encoded"));
+    close(writer);
+}
+
+// A file of thousands of tiny chunks is not walked header by header to its end.
+TEST(RiffWaveTest, TheWalkStopsAfterTenThousandChunks)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("song.wav"));
+    const auto withJunk = [&](int chunks) {
+        EXPECT_TRUE(WriteFile(
+            path, Riff(Chunk("JUNK", {}).repeated(chunks) + Fmt16 + Chunk("data", Audio()))));
+        return RiffWaveProblem(path);
+    };
+    EXPECT_EQ(withJunk(9999), QString());
+    EXPECT_EQ(withJunk(10000), QStringLiteral("the WAV file has more than 10000 chunks before its "
+                                              "data chunk, so it was not encoded"));
+}
 
 TEST_F(TranscodeTest, FileIsQueuedOnceWhileWaitingAndAgainAfterItsJob)
 {
