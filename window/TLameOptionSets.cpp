@@ -168,7 +168,7 @@ QString TLameOptionSets::CloseOptionsTable(const TTableEdit& edit)
     return saved.isEmpty() ? loaded : saved;
 }
 
-// The name in the topmost of the rows, which are not none.
+// The name in the topmost of the rows; there is at least one.
 QString TLameOptionSets::NameOfFirstRow(const QList<int>& rows) const
 {
     return m_table.Row(*std::ranges::min_element(rows)).Name;
