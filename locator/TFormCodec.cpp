@@ -68,9 +68,9 @@ void TFormCodec::ClearEntryItems()
 QString TFormCodec::EntryFor(TCodecRow row, const QString& folder)
 {
     const TRowTools& tools = Tools(row);
-    if (!FileExists(folder + tools.Tool))
+    if (!ToolIn(folder, tools.Tool))
         return folder;
-    if (!tools.Companion.isEmpty() && FileExists(folder + tools.Companion))
+    if (!tools.Companion.isEmpty() && ToolIn(folder, tools.Companion))
         return folder + tools.Tool + CompanionMark + tools.Companion;
     return folder + tools.Tool;
 }
@@ -189,6 +189,8 @@ void TFormCodec::SearchDrive(const QString& root, TCodecRow row)
     SearchFolder(root, Tools(row).Tool, row, Tools(row).Companion);
 }
 
+// A match carries the target's name in any case and can be run: a data file of that name
+// (terminfo keeps one called "mac") is none, nor is a link to a folder or to such a file.
 void TFormCodec::SearchFolder(const QString& folder, const QString& target, TCodecRow row,
                               const QString& companion)
 {
@@ -201,7 +203,7 @@ void TFormCodec::SearchFolder(const QString& folder, const QString& target, TCod
                 SearchFolder(full, target, row, companion);
                 View().processEvents();
             }
-        } else if (item.Kind == TPathKind::File && item.Name.toLower() == target) {
+        } else if (item.Name.toLower() == target && ToolIn(FolderOf(full), item.Name)) {
             ExamineFile(full, target, row, companion);
         }
         CountEntry(full);
@@ -228,7 +230,7 @@ void TFormCodec::ExamineFile(const QString& full, const QString& target, TCodecR
     View().setLineText(TLocatorLine::NrOfCodecs,
                        target + QStringLiteral(": %1 found").arg(FoundCount));
     TEntry& entry = Entry(row);
-    if (!companion.isEmpty() && FileExists(FolderOf(full) + companion)) {
+    if (!companion.isEmpty() && ToolIn(FolderOf(full), companion)) {
         ++CompanionCount;
         View().setLineText(TLocatorLine::NrOfMeta,
                            companion + QStringLiteral(": %1 found").arg(CompanionCount));

@@ -13,8 +13,9 @@ struct TSearchCase
 {
     const char* name;
     TCodecRow Row;
-    // Tool files, then links (at, naming) below the tree.
+    // Tool files, files that cannot be run, then links (at, naming) below the tree.
     QStringList Files;
+    QStringList DataFiles;
     QList<QPair<QString, QString>> Links;
     // What the row's list holds and which of it is chosen, relative to the tree.
     QStringList Items;
@@ -38,6 +39,8 @@ TEST_P(SearchTest, ListsEveryMatchAndChoosesTheLast)
     const TSearchCase& c = GetParam();
     for (const QString& file : c.Files)
         tree.File(file);
+    for (const QString& file : c.DataFiles)
+        tree.DataFile(file);
     for (const auto& [at, target] : c.Links)
         tree.Link(at, target);
     Activate();
@@ -59,6 +62,7 @@ const TSearchCase SearchCases[] = {
      TCodecRow::Lame,
      {"a/lame", "b/deeper/lame"},
      {},
+     {},
      {"a/lame", "b/deeper/lame"},
      "b/deeper/lame",
      "lame: 2 found",
@@ -67,6 +71,7 @@ const TSearchCase SearchCases[] = {
     {"flac_with_metaflac_beside_it",
      TCodecRow::Flac,
      {"x/flac", "x/metaflac"},
+     {},
      {},
      {"x/flac +++++ metaflac"},
      "x/flac +++++ metaflac",
@@ -77,6 +82,7 @@ const TSearchCase SearchCases[] = {
      TCodecRow::Flac,
      {"y/flac", "elsewhere/metaflac"},
      {},
+     {},
      {"y/flac"},
      "y/flac",
      "flac: 1 found",
@@ -86,6 +92,7 @@ const TSearchCase SearchCases[] = {
      TCodecRow::Flac,
      {"x/flac", "x/metaflac", "y/flac"},
      {},
+     {},
      {"x/flac +++++ metaflac", "y/flac"},
      "y/flac",
      "flac: 2 found",
@@ -94,6 +101,7 @@ const TSearchCase SearchCases[] = {
     {"mac",
      TCodecRow::Ape,
      {"monkey/mac", "monkey/lame"},
+     {},
      {},
      {"monkey/mac"},
      "monkey/mac",
@@ -106,6 +114,7 @@ const TSearchCase SearchCases[] = {
      TCodecRow::Lame,
      {"up/LAME"},
      {},
+     {},
      {"up/LAME"},
      "up/LAME",
      "lame: 1 found",
@@ -114,6 +123,7 @@ const TSearchCase SearchCases[] = {
     {"hidden_folder_is_not_entered",
      TCodecRow::Lame,
      {".hidden/lame", "shown/.lame", "shown/lame.old"},
+     {},
      {},
      {},
      "",
@@ -125,6 +135,7 @@ const TSearchCase SearchCases[] = {
     {"links",
      TCodecRow::Lame,
      {"usr/bin/lame", "real/flac"},
+     {},
      {{"a/loop", ".."}, {"bin", "usr/bin"}, {"linked/flac", "../real/flac"}},
      {"usr/bin/lame"},
      "usr/bin/lame",
@@ -134,10 +145,55 @@ const TSearchCase SearchCases[] = {
     {"linked_tool",
      TCodecRow::Flac,
      {"real/flac"},
+     {},
      {{"linked/flac", "../real/flac"}},
      {"linked/flac", "real/flac"},
      "real/flac",
      "flac: 2 found",
+     "",
+     {false, false, true, false}},
+    // Only a file that can be run is a match: terminfo's data file "mac" is none, and so
+    // is a link to one; a link to a tool is a tool.
+    {"data_file_named_like_the_tool",
+     TCodecRow::Ape,
+     {"opt/monkey/mac"},
+     {"share/terminfo/m/mac"},
+     {{"bin/mac", "../opt/monkey/mac"}, {"etc/mac", "../share/terminfo/m/mac"}},
+     {"bin/mac", "opt/monkey/mac"},
+     "opt/monkey/mac",
+     "mac: 2 found",
+     "",
+     {false, true, false, false}},
+    // A link to a folder of the tool's name is no match, and the folder is not entered.
+    {"link_to_a_folder_named_like_the_tool",
+     TCodecRow::Lame,
+     {"share/doc/lame-3.100/lame"},
+     {"man/lame"},
+     {{"bin/lame", "../share/doc/lame-3.100"}},
+     {"share/doc/lame-3.100/lame"},
+     "share/doc/lame-3.100/lame",
+     "lame: 1 found",
+     "",
+     {true, false, false, false}},
+    {"only_files_that_cannot_run",
+     TCodecRow::Lame,
+     {},
+     {"a/lame", "b/LAME"},
+     {{"c/lame", "../a/lame"}},
+     {},
+     "",
+     "",
+     "",
+     {false, false, false, false}},
+    // metaflac beside flac counts only when it can be run too.
+    {"metaflac_that_cannot_run",
+     TCodecRow::Flac,
+     {"x/flac"},
+     {"x/metaflac"},
+     {},
+     {"x/flac"},
+     "x/flac",
+     "flac: 1 found",
      "",
      {false, false, true, false}},
 };
