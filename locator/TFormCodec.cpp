@@ -124,12 +124,22 @@ void TFormCodec::ClearLines()
     for (TLocatorLine line :
          {TLocatorLine::NrOfCodecs, TLocatorLine::NrOfMeta, TLocatorLine::PathOfAudioCodecs})
         View().setLineText(line, QString());
+    m_noCodecFoundShown = false;
+    FitHeight();
 }
 
 void TFormCodec::SetSearching(bool searching)
 {
+    m_searching = searching;
     View().setStopShown(searching);
-    View().setHeight(searching ? SearchHeight : IdleHeight);
+    FitHeight();
+}
+
+// The path line below the buttons shows only at the taller height: while a search runs, and
+// after one without a match, whose message stays until the lines are cleared.
+void TFormCodec::FitHeight()
+{
+    View().setHeight(m_searching || m_noCodecFoundShown ? SearchHeight : IdleHeight);
 }
 
 void TFormCodec::GetLabelColors()
@@ -149,7 +159,7 @@ void TFormCodec::GetLocalDrives()
 }
 
 // The row's list is filled anew; every match is added and the last one stays chosen. A
-// search that finds nothing says so on the path line and leaves it there.
+// search that finds nothing says so on the path line and leaves it there, in sight.
 void TFormCodec::sbtLAMEfindClick(TCodecRow row)
 {
     View().setSearchEnabled(false);
@@ -169,9 +179,10 @@ void TFormCodec::sbtLAMEfindClick(TCodecRow row)
         SearchDrive(root, row);
     }
     m_visited.clear();
-    View().setPathLineRed(FoundCount == 0);
+    m_noCodecFoundShown = FoundCount == 0;
+    View().setPathLineRed(m_noCodecFoundShown);
     View().setLineText(TLocatorLine::PathOfAudioCodecs,
-                       FoundCount == 0 ? NoCodecFoundText : QString());
+                       m_noCodecFoundShown ? NoCodecFoundText : QString());
     SetSearching(false);
     View().setBusyCursor(false);
     GetLabelColors();

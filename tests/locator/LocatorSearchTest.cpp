@@ -52,9 +52,10 @@ TEST_P(SearchTest, ListsEveryMatchAndChoosesTheLast)
     EXPECT_EQ(view.line(TLocatorLine::NrOfCodecs), c.NrOfCodecs);
     EXPECT_EQ(view.line(TLocatorLine::NrOfMeta), c.NrOfMeta);
     EXPECT_EQ(view.Found, c.Found);
-    // Without a match the path line says so.
+    // Without a match the path line says so, and the dialog stays tall enough to show it.
     EXPECT_EQ(view.line(TLocatorLine::PathOfAudioCodecs).isEmpty(), !c.Items.isEmpty());
     EXPECT_EQ(view.PathLineRed, c.Items.isEmpty());
+    EXPECT_EQ(view.Height, c.Items.isEmpty() ? TFormCodec::SearchHeight : TFormCodec::IdleHeight);
 }
 
 const TSearchCase SearchCases[] = {
@@ -218,6 +219,17 @@ TEST_F(TLocatorTest, WithoutAMatchThePathLineSaysSoInRed)
     locator.sbtLAMEfindClick(TCodecRow::Lame);
     EXPECT_EQ(view.PathLineLog,
               QStringList{QStringLiteral("no codec found; try to find one on the internet")});
+    EXPECT_EQ(view.Height, TFormCodec::SearchHeight) << "the message is in sight";
+
+    // It stays until a reset or the next search clears the lines.
+    locator.sbtLAMEcancelClick(TCodecRow::Ape);
+    EXPECT_EQ(view.line(TLocatorLine::PathOfAudioCodecs), QString());
+    EXPECT_EQ(view.Height, TFormCodec::IdleHeight);
+    locator.sbtLAMEfindClick(TCodecRow::Lame);
+    Drives = {tree.Root()};
+    locator.sbtLAMEfindClick(TCodecRow::Flac);
+    EXPECT_EQ(view.line(TLocatorLine::PathOfAudioCodecs), QString());
+    EXPECT_EQ(view.Height, TFormCodec::IdleHeight);
 }
 
 // A search starts from the activation text, with an empty list and no counts of the last one.
