@@ -30,9 +30,10 @@ inline QString FolderOf(const QString& path)
     return path.left(path.lastIndexOf(u'/') + 1);
 }
 
-// Whether the tool is in the folder (ending with "/") under its own name. An empty folder is
-// never tested; any other text is, "0" included (it finds nothing).
+// Whether the folder (ending with "/") holds a tool file of this name that we can run: a
+// data file of that name is no tool. An empty folder is never tested; any other text is,
+// "0" included (it finds nothing).
 inline bool ToolIn(const QString& folder, const QString& tool)
 {
-    return !folder.isEmpty() && FileExists(folder + tool);
+    return !folder.isEmpty() && IsRunnableFile(folder + tool);
 }

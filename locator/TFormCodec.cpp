@@ -68,9 +68,9 @@ void TFormCodec::ClearEntryItems()
 QString TFormCodec::EntryFor(TCodecRow row, const QString& folder)
 {
     const TRowTools& tools = Tools(row);
-    if (!FileExists(folder + tools.Tool))
+    if (!ToolIn(folder, tools.Tool))
         return folder;
-    if (!tools.Companion.isEmpty() && FileExists(folder + tools.Companion))
+    if (!tools.Companion.isEmpty() && ToolIn(folder, tools.Companion))
         return folder + tools.Tool + CompanionMark + tools.Companion;
     return folder + tools.Tool;
 }
@@ -124,12 +124,22 @@ void TFormCodec::ClearLines()
     for (TLocatorLine line :
          {TLocatorLine::NrOfCodecs, TLocatorLine::NrOfMeta, TLocatorLine::PathOfAudioCodecs})
         View().setLineText(line, QString());
+    m_noCodecFoundShown = false;
+    FitHeight();
 }
 
 void TFormCodec::SetSearching(bool searching)
 {
+    m_searching = searching;
     View().setStopShown(searching);
-    View().setHeight(searching ? SearchHeight : IdleHeight);
+    FitHeight();
+}
+
+// The path line below the buttons shows only at the taller height: while a search runs, and
+// after one without a match, whose message stays until the lines are cleared.
+void TFormCodec::FitHeight()
+{
+    View().setHeight(m_searching || m_noCodecFoundShown ? SearchHeight : IdleHeight);
 }
 
 void TFormCodec::GetLabelColors()
@@ -149,7 +159,7 @@ void TFormCodec::GetLocalDrives()
 }
 
 // The row's list is filled anew; every match is added and the last one stays chosen. A
-// search that finds nothing says so on the path line and leaves it there.
+// search that finds nothing says so on the path line and leaves it there, in sight.
 void TFormCodec::sbtLAMEfindClick(TCodecRow row)
 {
     View().setSearchEnabled(false);
@@ -169,9 +179,10 @@ void TFormCodec::sbtLAMEfindClick(TCodecRow row)
         SearchDrive(root, row);
     }
     m_visited.clear();
-    View().setPathLineRed(FoundCount == 0);
+    m_noCodecFoundShown = FoundCount == 0;
+    View().setPathLineRed(m_noCodecFoundShown);
     View().setLineText(TLocatorLine::PathOfAudioCodecs,
-                       FoundCount == 0 ? NoCodecFoundText : QString());
+                       m_noCodecFoundShown ? NoCodecFoundText : QString());
     SetSearching(false);
     View().setBusyCursor(false);
     GetLabelColors();
@@ -189,6 +200,8 @@ void TFormCodec::SearchDrive(const QString& root, TCodecRow row)
     SearchFolder(root, Tools(row).Tool, row, Tools(row).Companion);
 }
 
+// A match carries the target's name in any case and can be run: a data file of that name
+// (terminfo keeps one called "mac") is none, nor is a link to a folder or to such a file.
 void TFormCodec::SearchFolder(const QString& folder, const QString& target, TCodecRow row,
                               const QString& companion)
 {
@@ -201,7 +214,7 @@ void TFormCodec::SearchFolder(const QString& folder, const QString& target, TCod
                 SearchFolder(full, target, row, companion);
                 View().processEvents();
             }
-        } else if (item.Kind == TPathKind::File && item.Name.toLower() == target) {
+        } else if (item.Name.toLower() == target && ToolIn(FolderOf(full), item.Name)) {
             ExamineFile(full, target, row, companion);
         }
         CountEntry(full);
@@ -228,7 +241,7 @@ void TFormCodec::ExamineFile(const QString& full, const QString& target, TCodecR
     View().setLineText(TLocatorLine::NrOfCodecs,
                        target + QStringLiteral(": %1 found").arg(FoundCount));
     TEntry& entry = Entry(row);
-    if (!companion.isEmpty() && FileExists(FolderOf(full) + companion)) {
+    if (!companion.isEmpty() && ToolIn(FolderOf(full), companion)) {
         ++CompanionCount;
         View().setLineText(TLocatorLine::NrOfMeta,
                            companion + QStringLiteral(": %1 found").arg(CompanionCount));

@@ -32,7 +32,8 @@ enum class TLocatorLabel
 };
 
 // The text lines below the rows: how many tool files and how many metaflac beside them the
-// search found, and the path line, which is seen only while a search runs.
+// search found, and the path line, which is seen only while a search runs and after one that
+// found nothing.
 enum class TLocatorLine
 {
     NrOfCodecs,
@@ -115,7 +116,8 @@ class TFormCodec
 public:
     static constexpr int DialogWidth = 612;
     static constexpr int IdleHeight = 175;
-    // The path line below the buttons shows only at this height.
+    // The path line below the buttons shows only at this height: while a search runs and
+    // while it says that the last search found nothing.
     static constexpr int SearchHeight = 200;
 
     // The roots the search walks, in order: the fixed drives unless a test gives its own.
@@ -195,6 +197,7 @@ private:
     void ChangeEntry(TCodecRow row, const QString& text);
     void ClearLines();
     void SetSearching(bool searching);
+    void FitHeight();
     void SearchDrive(const QString& root, TCodecRow row);
     void SearchFolder(const QString& folder, const QString& target, TCodecRow row,
                       const QString& companion);
@@ -213,4 +216,7 @@ private:
     std::uint64_t m_device = 0;
     bool m_open = false;
     bool m_abandoned = false;
+    bool m_searching = false;
+    // The path line says that the last search found nothing.
+    bool m_noCodecFoundShown = false;
 };

@@ -133,6 +133,12 @@ bool FileExists(const QString& path)
     return kind == TPathKind::File || kind == TPathKind::Other;
 }
 
+bool IsRunnableFile(const QString& path)
+{
+    return PathKind(path) == TPathKind::File &&
+           faccessat(AT_FDCWD, PathBytes(path).constData(), X_OK, AT_EACCESS) == 0;
+}
+
 bool RemoveFile(const QString& path)
 {
     return !path.isEmpty() && unlink(PathBytes(path).constData()) == 0;

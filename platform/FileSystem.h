@@ -53,6 +53,10 @@ bool IsHiddenName(const QString& name);
 // True when path names something that is not a folder.
 bool FileExists(const QString& path);
 
+// True when path names a regular file that we may execute, following links: a data file,
+// a folder or a link to either is none.
+bool IsRunnableFile(const QString& path);
+
 // Deletes a file; false when it could not (a missing file included).
 bool RemoveFile(const QString& path);
 

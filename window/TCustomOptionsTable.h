@@ -50,7 +50,8 @@ enum class TTableExit
     CloseBox
 };
 
-// The end of one modal editing: how it ended and the rows (0..4) selected then, in any order.
+// The end of one modal editing: how it ended and the rows (0..4) the user selected then, in
+// any order; none when the user selected none (a current cell alone is no selection).
 struct TTableEdit
 {
     TTableExit Exit = TTableExit::Ok;

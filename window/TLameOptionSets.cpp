@@ -157,18 +157,19 @@ QString TLameOptionSets::CloseOptionsTable(const TTableEdit& edit)
         m_table.RestoreCells();
     for (int pair = m_table.EqualNamePairs(); pair > 0; --pair)
         m_tableView.showWarning(DuplicateNamesWarning);
-    m_chosenOptionName = NameOfFirstRow(edit.SelectedRows);
-    if (m_chosenOptionName.isEmpty())
-        m_chosenOptionName = DefaultChosenName;
+    // Without a row the user selected, the set chosen before stays chosen.
+    if (!edit.SelectedRows.isEmpty()) {
+        m_chosenOptionName = NameOfFirstRow(edit.SelectedRows);
+        if (m_chosenOptionName.isEmpty())
+            m_chosenOptionName = DefaultChosenName;
+    }
     const QString saved = SaveLameOptions();
     const QString loaded = LoadLameOptions();
     return saved.isEmpty() ? loaded : saved;
 }
 
-// The name in the topmost of the rows; empty without a row.
+// The name in the topmost of the rows; there is at least one.
 QString TLameOptionSets::NameOfFirstRow(const QList<int>& rows) const
 {
-    if (rows.isEmpty())
-        return QString();
     return m_table.Row(*std::ranges::min_element(rows)).Name;
 }

@@ -46,7 +46,8 @@ public:
     void HideEmptyCustomItems();
     // The "custom settings" command: the modal table, then a warning per pair of equal names;
     // the set of the first selected row becomes the chosen one ("APS" for a row without a
-    // name), and the sets are written and loaded again. Esc gives up the edits, not the choice.
+    // name), and the sets are written and loaded again. Without a selected row the chosen set
+    // stays as it was. Esc gives up the edits, not the choice.
     [[nodiscard]] QString OpenOptionsTable();
 
     std::optional<int> TickedIndex() const { return m_ticked; }

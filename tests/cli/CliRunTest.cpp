@@ -345,11 +345,15 @@ TEST_P(FailureExitTest, IsListedAndTheExitStatusIsOne)
     EXPECT_EQ(FilesBelow(Out), c.made);
 }
 
-QString DecoderNotAProgram(FailureExitTest& test)
+// A flac the system refuses to start: a script whose interpreter may not be executed. (A
+// flac we may not execute at all is no tool and takes no FLAC file.)
+QString DecoderThatCannotStart(FailureExitTest& test)
 {
     const QString tools = test.root.filePath("tools") + "/";
     QDir().mkpath(tools);
-    WriteFile(tools + "flac", "not a program");
+    WriteFile(tools + "interpreter", "not a program");
+    WriteFile(tools + "flac", "#!" + QFile::encodeName(tools) + "interpreter\n");
+    QFile::setPermissions(tools + "flac", QFile::ReadOwner | QFile::ExeOwner);
     QFile::link(QStandardPaths::findExecutable("metaflac"), tools + "metaflac");
     test.extraArgs << "--flac-dir" << tools;
     return "cannot start " + tools + "flac: Permission denied";
@@ -399,7 +403,8 @@ QString FolderUnreadable(FailureExitTest& test)
 INSTANTIATE_TEST_SUITE_P(
     Failures, FailureExitTest,
     testing::Values(
-        TFailureCase{"decoder_not_a_program", {"a.flac", "b.wav"}, DecoderNotAProgram, {"b.mp3"}},
+        TFailureCase{
+            "decoder_that_cannot_start", {"a.flac", "b.wav"}, DecoderThatCannotStart, {"b.mp3"}},
         TFailureCase{"encoder_killed", {"a.wav", "b.wav"}, EncoderKilled, {"b.mp3"}},
         TFailureCase{"disk_full", {"a.wav"}, DiskFull, {}},
         TFailureCase{"wav_without_data", {"a.wav", "b.wav"}, WavWithoutData, {"b.mp3"}},

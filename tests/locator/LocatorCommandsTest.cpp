@@ -54,6 +54,62 @@ TEST_F(CommandsTest, TypingAnEntryColoursItsLabel)
     EXPECT_EQ(locator.EntryText(TCodecRow::Flac), flacFolder + QStringLiteral("flac"));
 }
 
+// What a row's folder holds under the tool's name, made in the tree at "t/lame".
+struct TToolFileCase
+{
+    const char* name;
+    void (*make)(const TTree& tree);
+    bool found;
+};
+
+void PrintTo(const TToolFileCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class ToolFileColourTest : public TLocatorTest, public ::testing::WithParamInterface<TToolFileCase>
+{};
+
+// Green means the main window can run the tool: a file of the tool's name that cannot be run
+// leaves the label red.
+TEST_P(ToolFileColourTest, LabelIsGreenOnlyForAToolThatCanRun)
+{
+    const TToolFileCase& c = GetParam();
+    tree.Folder("t");
+    c.make(tree);
+    locator.SetEntryText(TCodecRow::Lame, tree.Path("t/lame"));
+    Activate();
+    EXPECT_EQ(view.found(TLocatorLabel::Lame), c.found);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ToolFileColourTest,
+    ::testing::Values(
+        TToolFileCase{"program", [](const TTree& tree) { tree.File("t/lame"); }, true},
+        TToolFileCase{"data_file", [](const TTree& tree) { tree.DataFile("t/lame"); }, false},
+        TToolFileCase{"link_to_a_program",
+                      [](const TTree& tree) {
+                          tree.File("bin/lame");
+                          tree.Link("t/lame", "../bin/lame");
+                      },
+                      true},
+        TToolFileCase{"link_to_a_data_file",
+                      [](const TTree& tree) {
+                          tree.DataFile("share/lame");
+                          tree.Link("t/lame", "../share/lame");
+                      },
+                      false},
+        TToolFileCase{"link_to_a_folder",
+                      [](const TTree& tree) {
+                          tree.Folder("doc/lame");
+                          tree.Link("t/lame", "../doc/lame");
+                      },
+                      false},
+        TToolFileCase{"folder", [](const TTree& tree) { tree.Folder("t/lame"); }, false},
+        TToolFileCase{"dangling_link", [](const TTree& tree) { tree.Link("t/lame", "gone"); },
+                      false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // Whatever file is chosen, the entry becomes its folder with the tool's name.
 TEST_F(CommandsTest, BrowsingSetsTheFolderAndTheToolName)
 {

@@ -132,6 +132,29 @@ TEST_F(LocatorDialogTest, ASearchShowsItsMatchesAndOkAsksAboutMissingTools)
     EXPECT_EQ(locator.EntryText(TCodecRow::Ape), QString());
 }
 
+// The path line's message after a search without a match is drawn: the dialog is tall
+// enough for it, and nothing hides any of it until a reset.
+TEST_F(LocatorDialogTest, NoCodecFoundIsInSightUntilAReset)
+{
+    tree.File("a/flac");
+    QLabel& line = Get<QLabel>("lblPathOfAudioCodecs");
+    Run([&] {
+        Get<QToolButton>("sbtLAMEfind").click();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(line.text(), QStringLiteral("no codec found; try to find one on the internet"));
+        EXPECT_EQ(TextColor(line), NotUsableColor);
+        EXPECT_TRUE(line.isVisible());
+        EXPECT_TRUE(dialog.rect().contains(line.geometry()))
+            << "dialog height " << dialog.height() << ", line bottom " << line.geometry().bottom();
+        EXPECT_EQ(line.visibleRegion(), QRegion(line.rect())) << "no part of the line is cut";
+
+        Get<QToolButton>("sbtLAMEcancel").click();
+        EXPECT_EQ(line.text(), QString());
+        EXPECT_EQ(dialog.height(), TFormCodec::IdleHeight);
+        Get<QPushButton>("odbtnCancel").click();
+    });
+}
+
 TEST_F(LocatorDialogTest, EscapeAndTheCloseBoxAskBeforeChangesAreDiscarded)
 {
     const QString lame = tree.File("x/lame");

@@ -1,6 +1,6 @@
 // Draws the codec locator into PNG files in the folder given: while it searches a temporary
-// tree for lame, and after it has searched it for lame and flac. Run it on Qt's offscreen
-// platform (scripts/screenshots does).
+// tree for lame, after it has searched it for lame and flac, and after a search for mac,
+// which is not there. Run it on Qt's offscreen platform (scripts/screenshots does).
 #include "TCodecLocatorDialog.h"
 #include "TestMedia.h"
 
@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -15,15 +16,18 @@
 
 namespace {
 
-// Two lame builds, flac with metaflac beside it, and a flac of its own.
+// Two lame builds, flac with metaflac beside it, and a flac of its own; and terminfo's data
+// file named mac, which is no tool.
 bool MakeTree(const QString& root)
 {
     for (const char* tool : {"opt/lame-3.100/bin/lame", "usr/local/bin/lame", "usr/bin/flac",
                              "usr/bin/metaflac", "home/me/tools/flac"}) {
-        if (!WriteFile(root + u'/' + QString::fromLatin1(tool), "#!/bin/sh\n"))
+        const QString path = root + u'/' + QString::fromLatin1(tool);
+        if (!WriteFile(path, "#!/bin/sh\n") ||
+            !QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner))
             return false;
     }
-    return true;
+    return WriteFile(root + QStringLiteral("/usr/share/terminfo/m/mac"), "terminfo");
 }
 
 void Click(TCodecLocatorDialog& dialog, const char* button)
@@ -61,6 +65,8 @@ int main(int argc, char* argv[])
         saved =
             entry.view()->window()->grab().save(out.filePath("codec-locator-list.png")) && saved;
         entry.hidePopup();
+        Click(dialog, "sbtAPEfind");
+        save("codec-locator-nothing-found.png");
         dialog.abandonDialog();
     });
     dialog.run({0, 0});

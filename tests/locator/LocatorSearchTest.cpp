@@ -13,8 +13,9 @@ struct TSearchCase
 {
     const char* name;
     TCodecRow Row;
-    // Tool files, then links (at, naming) below the tree.
+    // Tool files, files that cannot be run, then links (at, naming) below the tree.
     QStringList Files;
+    QStringList DataFiles;
     QList<QPair<QString, QString>> Links;
     // What the row's list holds and which of it is chosen, relative to the tree.
     QStringList Items;
@@ -38,6 +39,8 @@ TEST_P(SearchTest, ListsEveryMatchAndChoosesTheLast)
     const TSearchCase& c = GetParam();
     for (const QString& file : c.Files)
         tree.File(file);
+    for (const QString& file : c.DataFiles)
+        tree.DataFile(file);
     for (const auto& [at, target] : c.Links)
         tree.Link(at, target);
     Activate();
@@ -49,15 +52,17 @@ TEST_P(SearchTest, ListsEveryMatchAndChoosesTheLast)
     EXPECT_EQ(view.line(TLocatorLine::NrOfCodecs), c.NrOfCodecs);
     EXPECT_EQ(view.line(TLocatorLine::NrOfMeta), c.NrOfMeta);
     EXPECT_EQ(view.Found, c.Found);
-    // Without a match the path line says so.
+    // Without a match the path line says so, and the dialog stays tall enough to show it.
     EXPECT_EQ(view.line(TLocatorLine::PathOfAudioCodecs).isEmpty(), !c.Items.isEmpty());
     EXPECT_EQ(view.PathLineRed, c.Items.isEmpty());
+    EXPECT_EQ(view.Height, c.Items.isEmpty() ? TFormCodec::SearchHeight : TFormCodec::IdleHeight);
 }
 
 const TSearchCase SearchCases[] = {
     {"two_lame_files",
      TCodecRow::Lame,
      {"a/lame", "b/deeper/lame"},
+     {},
      {},
      {"a/lame", "b/deeper/lame"},
      "b/deeper/lame",
@@ -68,6 +73,7 @@ const TSearchCase SearchCases[] = {
      TCodecRow::Flac,
      {"x/flac", "x/metaflac"},
      {},
+     {},
      {"x/flac +++++ metaflac"},
      "x/flac +++++ metaflac",
      "flac: 1 found",
@@ -76,6 +82,7 @@ const TSearchCase SearchCases[] = {
     {"flac_without_metaflac",
      TCodecRow::Flac,
      {"y/flac", "elsewhere/metaflac"},
+     {},
      {},
      {"y/flac"},
      "y/flac",
@@ -86,6 +93,7 @@ const TSearchCase SearchCases[] = {
      TCodecRow::Flac,
      {"x/flac", "x/metaflac", "y/flac"},
      {},
+     {},
      {"x/flac +++++ metaflac", "y/flac"},
      "y/flac",
      "flac: 2 found",
@@ -94,6 +102,7 @@ const TSearchCase SearchCases[] = {
     {"mac",
      TCodecRow::Ape,
      {"monkey/mac", "monkey/lame"},
+     {},
      {},
      {"monkey/mac"},
      "monkey/mac",
@@ -106,6 +115,7 @@ const TSearchCase SearchCases[] = {
      TCodecRow::Lame,
      {"up/LAME"},
      {},
+     {},
      {"up/LAME"},
      "up/LAME",
      "lame: 1 found",
@@ -114,6 +124,7 @@ const TSearchCase SearchCases[] = {
     {"hidden_folder_is_not_entered",
      TCodecRow::Lame,
      {".hidden/lame", "shown/.lame", "shown/lame.old"},
+     {},
      {},
      {},
      "",
@@ -125,6 +136,7 @@ const TSearchCase SearchCases[] = {
     {"links",
      TCodecRow::Lame,
      {"usr/bin/lame", "real/flac"},
+     {},
      {{"a/loop", ".."}, {"bin", "usr/bin"}, {"linked/flac", "../real/flac"}},
      {"usr/bin/lame"},
      "usr/bin/lame",
@@ -134,10 +146,55 @@ const TSearchCase SearchCases[] = {
     {"linked_tool",
      TCodecRow::Flac,
      {"real/flac"},
+     {},
      {{"linked/flac", "../real/flac"}},
      {"linked/flac", "real/flac"},
      "real/flac",
      "flac: 2 found",
+     "",
+     {false, false, true, false}},
+    // Only a file that can be run is a match: terminfo's data file "mac" is none, and so
+    // is a link to one; a link to a tool is a tool.
+    {"data_file_named_like_the_tool",
+     TCodecRow::Ape,
+     {"opt/monkey/mac"},
+     {"share/terminfo/m/mac"},
+     {{"bin/mac", "../opt/monkey/mac"}, {"etc/mac", "../share/terminfo/m/mac"}},
+     {"bin/mac", "opt/monkey/mac"},
+     "opt/monkey/mac",
+     "mac: 2 found",
+     "",
+     {false, true, false, false}},
+    // A link to a folder of the tool's name is no match, and the folder is not entered.
+    {"link_to_a_folder_named_like_the_tool",
+     TCodecRow::Lame,
+     {"share/doc/lame-3.100/lame"},
+     {"man/lame"},
+     {{"bin/lame", "../share/doc/lame-3.100"}},
+     {"share/doc/lame-3.100/lame"},
+     "share/doc/lame-3.100/lame",
+     "lame: 1 found",
+     "",
+     {true, false, false, false}},
+    {"only_files_that_cannot_run",
+     TCodecRow::Lame,
+     {},
+     {"a/lame", "b/LAME"},
+     {{"c/lame", "../a/lame"}},
+     {},
+     "",
+     "",
+     "",
+     {false, false, false, false}},
+    // metaflac beside flac counts only when it can be run too.
+    {"metaflac_that_cannot_run",
+     TCodecRow::Flac,
+     {"x/flac"},
+     {"x/metaflac"},
+     {},
+     {"x/flac"},
+     "x/flac",
+     "flac: 1 found",
      "",
      {false, false, true, false}},
 };
@@ -162,6 +219,17 @@ TEST_F(TLocatorTest, WithoutAMatchThePathLineSaysSoInRed)
     locator.sbtLAMEfindClick(TCodecRow::Lame);
     EXPECT_EQ(view.PathLineLog,
               QStringList{QStringLiteral("no codec found; try to find one on the internet")});
+    EXPECT_EQ(view.Height, TFormCodec::SearchHeight) << "the message is in sight";
+
+    // It stays until a reset or the next search clears the lines.
+    locator.sbtLAMEcancelClick(TCodecRow::Ape);
+    EXPECT_EQ(view.line(TLocatorLine::PathOfAudioCodecs), QString());
+    EXPECT_EQ(view.Height, TFormCodec::IdleHeight);
+    locator.sbtLAMEfindClick(TCodecRow::Lame);
+    Drives = {tree.Root()};
+    locator.sbtLAMEfindClick(TCodecRow::Flac);
+    EXPECT_EQ(view.line(TLocatorLine::PathOfAudioCodecs), QString());
+    EXPECT_EQ(view.Height, TFormCodec::IdleHeight);
 }
 
 // A search starts from the activation text, with an empty list and no counts of the last one.

@@ -16,9 +16,17 @@ TTree::~TTree()
 
 QString TTree::File(const QString& relative) const
 {
+    const QString path = DataFile(relative);
+    QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
+    return path;
+}
+
+QString TTree::DataFile(const QString& relative) const
+{
     const QString path = Path(relative);
     EXPECT_TRUE(WriteFile(path, "#!/bin/sh\n")) << path.toStdString();
-    QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                    QFile::ReadOther);
     return path;
 }
 

@@ -22,6 +22,8 @@ public:
     QString Path(const QString& relative) const { return m_root + u'/' + relative; }
     // A small executable file, with its folders.
     QString File(const QString& relative) const;
+    // A small file nobody may execute, with its folders.
+    QString DataFile(const QString& relative) const;
     QString Folder(const QString& relative) const;
     // A symbolic link at relative that names target as it is given.
     void Link(const QString& relative, const QString& target) const;

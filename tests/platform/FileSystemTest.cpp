@@ -91,6 +91,33 @@ TEST_F(FileSystemTest, FileExistsOnlyForNonFolders)
     EXPECT_FALSE(FileExists(QString()));
 }
 
+// Only a regular file we may execute, reached directly or through links, is one to run.
+TEST_F(FileSystemTest, RunnableFileIsARegularFileWeMayExecute)
+{
+    const auto make = [this](const char* name, mode_t mode) {
+        Touch(QString::fromLatin1(name));
+        ASSERT_EQ(chmod(QFile::encodeName(Path(QString::fromLatin1(name))).constData(), mode), 0);
+    };
+    make("program", 0755);
+    make("data", 0644);
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+    ASSERT_EQ(mkfifo(QFile::encodeName(Path(QStringLiteral("pipe"))).constData(), 0755), 0);
+    for (const auto& [link, target] : {std::pair{"to-program", "program"},
+                                       {"to-data", "data"},
+                                       {"to-folder", "folder"},
+                                       {"to-to-program", "to-program"},
+                                       {"dangling", "gone"}})
+        ASSERT_TRUE(QFile::link(QString::fromLatin1(target), Path(QString::fromLatin1(link))));
+
+    const std::pair<const char*, bool> cases[] = {
+        {"program", true},   {"to-program", true}, {"to-to-program", true}, {"data", false},
+        {"to-data", false},  {"folder", false},    {"to-folder", false},    {"pipe", false},
+        {"dangling", false}, {"missing", false}};
+    for (const auto& [name, runnable] : cases)
+        EXPECT_EQ(IsRunnableFile(Path(QString::fromLatin1(name))), runnable) << name;
+    EXPECT_FALSE(IsRunnableFile(QString()));
+}
+
 TEST_F(FileSystemTest, RemoveFileTellsWhetherItRemovedOne)
 {
     Touch(QStringLiteral("f"));

@@ -154,6 +154,18 @@ TEST_F(FindCodecsTest, MissingToolsAreNotFoundAndHaveNoVersion)
     EXPECT_EQ(form.ApeVersionText, QString());
 }
 
+// A file of a tool's name that cannot be run is no tool: the run would fail on every file.
+TEST_F(FindCodecsTest, ToolFilesThatCannotRunAreNotFound)
+{
+    const QString folder = root.filePath(QStringLiteral("data")) + u'/';
+    for (const QString& tool : {LameTool, FlacTool, MetaflacTool, MacTool})
+        ASSERT_TRUE(WriteFile(folder + tool, "#!/bin/sh\n"));
+    form.LamePath = form.FlacPath = form.ApePath = folder;
+    form.FindCodecs();
+    EXPECT_FALSE(form.LameFound || form.FlacFound || form.MetaflacFound || form.ApeFound);
+    EXPECT_EQ(form.LameVersionText, QString());
+}
+
 struct TStatusRow
 {
     const char* name;

@@ -30,6 +30,7 @@ constexpr int Cs2 = 1;
 constexpr int Cs3 = 2;
 constexpr int Cs4 = 3;
 constexpr int Cs5 = 4;
+constexpr int Fs2 = 6;
 constexpr int Fs3 = 7;
 constexpr int Fs4 = 8;
 
@@ -540,10 +541,53 @@ INSTANTIATE_TEST_SUITE_P(
         TChoiceCase{"rows_2_to_4_choose_row_2", nullptr, {1, 2, 3}, "B", Cs2},
         TChoiceCase{"selection_made_upwards", nullptr, {3, 2, 1}, "B", Cs2},
         TChoiceCase{"empty_row_chooses_APS", nullptr, {4}, "APS", Fs3},
-        TChoiceCase{"no_selection_chooses_APS", nullptr, {}, "APS", Fs3},
         TChoiceCase{"renamed_chosen_set_stays_chosen", "Renamed", {0}, "Renamed", Cs1},
         TChoiceCase{"renamed_chosen_set_with_another_row_selected", "Renamed", {2}, "C", Cs3}),
     [](const auto& info) { return std::string(info.param.name); });
+
+struct TKeptChoiceCase
+{
+    const char* name;
+    const char* chosen; // before the table opens
+    std::optional<int> ticked;
+};
+
+class UnselectedTableTest
+    : public LameOptionSetsTest,
+      public ::testing::WithParamInterface<std::tuple<TKeptChoiceCase, TExitCase>>
+{};
+
+// The grid's current cell is no choice of the user's: leaving the table without selecting a
+// row keeps the chosen set, whatever it is, while the edits go the way of the exit.
+TEST_P(UnselectedTableTest, ChosenSetStaysWhicheverWayTheTableIsLeft)
+{
+    const auto& [c, exit] = GetParam();
+    StoreSets({"A", "B", "C", "D", ""}, c.chosen);
+    Load();
+    tableView.User = [&exit](TCustomOptionsTable& table) {
+        table.SetRow(Cs4, {"X", OptionsOf("X")});
+        return TTableEdit{exit.exit, {}};
+    };
+    EXPECT_EQ(sets.OpenOptionsTable(), QString());
+    EXPECT_EQ(sets.ChosenOptionName(), c.chosen);
+    ExpectTicked(c.ticked);
+    EXPECT_EQ(Stored("lamename"), c.chosen);
+    EXPECT_EQ(StoredNames().at(Cs4), exit.exit == TTableExit::Escape ? "D" : "X");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Choices, UnselectedTableTest,
+    ::testing::Combine(::testing::Values(TKeptChoiceCase{"custom_set", "B", Cs2},
+                                         TKeptChoiceCase{"custom_set_in_the_first_row", "A", Cs1},
+                                         TKeptChoiceCase{"preset_192_kb_vbr", "192 kb vbr", Fs2},
+                                         TKeptChoiceCase{"preset_APS", "APS", Fs3},
+                                         TKeptChoiceCase{"name_of_no_set", "Gone", std::nullopt}),
+                       ::testing::Values(TExitCase{"ok", TTableExit::Ok, nullptr},
+                                         TExitCase{"close_box", TTableExit::CloseBox, nullptr},
+                                         TExitCase{"escape", TTableExit::Escape, nullptr})),
+    [](const auto& info) {
+        return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
+    });
 
 TEST_F(LameOptionSetsTest, DeletedSetLosesItsItemAfterClosing)
 {
