@@ -86,11 +86,6 @@ void TDataPanel::append(QStringListModel& model, const QString& line)
     model.setData(model.index(row), line);
 }
 
-void TDataPanel::removeFirst(QStringListModel& model)
-{
-    model.removeRows(0, 1);
-}
-
 void TDataPanel::clear(QStringListModel& model)
 {
     model.setStringList({});

@@ -19,7 +19,6 @@ public:
     void showTags(const QStringList& lines);
 
     static void append(QStringListModel& model, const QString& line);
-    static void removeFirst(QStringListModel& model);
     static void clear(QStringListModel& model);
 
 private:

@@ -211,9 +211,9 @@ void TMainWindow::appendQueueEntry(const QString& path)
     TDataPanel::append(m_panel->queue(), DisplayPath(path));
 }
 
-void TMainWindow::removeFirstQueueEntry()
+void TMainWindow::removeQueueEntry(qsizetype index)
 {
-    TDataPanel::removeFirst(m_panel->queue());
+    m_panel->queue().removeRows(int(index), 1);
 }
 
 void TMainWindow::clearQueue()

@@ -41,7 +41,7 @@ public:
     const QString& applicationTitle() const { return m_applicationTitle; }
 
     void appendQueueEntry(const QString& path) override;
-    void removeFirstQueueEntry() override;
+    void removeQueueEntry(qsizetype index) override;
     void clearQueue() override;
     void appendError(const QString& line) override;
     void clearErrors() override;

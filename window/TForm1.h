@@ -1,5 +1,6 @@
 #pragma once
 
+#include "IJobHost.h"
 #include "IMainView.h"
 #include "TFormCodec.h"
 #include "TJob.h"
@@ -19,20 +20,22 @@
 
 class IJobsView;
 class TAudio;
+class TForm1JobEvents;
 class TVersionComp;
 struct TFolderId;
 
 // The main window's logic: file intake, the job queue and the transcoding loop. It drives
 // one codec adapter per job and shows what happens through an IMainView; it never touches a
-// widget, so the desktop window, a console front end and the tests can all drive it.
-class TForm1
+// widget, so the desktop window, a console front end and the tests can all drive it. Its runs
+// are worked off by a TJobRunner, for which it is the host.
+class TForm1 : private IJobHost
 {
 public:
     using AdapterMaker = TJobSettings::AdapterMaker;
 
     // The settings live in store.
     TForm1(IMainView& view, TSettingsStore store);
-    ~TForm1();
+    ~TForm1() override;
     TForm1(const TForm1&) = delete;
     TForm1& operator=(const TForm1&) = delete;
 
@@ -170,20 +173,26 @@ public:
 
 private:
     friend class TForm1JobEvents;
-    friend class TJobRunner;
 
     void TakeDroppedItems(const QStringList& droppedPaths);
     void StartRun();
     void EndRun();
-    bool RunIteration();
-    bool RunFirstEntry();
-    void RunJob(const TQueueEntry& entry);
-    // What a job of this kind reads of the window, now.
-    TJobSettings JobSettings(TSourceKind kind);
+    // The runner's host.
+    TJobSettings JobSettings(TSourceKind kind) override;
+    QString MadeThisRun(const QString& destination) const override;
+    void RecordMade(const QString& destination, const QString& source) override;
+    bool CancelPending() const override { return CancelRequested; }
+    void ProcessEvents() override;
+    void EntryDone(const QString& source) override;
+    void WriteEntry(const QString& source, const QStringList& rows) override;
+    void WriteLine(const QString& line) override;
+    void ResultWritten() override;
+    void RefuseEntry(const QString& source) override;
+    void DropWaitingEntries() override;
+    IJobDisplay* LiveEvents(const TJob& job) override;
+    std::unique_ptr<TAudio>* LiveAdapterSlot() override { return &Audio; }
 
     void AddErrorEntry(const QStringList& rows);
-    // An entry of the source's rows, muted or not.
-    void WriteErrorEntry(const QString& source, const QStringList& rows);
     // One line in the error list that counts as an error but is no tool's entry.
     void AddCountedLine(const QString& line);
     // A drop's problem (a folder that cannot be read): listed at once during a run, else
@@ -195,6 +204,7 @@ private:
     void ReportStoreError(const QString& error);
     void SetCustomSettingsEnabled(bool enabled);
     void SetOptionCommandsEnabled(bool enabled);
+    void SetJobSettingCommandsEnabled(bool enabled);
     void CheckForUpdate(const TVersionComp& version);
     void RunProbe(TAudio& probe, const std::function<void()>& run);
     void ProbeDecoderVersion(TAudio& probe, bool found, const QString& folder, QString& version);
@@ -210,6 +220,8 @@ private:
     std::array<bool, MenuItemCount> m_enabled{};
     int m_jobs = 1;
     IJobsView* m_jobsView = nullptr;
+    // How the window shows a run's one job at a time as it goes; null while no run goes on.
+    TForm1JobEvents* m_live = nullptr;
     // Of the run: the folder of its intermediate files, made when the first decode needs it;
     // each MP3 made with the source it was made from; problems of the drop that started it.
     QString m_runFolder;

@@ -8,10 +8,12 @@ void TForm1::AppMessage(const QStringList& droppedPaths)
     m_view.bringToFront(false);
     if (!Busy)
         ErrorCount = 0;
-    // A drop during a run withdraws a pending Cancel.
+    // A drop during a run withdraws a pending Cancel, and the run goes on as before it.
     CancelRequested = false;
     PassCancelToAdapter();
     SetTicked(TMenuItem::Stopcurrentprocesses1, false);
+    if (Busy)
+        SetJobSettingCommandsEnabled(false);
     ErrorsMuted = false;
     TakeDroppedItems(droppedPaths);
     m_view.bringToFront(false);

@@ -231,7 +231,6 @@ bool TJob::DecodeSucceeded() const
 // step. Whatever else happens, an MP3 made earlier stays as it was.
 void TJob::EncodeJob()
 {
-    m_events.encoderRunning(true);
     m_audio->SetLameFolder(m_settings.LamePath);
     const TMade part = CreateUniqueFile(FolderPart(DestFile), PartFilePrefix, Mp3Extension);
     m_partFile = part.Path;
@@ -242,7 +241,6 @@ void TJob::EncodeJob()
         m_audio->Encode(WavFile, m_partFile);
         PutMp3InPlace();
     }
-    m_events.encoderRunning(false);
 }
 
 // A whole encode: LAME wrote its tag row (or reached 100%), showed progress and ended on its

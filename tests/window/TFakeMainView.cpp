@@ -6,9 +6,9 @@ void TFakeMainView::appendQueueEntry(const QString& path)
     QueueLog.append(path);
 }
 
-void TFakeMainView::removeFirstQueueEntry()
+void TFakeMainView::removeQueueEntry(qsizetype index)
 {
-    Queue.removeFirst();
+    Queue.removeAt(index);
 }
 
 void TFakeMainView::clearQueue()

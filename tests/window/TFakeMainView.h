@@ -16,7 +16,7 @@ class TFakeMainView : public IMainView
 {
 public:
     void appendQueueEntry(const QString& path) override;
-    void removeFirstQueueEntry() override;
+    void removeQueueEntry(qsizetype index) override;
     void clearQueue() override;
     void appendError(const QString& line) override;
     void clearErrors() override;
