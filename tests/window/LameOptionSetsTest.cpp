@@ -332,6 +332,28 @@ TEST_F(LameOptionSetsTest, ClickOnAnItemWithoutACaptionChangesNothing)
     EXPECT_FALSE(QFile::exists(User()));
 }
 
+// Values that read as a default because of their type go back as they were stored with each
+// write, until the user gives them a value in the table.
+TEST_F(LameOptionSetsTest, ValuesOfAnotherTypeAreWrittenBackUntilEdited)
+{
+    Store(User(), R"({"LameOptionName1": "Mine", "LameOptionString1": 7,
+                      "LameOptionName3": 5, "lamename": "Mine"})");
+    Load();
+    ASSERT_EQ(sets.SelectPreset(Fs4), QString());
+    EXPECT_EQ(UserRoot().value("LameOptionString1"), 7);
+    EXPECT_EQ(UserRoot().value("LameOptionName3"), 5);
+    EXPECT_EQ(Stored("lamename"), "APX");
+
+    tableView.User = [](TCustomOptionsTable& table) {
+        table.SetRow(Cs3, {"Third", "-V 3"});
+        return TTableEdit{};
+    };
+    ASSERT_EQ(sets.OpenOptionsTable(), QString());
+    EXPECT_EQ(Stored("LameOptionName3"), "Third");
+    EXPECT_EQ(Stored("LameOptionString3"), "-V 3");
+    EXPECT_EQ(UserRoot().value("LameOptionString1"), 7);
+}
+
 TEST_F(LameOptionSetsTest, FailedWriteIsReturned)
 {
     // The user root's folder is a file, so nothing can be written there.
