@@ -9,10 +9,8 @@
 #include <QSaveFile>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <limits>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -28,8 +26,7 @@ TRoot Broken(const QString& problem)
     return {{TRootKind::Broken, problem}, {}};
 }
 
-// Only a regular file is read: a pipe would block the start for ever, a device could be
-// anything.
+// Only a regular file is read.
 QString KindProblem(mode_t mode)
 {
     if (S_ISREG(mode))
@@ -103,28 +100,21 @@ TRoot Parse(const QByteArray& bytes)
                   error.errorString());
 }
 
-// What the file is and holds, read without blocking: its kind is known before it is opened,
-// and checked again on what was opened, so that a pipe swapped in between reads nothing.
+// What the file is and holds. Its kind is known before it is opened, so that a pipe (which
+// would block the start for ever) or a device is never opened.
 TRoot ReadRoot(const QString& file)
 {
-    const QByteArray name = PathBytes(file);
     struct stat st;
-    if (stat(name.constData(), &st) != 0) {
+    if (stat(PathBytes(file).constData(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             return {};
         return Broken(QStringLiteral("it cannot be reached: ") + ErrnoText(errno));
     }
     if (const QString problem = KindProblem(st.st_mode); !problem.isEmpty())
         return Broken(problem);
-    const int fd = open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return Broken(QStringLiteral("it cannot be opened: ") + ErrnoText(errno));
     QFile source;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        !source.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        close(fd);
-        return Broken(QStringLiteral("it is not a regular file"));
-    }
+    if (!OpenForReading(source, file))
+        return Broken(QStringLiteral("it cannot be opened: ") + ErrnoText(errno));
     const QByteArray bytes = source.readAll();
     if (source.error() != QFileDevice::NoError)
         return Broken(QStringLiteral("it cannot be read: ") + source.errorString());

@@ -139,6 +139,25 @@ INSTANTIATE_TEST_SUITE_P(Shapes, TSettingsStoreBrokenTest,
                          ::testing::ValuesIn(BrokenSettingsShapes()),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A file the user may not read is one that cannot be read as settings, and says why.
+TEST_F(TSettingsStoreTest, FileThatMayNotBeReadIsBroken)
+{
+    WriteJson(User(), R"({"width": 800})");
+    ASSERT_TRUE(QFile::setPermissions(User(), QFileDevice::WriteOwner));
+    TRootState state;
+    QString refusal;
+    {
+        const TWithoutPrivileges asAUser;
+        state = store.UserState();
+        refusal = store.Write({{"width", 900}});
+    }
+    EXPECT_EQ(state.Kind, TRootKind::Broken);
+    EXPECT_EQ(state.Problem, "it cannot be opened: Permission denied");
+    EXPECT_TRUE(refusal.contains(state.Problem));
+    ASSERT_TRUE(QFile::setPermissions(User(), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    EXPECT_EQ(ReadAll(User()), R"({"width": 800})");
+}
+
 // Files of earlier starts under the names it would take stay as they are.
 TEST_F(TSettingsStoreTest, SetAsideNeverReplacesAFile)
 {
