@@ -30,7 +30,7 @@ void TForm1::LoadSettings()
     if (load.SaveFolderSet)
         m_view.setSaveToCaption(Settings.SaveToCaption());
     if (!load.SaveFolderFallback.isEmpty())
-        m_view.showDestinationWarning(load.SaveFolderFallback);
+        m_view.showDestinationWarning(ShortenPath(load.SaveFolderFallback));
 }
 
 bool TForm1::SaveSettings()

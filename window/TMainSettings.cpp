@@ -39,8 +39,7 @@ QString SaveFolderFallbackText(const QString& stored, const QString& userFolder)
     const QString problem = PathKind(stored) == TPathKind::Missing
                                 ? QStringLiteral("is not there")
                                 : QStringLiteral("cannot be written");
-    return QStringLiteral("Save folder %1 %2: the MP3s go to %3 instead")
-        .arg(stored, problem, userFolder);
+    return QStringLiteral("Save folder %1 %2: saving to %3").arg(stored, problem, userFolder);
 }
 
 int IntegerOr(const TStoredValue<int>& stored, int fallback)

@@ -318,13 +318,13 @@ TEST_F(CliRunTest, StoredSaveFolderThatIsNotThereIsSaidWhenItWouldBeUsed)
         QString err;
         QString made;
     };
-    for (const Case& c : {Case{"stored folder",
-                               {},
-                               "quarlow-cli: Save folder " + gone +
-                                   " is not there: the MP3s go to " + home + "/ instead\n",
-                               home + "/a.mp3"},
-                          Case{"--save-to", {"--save-to", Out}, "", Out + "/a.mp3"},
-                          Case{"--save-to-source", {"--save-to-source"}, "", In + "/a.mp3"}}) {
+    for (const Case& c :
+         {Case{"stored folder",
+               {},
+               "quarlow-cli: Save folder " + gone + " is not there: saving to " + home + "/\n",
+               home + "/a.mp3"},
+          Case{"--save-to", {"--save-to", Out}, "", Out + "/a.mp3"},
+          Case{"--save-to-source", {"--save-to-source"}, "", In + "/a.mp3"}}) {
         SCOPED_TRACE(c.name);
         const TCliResult r = Run(c.options + QStringList{In + "/a.wav"});
         EXPECT_EQ(r.exitCode, 0);

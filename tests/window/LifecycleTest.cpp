@@ -156,8 +156,14 @@ TEST_F(LifecycleTest, SaveFolderThatIsNotThereStaysStoredWhileThisRunSavesElsewh
 
     EXPECT_EQ(form->SaveDirName, Save);
     EXPECT_EQ(view.label(TLabel::Destination),
-              "Save folder " + gone + " is not there: the MP3s go to " + Save + " instead");
+              "Save folder " + gone + " is not there: saving to " + Save);
     EXPECT_EQ(view.DestinationColor, (TColor{255, 0, 0}));
+    // On a narrow line both ends stay: the start of the sentence and the folder saved into.
+    view.DestinationWidth = 40;
+    form->LoadSettings();
+    EXPECT_LE(view.label(TLabel::Destination).size(), 40);
+    EXPECT_TRUE(view.label(TLabel::Destination).startsWith(QStringLiteral("Save folder ")));
+    EXPECT_TRUE(view.label(TLabel::Destination).endsWith(QStringLiteral("save/")));
     EXPECT_FALSE(form->IsTicked(TMenuItem::CheckUpdates));
     CopyFixture(QStringLiteral("in.wav"), In + QStringLiteral("/a.wav"));
     Drop({In + QStringLiteral("/a.wav")});

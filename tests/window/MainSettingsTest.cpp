@@ -493,7 +493,7 @@ TEST_P(MainSettingsSaveFolderTest, StoredFolderIsUsedOnlyWhenItCanBeWrittenAndKe
     const QString said = QString(c.problem).isEmpty()
                              ? QString()
                              : "Save folder " + stored.value_or(QString()) + " " + c.problem +
-                                   ": the MP3s go to " + UserFolder + " instead";
+                                   ": saving to " + UserFolder;
     EXPECT_EQ(load.SaveFolderFallback, said);
 
     ASSERT_EQ(settings.SaveSettings(store), QString());
