@@ -1,6 +1,7 @@
 #pragma once
 
 #include "IMainView.h"
+#include "TRunDisplay.h"
 #include "TWindowCommands.h"
 
 #include <QWidget>
@@ -19,7 +20,10 @@ class TMainMenu;
 // The desktop main window: the compact status area, the popup menu and the data panel with
 // the queue, the error list and the tags. It shows what its TForm1 tells it and hands the
 // user's commands, drops and close requests to it.
-class TMainWindow : public QWidget, public IMainView, public IWindowCommandsView
+class TMainWindow : public QWidget,
+                    public IMainView,
+                    public IQueueRowsView,
+                    public IWindowCommandsView
 {
 public:
     static constexpr int CompactWidth = 462;
@@ -42,6 +46,7 @@ public:
 
     void appendQueueEntry(const QString& path) override;
     void removeQueueEntry(qsizetype index) override;
+    void setQueueEntryText(qsizetype index, const QString& text) override;
     void clearQueue() override;
     void appendError(const QString& line) override;
     void clearErrors() override;
@@ -100,6 +105,7 @@ private:
     void buildLinks();
     void layOutBottomRow();
     void runCommand(TMenuItem item);
+    void chooseJobs(int jobs);
     void takeDrop(const QStringList& paths);
     void showDataPanel(bool show);
     QLabel& label(TLabel which) const { return *m_labels[size_t(which)]; }
@@ -117,6 +123,7 @@ private:
     std::unique_ptr<TMainMenu> m_menu;
     TLameHelpDialog* m_help = nullptr;
     std::unique_ptr<TWindowCommands> m_commands;
+    std::unique_ptr<TRunDisplay> m_runDisplay;
     TCodecLocatorDialog* m_codecLocator = nullptr;
     QString m_applicationTitle;
 };

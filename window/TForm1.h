@@ -49,9 +49,11 @@ public:
 
     // The transcoding loop and what it shows.
     void TranscodeQueue();
-    // Above one, that many jobs run at once, each shown on jobsView; one is the loop's own
-    // one job at a time.
+    // Above one, that many jobs run at once, each shown on jobsView; with one, the job is
+    // shown as it goes. TakeStoredJobs: each run takes the number the settings hold when it
+    // starts.
     void SetParallelJobs(int jobs, IJobsView* jobsView);
+    void TakeStoredJobs(IJobsView& jobsView);
     void ProgressChanged(TAudio* sender);
     QString CheckedPresetOptions() const;
     QString ShortenPath(const QString& path) const;
@@ -220,6 +222,7 @@ private:
     std::array<bool, MenuItemCount> m_ticked{};
     std::array<bool, MenuItemCount> m_enabled{};
     int m_jobs = 1;
+    bool m_storedJobs = false;
     IJobsView* m_jobsView = nullptr;
     // How the window shows a run's one job at a time as it goes; null while no run goes on.
     TForm1JobEvents* m_live = nullptr;

@@ -87,10 +87,19 @@ void TForm1::SetParallelJobs(int jobs, IJobsView* jobsView)
 {
     m_jobs = jobsView ? jobs : 1;
     m_jobsView = jobsView;
+    m_storedJobs = false;
+}
+
+void TForm1::TakeStoredJobs(IJobsView& jobsView)
+{
+    m_jobsView = &jobsView;
+    m_storedJobs = true;
 }
 
 void TForm1::TranscodeQueue()
 {
+    if (m_storedJobs)
+        m_jobs = Settings.JobCount();
     StartRun();
     TForm1JobEvents live(*this);
     m_live = m_jobs == 1 ? &live : nullptr;
@@ -213,7 +222,9 @@ void TForm1::EndRun()
     SetEnabled(TMenuItem::Exit1, true);
     SetEnabled(TMenuItem::Checkcodecpaths1, true);
     m_view.setProgress(0);
-    m_view.setLabelText(TLabel::Version, {});
+    // After several jobs at once the line that sums the run up stays.
+    if (m_jobs == 1)
+        m_view.setLabelText(TLabel::Version, {});
     m_view.setLabelText(TLabel::Audio, {});
     m_view.setLabelText(TLabel::Destination, {});
     RemoveFolderTree(std::exchange(m_runFolder, {}));

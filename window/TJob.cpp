@@ -170,13 +170,13 @@ bool TJob::Prepare()
 {
     m_audio->LameOptions = m_settings.LameOptions;
     m_audio->SourceFile = SourceFile;
-    DestFile = ChangeExtension(SourceFile, Mp3Extension);
+    // The destination is known before anything is read, and shown from the job's first moment.
+    DestFile = Destination(m_entry, m_settings);
     StageName = StageNameOf(m_kind);
     NoDecodeStep = !m_hadDecodeStep;
     m_events.jobPrepared();
     m_audio->OnProgress = [this](TAudio*) { m_events.progressChanged(); };
     m_audio->ReadTags(SourceFile);
-    DestFile = Destination(m_entry, m_settings);
     m_events.tagsRead();
     if (m_settings.Verify)
         return true;
