@@ -137,9 +137,8 @@ void TMainMenu::tickJobs(int jobs)
 {
     const auto listed = std::find_if(m_jobs.begin(), m_jobs.end(),
                                      [jobs](QAction* action) { return action->data() == jobs; });
-    QAction* ticked = listed != m_jobs.end()
-                          ? *listed
-                          : addJobsEntry(jobs, QString::number(jobs), m_jobs.back());
+    QAction* ticked =
+        listed != m_jobs.end() ? *listed : addJobsEntry(jobs, QString::number(jobs), m_jobs.back());
     for (QAction* action : m_jobs)
         action->setChecked(action == ticked);
 }

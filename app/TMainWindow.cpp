@@ -72,7 +72,10 @@ TMainWindow::TMainWindow()
     buildLinks();
     setMinimumWidth(CompactWidth);
     setMaximumWidth(MaxWidth);
-    m_panel = new TDataPanel(this);
+    m_panel = new TDataPanel(this, [this](const QList<qsizetype>& rows) {
+        if (m_form)
+            m_form->RemoveWaitingEntries(rows);
+    });
     m_panel->hide();
     connect(&m_menu->showData(), &QAction::toggled, this, [this](bool on) { showDataPanel(on); });
     resize(CompactWidth, CompactHeight);

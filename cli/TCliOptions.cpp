@@ -4,7 +4,6 @@
 #include "LocalNames.h"
 #include "PathText.h"
 
-
 namespace {
 
 QString AsFolder(const QString& path)

@@ -21,6 +21,7 @@
 class IJobsView;
 class TAudio;
 class TForm1JobEvents;
+class TJobRunner;
 class TVersionComp;
 struct TFolderId;
 
@@ -139,6 +140,9 @@ public:
     void SetEnabled(TMenuItem item, bool enabled);
 
     const TJobQueue& Queue() const { return m_queue; }
+    // The Cue List's Delete: the waiting entries at these rows leave the queue; a running
+    // one stays (Cancel is for that).
+    void RemoveWaitingEntries(QList<qsizetype> rows);
 
     static const QString ActivateMessage;
 
@@ -226,6 +230,8 @@ private:
     IJobsView* m_jobsView = nullptr;
     // How the window shows a run's one job at a time as it goes; null while no run goes on.
     TForm1JobEvents* m_live = nullptr;
+    // The runner of the run that goes on, if any.
+    const TJobRunner* m_runner = nullptr;
     // Of the run: the folder of its intermediate files, made when the first decode needs it;
     // each MP3 made with the source it was made from; problems of the drop that started it.
     QString m_runFolder;

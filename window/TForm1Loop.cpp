@@ -6,6 +6,8 @@
 #include "TJobRunner.h"
 
 #include <QDir>
+#include <algorithm>
+#include <functional>
 #include <utility>
 
 namespace {
@@ -103,7 +105,10 @@ void TForm1::TranscodeQueue()
     StartRun();
     TForm1JobEvents live(*this);
     m_live = m_jobs == 1 ? &live : nullptr;
-    TJobRunner(*this, m_queue, m_jobs == 1 ? nullptr : m_jobsView, m_jobs).Run();
+    TJobRunner runner(*this, m_queue, m_jobs == 1 ? nullptr : m_jobsView, m_jobs);
+    m_runner = &runner;
+    runner.Run();
+    m_runner = nullptr;
     m_live = nullptr;
     EndRun();
 }
@@ -147,6 +152,22 @@ IJobDisplay* TForm1::LiveEvents(const TJob& job)
     if (m_live)
         m_live->Follow(job);
     return m_live;
+}
+
+// From the last row up, so that each row still names its entry.
+void TForm1::RemoveWaitingEntries(QList<qsizetype> rows)
+{
+    std::sort(rows.begin(), rows.end(), std::greater<>());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    for (qsizetype row : rows) {
+        if (row < 0 || row >= m_queue.Count())
+            continue;
+        const QString path = m_queue.At(row).Path;
+        if (m_runner && m_runner->IsRunning(path))
+            continue;
+        m_queue.Remove(path);
+        m_view.removeQueueEntry(row);
+    }
 }
 
 QString TForm1::MadeThisRun(const QString& destination) const

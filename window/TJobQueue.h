@@ -25,6 +25,7 @@ public:
     qsizetype Remove(const QString& path);
     void Clear();
     bool IsEmpty() const { return m_entries.empty(); }
+    bool Contains(const QString& path) const { return m_paths.contains(path); }
     qsizetype Count() const { return qsizetype(m_entries.size()); }
     const TQueueEntry& At(qsizetype index) const { return m_entries.at(size_t(index)); }
 

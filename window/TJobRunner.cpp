@@ -114,6 +114,12 @@ void TJobRunner::Run()
 // higher number than those before it.
 void TJobRunner::NumberEntries()
 {
+    // An entry the user took out loses its number, so that a later drop of it queues it last.
+    if (m_number.size() > m_queue.Count()) {
+        m_number.removeIf([this](const auto& numbered) {
+            return !m_queue.Contains(numbered.key()) && !IsRunning(numbered.key());
+        });
+    }
     for (qsizetype i = 0; i < m_queue.Count(); ++i) {
         if (!m_number.contains(m_queue.At(i).Path))
             m_number.insert(m_queue.At(i).Path, m_nextNumber++);

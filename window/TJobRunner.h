@@ -37,6 +37,8 @@ public:
 
     // Returns when the queue is empty and no job runs, or once a Cancel has stopped them all.
     void Run();
+    // Whether a job of this source runs now.
+    bool IsRunning(const QString& source) const;
 
 private:
     struct TRunning;
@@ -66,7 +68,6 @@ private:
     void ShowProgress();
     void ShowJob(TRunning& running);
     void WaitForNews();
-    bool IsRunning(const QString& source) const;
     int FreeSlot() const;
 
     IJobHost& m_host;

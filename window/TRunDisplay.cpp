@@ -45,13 +45,13 @@ void TRunDisplay::showRun(int done, int total, qint64 elapsedMs)
     const int percent = total > 0 ? int(progress * 100 / total) : 0;
     m_view.setProgress(percent);
     QString line = QStringLiteral("%1 running").arg(m_running.size()) + Dot +
-                   QStringLiteral("%1 of %2 done").arg(done).arg(total) + Dot +
-                   Duration(elapsedMs);
+                   QStringLiteral("%1 of %2 done").arg(done).arg(total) + Dot + Duration(elapsedMs);
     if (progress > 0 && total > progress)
         line += Dot + QStringLiteral("about %1 left")
                           .arg(Duration(qint64(elapsedMs * (total - progress) / progress)));
     m_view.setLabelText(TLabel::Version, line);
-    m_view.setApplicationTitle(QStringLiteral("%1% · %2 of %3 done").arg(percent).arg(done).arg(total));
+    m_view.setApplicationTitle(
+        QStringLiteral("%1% · %2 of %3 done").arg(percent).arg(done).arg(total));
 }
 
 // Entries still waiting when the run ended: a Cancel dropped them.

@@ -3,10 +3,12 @@
 #include "FileSystem.h"
 #include "IJobHost.h"
 #include "IJobsView.h"
+#include "PathText.h"
 #include "RiffWave.h"
 #include "TAudio.h"
 #include "TFlac.h"
 #include "TJobRunner.h"
+#include "TRunDisplay.h"
 #include "WindowTestSupport.h"
 
 #include <QRegularExpression>
@@ -378,5 +380,150 @@ TEST_P(RunnerOnHostTest, CancelStopsWhatRunsAndDropsWhatWaits)
 
 INSTANTIATE_TEST_SUITE_P(Jobs, RunnerOnHostTest, ::testing::Values(1, 3),
                          [](const auto& info) { return std::to_string(info.param) + "_jobs"; });
+
+// The window taking the stored number of jobs, shown by its run display on the recording view.
+class WindowJobsTest : public TFormTest
+{
+protected:
+    void SetUp() override
+    {
+        TFormTest::SetUp();
+        display = std::make_unique<TRunDisplay>(view, view, form->Queue());
+        form->TakeStoredJobs(*display);
+    }
+    QString InPath(const QString& relative) const { return In + u'/' + relative; }
+    void CopySource(const QString& relative)
+    {
+        CopyFixture(QStringLiteral("in.") + relative.section(u'.', -1), InPath(relative));
+    }
+    // At every pump: the Cue List shows the queue, a running entry's row its stage and
+    // percent, a waiting one its path.
+    void CheckCueListAtEveryPump()
+    {
+        view.OnProcessEvents = [this] {
+            const TJobQueue& queue = form->Queue();
+            ASSERT_EQ(view.Queue.size(), queue.Count());
+            for (qsizetype i = 0; i < queue.Count(); ++i) {
+                ASSERT_EQ(view.Queue[i], queue.At(i).Path);
+                const QString& row = view.QueueRows[i];
+                if (row != queue.At(i).Path) {
+                    EXPECT_TRUE(RunningRow.match(row).hasMatch()) << row.toStdString();
+                    EXPECT_TRUE(row.endsWith(FileNamePart(queue.At(i).Path)));
+                    ++runningRows;
+                }
+            }
+        };
+    }
+
+    const QRegularExpression RunningRow{QStringLiteral("^(Starting|Flac|Ape|Wav|Lame) \\d+% — ")};
+    std::unique_ptr<TRunDisplay> display;
+    int runningRows = 0;
+};
+
+// A mixed folder: sources of each kind, a file that is no audio, a corrupt FLAC, two sources
+// of one MP3 and one in a subfolder. Three jobs at once make the same MP3s, byte for byte, and
+// the same error list as one after the other.
+TEST_F(WindowJobsTest, ThreeJobsGiveTheMp3sAndErrorListOfOne)
+{
+    for (const char* file : {"a.flac", "b.ape", "c.wav", "e.wav", "e.flac", "sub/f.flac", "g.wav"})
+        CopySource(QString::fromUtf8(file));
+    Write(InPath(QStringLiteral("d.wav")), "not audio");
+    CopyFixture(QStringLiteral("corrupt.flac"), InPath(QStringLiteral("h.flac")));
+    CheckCueListAtEveryPump();
+    QHash<int, QPair<QList<QPair<QString, QByteArray>>, QStringList>> results;
+    for (int jobs : {1, 3}) {
+        form->Settings.SetJobs(jobs);
+        Drop({In});
+        QList<QPair<QString, QByteArray>> mp3s;
+        for (const QString& mp3 : FilesBelow(Save))
+            mp3s.append({mp3, ReadAll(Save + mp3)});
+        results.insert(jobs, {mp3s, view.Errors});
+        RemoveFolderTree(Save + QStringLiteral("in"));
+        EXPECT_TRUE(view.Queue.isEmpty());
+        EXPECT_EQ(view.Titles.last(), form->FileDescription);
+    }
+    EXPECT_EQ(results[1].first.size(), 6);
+    EXPECT_EQ(results[3].first, results[1].first);
+    EXPECT_EQ(results[3].second, results[1].second);
+    EXPECT_EQ(results[1].second.filter(QStringLiteral("Message ")).size(), 3);
+    EXPECT_GT(runningRows, 0);
+    EXPECT_TRUE(view.label(TLabel::Version).startsWith(QStringLiteral("6 converted, 3 failed in ")))
+        << view.label(TLabel::Version).toStdString();
+    EXPECT_TRUE(view.enabled(TMenuItem::Checkcodecpaths1));
+}
+
+// Three decoders stall at once; the Cancel stops them all, keeps the finished MP3, lists
+// nothing for what the stop did, and the window says what became of the run.
+TEST_F(WindowJobsTest, CancelWithThreeRunning)
+{
+    CopySource(QStringLiteral("a.wav"));
+    for (const char* file : {"b-stall.ape", "c-stall.ape", "d-stall.ape", "e.wav"})
+        CopySource(QString::fromUtf8(file));
+    Stall(QStringLiteral("mac"), "-stall", MacProgressRow, ".wav");
+    form->Settings.SetJobs(3);
+    bool cancelled = false;
+    view.OnProcessEvents = [&] {
+        if (!cancelled && view.QueueRows.filter(QStringLiteral("Ape 10% — ")).size() == 3) {
+            cancelled = true;
+            EXPECT_FALSE(view.enabled(TMenuItem::Checkcodecpaths1));
+            form->Stopcurrentprocesses1Click();
+        }
+    };
+    Drop({In});
+
+    EXPECT_TRUE(cancelled);
+    EXPECT_EQ(FilesBelow(Save), QStringList{"in/a.mp3"});
+    EXPECT_EQ(view.Errors, QStringList());
+    EXPECT_EQ(view.Queue, QStringList());
+    EXPECT_TRUE(form->Queue().IsEmpty());
+    EXPECT_TRUE(view.label(TLabel::Version)
+                    .startsWith(QStringLiteral("cancelled: 1 converted, 1 not started in ")))
+        << view.label(TLabel::Version).toStdString();
+    EXPECT_FALSE(view.ticked(TMenuItem::Stopcurrentprocesses1));
+    EXPECT_TRUE(view.enabled(TMenuItem::Checkcodecpaths1));
+    EXPECT_EQ(view.CloseRequests, 0);
+}
+
+class WindowDeleteTest : public WindowJobsTest, public ::testing::WithParamInterface<int>
+{};
+
+// Delete on the first row (running) and the fourth (waiting) once the jobs have started: only
+// the waiting entry leaves, and its file is never converted.
+TEST_P(WindowDeleteTest, RemovesAWaitingEntryAndKeepsARunningOne)
+{
+    for (const char* file : {"a.wav", "b.wav", "c.wav", "d.wav", "e.wav"})
+        CopySource(QString::fromUtf8(file));
+    form->Settings.SetJobs(GetParam());
+    bool deleted = false;
+    view.OnProcessEvents = [&] {
+        const bool started = form->Audio || view.QueueRows.value(0) != view.Queue.value(0);
+        if (deleted || !started)
+            return;
+        deleted = true;
+        form->RemoveWaitingEntries({3, 0, 3});
+        EXPECT_EQ(view.Queue, (QStringList{InPath("a.wav"), InPath("b.wav"), InPath("c.wav"),
+                                           InPath("e.wav")}));
+        EXPECT_EQ(form->Queue().Count(), 4);
+    };
+    Drop({In});
+
+    EXPECT_TRUE(deleted);
+    EXPECT_EQ(FilesBelow(Save), (QStringList{"in/a.mp3", "in/b.mp3", "in/c.mp3", "in/e.mp3"}));
+    EXPECT_EQ(view.Errors, QStringList());
+    EXPECT_EQ(view.Queue, QStringList());
+}
+
+INSTANTIATE_TEST_SUITE_P(Jobs, WindowDeleteTest, ::testing::Values(1, 3),
+                         [](const auto& info) { return std::to_string(info.param) + "_jobs"; });
+
+// The run display's texts.
+TEST(RunDisplayTest, DurationsAndRows)
+{
+    EXPECT_EQ(TRunDisplay::Duration(0), QStringLiteral("0:00"));
+    EXPECT_EQ(TRunDisplay::Duration(70999), QStringLiteral("1:10"));
+    EXPECT_EQ(TRunDisplay::Duration(3723000), QStringLiteral("1:02:03"));
+    EXPECT_EQ(TRunDisplay::RowText(QStringLiteral("/m/03 Song.wav"), QStringLiteral("Lame"), 42),
+              QStringLiteral("Lame 42% — 03 Song.wav"));
+}
 
 } // namespace
