@@ -4,6 +4,7 @@
 #include "TVersionComp.h"
 
 #include <QDate>
+#include <QScopedValueRollback>
 
 // Today's day number first: the update check runs once a day.
 void TForm1::FormCreate()
@@ -52,32 +53,52 @@ void TForm1::mnuSaveToClick()
     SaveDirName = Settings.SaveDirName;
 }
 
-// The first activation loads the option sets, finds the tools, checks for an update and
-// captures LAME's help; later ones change nothing. Files dropped meanwhile are converted then.
+// The first activation loads the option sets, finds the tools, starts the update check and
+// captures LAME's help; later ones change nothing. Files dropped meanwhile are converted then,
+// unless a close request came: that ends the activation after the step it came in, and then
+// the program.
 void TForm1::FormActivate()
 {
-    if (!m_firstActivation)
+    if (!m_firstActivation || m_closeRequested)
         return;
     m_firstActivation = false;
+    {
+        const QScopedValueRollback activating(m_activating, true);
+        FirstActivation();
+    }
+    CloseIfRequested();
+    if (!m_closeRequested && !m_queue.IsEmpty() && !Busy)
+        TranscodeQueue();
+}
+
+void TForm1::FirstActivation()
+{
     LoadLameOptions();
     const TVersionComp version;
     m_view.setWindowCaption(FileDescription + u' ' + version.GetFileVersion() + u' ');
-    CancelRequested = Busy = ErrorsMuted = false;
+    CancelRequested = m_closeRequested;
+    Busy = ErrorsMuted = false;
     SetEnabled(TMenuItem::mnuSaveTo, !IsTicked(TMenuItem::Savetosourcedirectory1));
     m_view.processEvents();
+    if (m_closeRequested)
+        return;
     RefreshCodecStatus();
+    if (m_closeRequested)
+        return;
     CheckForUpdate(version);
     m_view.bringToFront(false);
     ShowStatusLines(VerifyMode);
     m_view.setLabelText(TLabel::Version, QString());
     LoadLameHelp();
-    if (!m_queue.IsEmpty() && !Busy)
-        TranscodeQueue();
 }
 
+// The fetch goes on while the window works; a close request that waited for it is carried
+// out when its result has been applied.
 void TForm1::CheckForUpdate(const TVersionComp& version)
 {
-    TUpdateCheck(m_view, version, WebHost()).CheckForUpdate(Settings.Update);
+    m_updateCheck =
+        std::make_unique<TUpdateCheck>(m_view, version, WebHost(), UpdateRequestTimeoutMs);
+    m_updateCheck->CheckForUpdate(Settings.Update, [this] { CloseIfRequested(); });
 }
 
 QString TForm1::WebHost() const
