@@ -60,7 +60,7 @@ int main(int argc, char* argv[])
         if (form.MainWindowHook(activation.Text))
             DropLater(form, activation.Paths);
     });
-    const TStopSignals stopSignals([&window] { window.close(); });
+    const TStopSignals stopSignals([&window] { window.closeFromOutside(); });
     form.UserFolder = UserFolder();
     form.ProgramFolder = QCoreApplication::applicationDirPath() + u'/';
     form.FormCreate();
