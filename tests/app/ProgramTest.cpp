@@ -1,6 +1,7 @@
 // The real `quarlow` program on Qt's offscreen platform: a second start hands its files to the
 // running one, and SIGTERM is a close request that saves the settings, whatever the program
 // is doing when it comes.
+#include "EventLoop.h"
 #include "FileSystem.h"
 #include "Privileges.h"
 #include "TSettingsStore.h"
@@ -8,31 +9,15 @@
 #include "TestMedia.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 #include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 namespace {
-
-// Waits for a condition that the program brings about; the bound only keeps a broken
-// program from hanging the test.
-bool WaitFor(const std::function<bool()>& done)
-{
-    QElapsedTimer guard;
-    guard.start();
-    while (!done()) {
-        if (guard.elapsed() > 60000)
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
-}
 
 class ProgramTest : public ::testing::Test
 {
@@ -65,10 +50,11 @@ protected:
         return TSettingsStore(root.filePath("config/Fendrick/KPZ05.json"), root.filePath("none"));
     }
 
-    // The window saves below out/; lame is the stand-in that stalls on every call.
+    // The window saves below out/; lame is the stand-in that stalls, on every call unless
+    // STALL_ON names some.
     void StallLame()
     {
-        const QString stalled = root.filePath("stalled");
+        const QString stalled = Stalled();
         ASSERT_TRUE(QDir().mkpath(stalled));
         ASSERT_TRUE(QFile::link(STALL_TOOL, stalled + "/lame"));
         ASSERT_EQ(Store().Write({{"width", 600},
@@ -78,6 +64,7 @@ protected:
                   QString());
         environment.insert("STALL_PIDS", Pids());
     }
+    QString Stalled() const { return root.filePath("stalled"); }
     QString Pids() const { return root.filePath("pids"); }
 
     // The program has ended on its own after a SIGTERM, leaving nothing in the temporary
@@ -107,13 +94,13 @@ TEST_F(ProgramTest, SecondStartHandsOverItsFilesAndSigtermSavesTheSettings)
     QProcess first;
     Start(first, {});
     // The running instance listens once its socket is there.
-    ASSERT_TRUE(WaitFor([&] { return !QDir(root.filePath("run")).isEmpty(Anything); }));
+    ASSERT_TRUE(RunEventsUntil([&] { return !QDir(root.filePath("run")).isEmpty(Anything); }));
 
     QProcess second;
     Start(second, {root.filePath("in/a.wav")});
     ASSERT_TRUE(second.waitForFinished(60000));
     EXPECT_EQ(second.exitCode(), 0) << "the second start hands over and ends";
-    EXPECT_TRUE(WaitFor([&] { return QFile::exists(root.filePath("out/a.mp3")); }))
+    EXPECT_TRUE(RunEventsUntil([&] { return QFile::exists(root.filePath("out/a.mp3")); }))
         << first.readAllStandardError().toStdString();
 
     ::kill(pid_t(first.processId()), SIGTERM);
@@ -132,22 +119,13 @@ TEST_F(ProgramTest, SigtermDuringARunLeavesOnlyFinishedMp3s)
 {
     for (const char* name : {"in/a.wav", "in/b.wav"})
         ASSERT_TRUE(WriteFile(root.filePath(name), ReadAll(SHARED_DIR "/fixtures/in.wav")));
-    const QString stalled = root.filePath("stalled");
-    ASSERT_TRUE(QDir().mkpath(stalled));
-    ASSERT_TRUE(QFile::link(STALL_TOOL, stalled + "/lame"));
-    ASSERT_EQ(Store().Write({{"width", 600},
-                             {"SaveDirName", root.filePath("out") + "/"},
-                             {"LamePath", stalled + "/"},
-                             {"FlacPath", ToolFolderOnPath("flac")}}),
-              QString());
-    const QString pids = root.filePath("pids");
+    StallLame();
     environment.insert("STALL_EXEC", ToolFolderOnPath("lame") + "lame");
     environment.insert("STALL_ON", "b.wav");
     environment.insert("STALL_OUTPUT", ".mp3");
-    environment.insert("STALL_PIDS", pids);
     QProcess program;
     Start(program, {root.filePath("in/a.wav"), root.filePath("in/b.wav")});
-    ASSERT_TRUE(WaitFor([&] { return !ReadAll(pids).isEmpty(); }))
+    ASSERT_TRUE(RunEventsUntil([&] { return !ReadAll(Pids()).isEmpty(); }))
         << program.readAllStandardError().toStdString();
 
     ::kill(pid_t(program.processId()), SIGTERM);
@@ -158,10 +136,10 @@ TEST_F(ProgramTest, SigtermDuringARunLeavesOnlyFinishedMp3s)
     EXPECT_EQ(QDir(root.filePath("out")).entryList(Anything), QStringList{"a.mp3"});
     EXPECT_EQ(ReadMp3Tags(root.filePath("out/a.mp3")).Seconds, 3) << "a whole MP3";
     EXPECT_TRUE(QDir(root.filePath("tmp")).isEmpty(Anything));
-    EXPECT_NE(::kill(ReadAll(pids).trimmed().toInt(), 0), 0) << "the stalled lame is gone";
+    EXPECT_NE(::kill(ReadAll(Pids()).trimmed().toInt(), 0), 0) << "the stalled lame is gone";
     const TSettingsStore::TKey key = Store().OpenForReading("width");
     EXPECT_EQ(key.readInteger("width").Value, 600);
-    EXPECT_EQ(key.readString("LamePath").Value, stalled + "/");
+    EXPECT_EQ(key.readString("LamePath").Value, Stalled() + "/");
 }
 
 // SIGTERM while the first activation asks lame for its version: the probe is stopped, the
@@ -192,7 +170,7 @@ TEST_P(StartupSigtermTest, EndsTheProgramAfterTheProbe)
     StallLame();
     QProcess program;
     Start(program, given == TGiven::OnTheCommandLine ? QStringList{source} : QStringList());
-    ASSERT_TRUE(WaitFor([&] { return !ReadAll(Pids()).isEmpty(); }))
+    ASSERT_TRUE(RunEventsUntil([&] { return !ReadAll(Pids()).isEmpty(); }))
         << program.readAllStandardError().toStdString();
     if (given == TGiven::ByASecondStart) {
         QProcess second;
@@ -232,7 +210,7 @@ TEST_F(ProgramTest, SigtermEndsTheProgramWhenTheSettingsCannotBeSaved)
     program.setChildProcessModifier(DropPrivilegesForGood);
     Start(program, {});
     // Another start finds it once its stop signals are set.
-    EXPECT_TRUE(WaitFor([&] { return !QDir(root.filePath("run")).isEmpty(Anything); }));
+    EXPECT_TRUE(RunEventsUntil([&] { return !QDir(root.filePath("run")).isEmpty(Anything); }));
 
     StopAndExpectAnEnd(program);
 
@@ -256,13 +234,13 @@ TEST_F(ProgramTest, AStalledUpdateServerHoldsUpNeitherTheFilesNorTheEnd)
     ASSERT_TRUE(WriteFile(root.filePath("in/a.wav"), ReadAll(SHARED_DIR "/fixtures/in.wav")));
     QProcess program;
     Start(program, {root.filePath("in/a.wav")});
-    ASSERT_TRUE(WaitFor([&] { return server.Requests().size() == 1; }))
+    ASSERT_TRUE(RunEventsUntil([&] { return server.Requests().size() == 1; }))
         << program.readAllStandardError().toStdString();
-    EXPECT_TRUE(WaitFor([&] { return QFile::exists(root.filePath("out/a.mp3")); }));
+    EXPECT_TRUE(RunEventsUntil([&] { return QFile::exists(root.filePath("out/a.mp3")); }));
 
     StopAndExpectAnEnd(program);
 
-    EXPECT_TRUE(WaitFor([&] { return server.HangUps() == 1; })) << "the request was ended";
+    EXPECT_TRUE(RunEventsUntil([&] { return server.HangUps() == 1; })) << "the request was ended";
     EXPECT_TRUE(QDir(root.filePath("home")).isEmpty(Anything)) << "no version file is left";
     EXPECT_EQ(Store().OpenForReading("width").readInteger("applversretrieved").Value, 0);
 }
