@@ -315,9 +315,11 @@ void TMainWindow::showMessage(const QString& text)
     QMessageBox::information(this, windowTitle(), DisplayPath(text));
 }
 
+// A window closed already (before its first activation) stays so.
 void TMainWindow::closeWindow()
 {
-    close();
+    if (!m_closed)
+        close();
 }
 
 void TMainWindow::showCodecStatus(const TCodecStatus& status)
@@ -554,5 +556,6 @@ void TMainWindow::closeEvent(QCloseEvent* event)
         keepSettings();
         m_form->FormClose();
     }
+    m_closed = true;
     event->accept();
 }

@@ -126,4 +126,5 @@ private:
     TCodecLocatorDialog* m_codecLocator = nullptr;
     QString m_applicationTitle;
     bool m_closingFromOutside = false;
+    bool m_closed = false;
 };

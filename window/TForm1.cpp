@@ -288,7 +288,7 @@ bool TForm1::FormCloseQuery()
 
 bool TForm1::CloseMustWait() const
 {
-    return Busy || m_probe || m_activating || m_commands != 0 ||
+    return Busy || m_probe || m_starting || m_commands != 0 ||
            (m_updateCheck && m_updateCheck->IsRunning());
 }
 

@@ -123,9 +123,9 @@ public:
     // The Cancel command (F4).
     void Stopcurrentprocesses1Click();
     // A close request, from the window's close box, the desktop session or a stop signal. It
-    // is never withdrawn: refused while something runs that it then stops (a run, a version
-    // probe, the first activation, the update check's fetch, a command and the box or dialog
-    // it has open, the codec locator), it closes the window when that has ended. The job a
+    // is never withdrawn: refused while something runs that it then stops (the start, a run, a
+    // version probe, the update check's fetch, a command and the box or dialog it has open,
+    // the codec locator), it closes the window when that has ended. The job a
     // close cuts short removes its own partial MP3, so closing itself deletes nothing.
     bool FormCloseQuery();
     // Carries out a command of the user's; a close request that comes meanwhile waits for it.
@@ -225,7 +225,8 @@ private:
     QStringList m_intakeProblems;
     // The throw-away adapter of a running version probe, so that a close request reaches it.
     TAudio* m_probe = nullptr;
-    bool m_activating = false;
+    // In FormCreate and in the first activation.
+    bool m_starting = false;
     int m_commands = 0;
     bool m_closeRequested = false;
     // The update check of the first activation, which goes on after it.

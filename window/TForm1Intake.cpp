@@ -17,7 +17,7 @@ void TForm1::AppMessage(const QStringList& droppedPaths)
     m_view.bringToFront(false);
     // During a run, the first activation or a version probe the drop only queues; after a
     // close request it starts nothing.
-    if (!Busy && !LoopGuard && !m_probe && !m_activating && !m_closeRequested) {
+    if (!Busy && !LoopGuard && !m_probe && !m_starting && !m_closeRequested) {
         LoopGuard = true;
         TranscodeQueue();
         LoopGuard = false;

@@ -6,9 +6,12 @@
 #include <QDate>
 #include <QScopedValueRollback>
 
-// Today's day number first: the update check runs once a day.
+// Today's day number first: the update check runs once a day. A close request that comes
+// meanwhile (while a box is open) waits for the first activation: the window is not shown
+// yet, and the settings are not whole.
 void TForm1::FormCreate()
 {
+    const QScopedValueRollback starting(m_starting, true);
     Settings.Update.DayToStore = DayNumber(QDate::currentDate());
     LoadSettings();
     OrigLamePath = LamePath;
@@ -55,15 +58,15 @@ void TForm1::mnuSaveToClick()
 
 // The first activation loads the option sets, finds the tools, starts the update check and
 // captures LAME's help; later ones change nothing. Files dropped meanwhile are converted then,
-// unless a close request came: that ends the activation after the step it came in, and then
-// the program.
+// unless a close request came: that ends the activation after the step it came in (or leaves
+// it out when it came before), and then the program.
 void TForm1::FormActivate()
 {
-    if (!m_firstActivation || m_closeRequested)
+    if (!m_firstActivation)
         return;
     m_firstActivation = false;
-    {
-        const QScopedValueRollback activating(m_activating, true);
+    if (!m_closeRequested) {
+        const QScopedValueRollback starting(m_starting, true);
         FirstActivation();
     }
     CloseIfRequested();

@@ -148,6 +148,23 @@ TEST_F(LifecycleTest, SettingsThatCannotBeSavedAreSaid)
         view.Messages.first().startsWith(QStringLiteral("The settings could not be saved: ")));
 }
 
+// A close request that came between the start and the first activation (the window closed
+// at once) leaves the activation out: no tool is probed, and a drop meanwhile starts nothing.
+TEST_F(LifecycleTest, ACloseBeforeTheFirstActivationLeavesItOut)
+{
+    const QString source = In + QStringLiteral("/a.wav");
+    CopyFixture(QStringLiteral("in.wav"), source);
+    Create();
+    EXPECT_TRUE(form->FormCloseQuery());
+    Drop({source});
+    form->FormActivate();
+
+    EXPECT_TRUE(view.CodecStatuses.isEmpty()) << "no tool was probed";
+    EXPECT_EQ(FilesBelow(Save), QStringList());
+    EXPECT_EQ(view.Queue, QStringList{source});
+    EXPECT_EQ(view.CloseRequests, 1) << "the window, closed already, is asked once more";
+}
+
 // A close request while the first activation probes a tool: the probe is stopped, no tool
 // starts after it, a drop that comes meanwhile (before or after the request) only queues, and
 // the window is asked to close once the activation has ended.
