@@ -240,6 +240,10 @@ void TJob::EncodeJob()
             {QStringLiteral("cannot write into %1: %2").arg(FolderPart(DestFile), part.Error)});
     } else {
         m_audio->Encode(WavFile, m_partFile);
+        // A cover LAME would refuse, or take in a form readers reject, is left out: the MP3
+        // is made all the same, and the entry says what it lacks.
+        if (const QString& problem = m_audio->Cover.Problem; !problem.isEmpty())
+            m_events.errorEntry({problem});
         PutMp3InPlace();
     }
     m_events.encoderRunning(false);
