@@ -121,7 +121,8 @@ TMade WriteCoverImage(const QString& folder, const QByteArray& image)
     if (fd >= 0 && file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle) &&
         file.write(image) == image.size() && file.flush())
         return made;
-    const QString reason = fd < 0 ? QString::fromLocal8Bit(std::strerror(errno)) : file.errorString();
+    const QString reason =
+        fd < 0 ? QString::fromLocal8Bit(std::strerror(errno)) : file.errorString();
     if (fd >= 0 && !file.isOpen())
         close(fd);
     RemoveFile(made.Path);

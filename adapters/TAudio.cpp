@@ -202,8 +202,8 @@ QString TAudio::LameCommandLine(const QString& wavPath, const QString& mp3Path) 
     QString line = QuoteArgument(ToolPath(FolderOf(LameFolder), LameTool));
     if (!tags.isEmpty())
         line += QStringLiteral(" --add-id3v2");
-    return line + QStringLiteral(" --nohist") + LameOptions + u' ' + QuoteArgument(wavPath) +
-           u' ' + QuoteArgument(mp3Path) + tags;
+    return line + QStringLiteral(" --nohist") + LameOptions + u' ' + QuoteArgument(wavPath) + u' ' +
+           QuoteArgument(mp3Path) + tags;
 }
 
 QString TAudio::TagOptions() const
@@ -248,9 +248,8 @@ void TAudio::WriteCoverFile()
     const TMade made = WriteCoverImage(TemporaryFolder(), Cover.Image);
     CoverFile = made.Path;
     if (CoverFile.isEmpty())
-        Cover.Problem =
-            QStringLiteral("%1 could not be handed to LAME (%2): the MP3 has no cover")
-                .arg(Cover.Origin, made.Error);
+        Cover.Problem = QStringLiteral("%1 could not be handed to LAME (%2): the MP3 has no cover")
+                            .arg(Cover.Origin, made.Error);
 }
 
 // The whole screen is read at every poll. LAME redraws its progress row in place, so the

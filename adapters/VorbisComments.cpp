@@ -26,10 +26,10 @@ TCoverArt FrontCover(TagLib::FLAC::File& file)
         }
     }
     const TagLib::ByteVector data = chosen->data();
-    const QString origin = chosen->type() == TagLib::FLAC::Picture::FrontCover
-                               ? QStringLiteral("the FLAC front cover picture")
-                               : QStringLiteral("the first FLAC picture (type %1)")
-                                     .arg(int(chosen->type()));
+    const QString origin =
+        chosen->type() == TagLib::FLAC::Picture::FrontCover
+            ? QStringLiteral("the FLAC front cover picture")
+            : QStringLiteral("the first FLAC picture (type %1)").arg(int(chosen->type()));
     return CoverFromImage(origin, QByteArray(data.data(), int(data.size())));
 }
 
