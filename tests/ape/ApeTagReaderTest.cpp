@@ -334,10 +334,10 @@ INSTANTIATE_TEST_SUITE_P(
                              .arg(BigImage.size())},
                         BigImage},
         OtherFieldsCase{"NoneOfThem", {ApeItem("Title", "After")}, {}},
-        OtherFieldsCase{"ControlCharactersAndZeroTotal",
-                        {ApeItem("ALBUMARTIST", "a\nb\tc"), ApeItem("Track", "0/0"),
-                         ApeItem("Title", "After")},
-                        {"Albumartist\t= a b c"}},
+        OtherFieldsCase{
+            "ControlCharactersAndZeroTotal",
+            {ApeItem("ALBUMARTIST", "a\nb\tc"), ApeItem("Track", "0/0"), ApeItem("Title", "After")},
+            {"Albumartist\t= a b c"}},
         OtherFieldsCase{"CoverOfAnUnknownKind",
                         {ApeItem("Cover Art (Front)", "f.bmp" + QByteArray(1, '\0') + "BM...."),
                          ApeItem("Title", "After")},
@@ -356,10 +356,10 @@ TEST(OtherFields, CoverTooLargeIsPassedOver)
 {
     const QTemporaryDir dir;
     const QString path = dir.filePath("a.ape");
-    const QByteArray huge = "f.png" + QByteArray(1, '\0') + CoverPng +
-                            QByteArray(MaxCoverBytes + 4096, 'x');
-    ASSERT_TRUE(WriteFile(path, Audio() + ApeTag({ApeItem("Cover Art (Front)", huge),
-                                                  ApeItem("Title", "After")})));
+    const QByteArray huge =
+        "f.png" + QByteArray(1, '\0') + CoverPng + QByteArray(MaxCoverBytes + 4096, 'x');
+    ASSERT_TRUE(WriteFile(
+        path, Audio() + ApeTag({ApeItem("Cover Art (Front)", huge), ApeItem("Title", "After")})));
     TApe ape;
     ape.ReadTags(path);
     EXPECT_EQ(ape.Title, QStringLiteral("After"));
