@@ -138,7 +138,8 @@ TCliParse ParseCliArguments(const QStringList& arguments, const QStringList& pre
     o.Jobs = *jobCount;
     if (const QString error = Check(o, presetNames, defaultSaveFolder); !error.isEmpty())
         return {std::nullopt, error};
-    if (o.SaveTo.isEmpty() && !o.SaveToSource)
+    o.SaveToDefault = o.SaveTo.isEmpty() && !o.SaveToSource;
+    if (o.SaveToDefault)
         o.SaveTo = defaultSaveFolder;
     for (QString* folder : {&o.SaveTo, &o.LameDir, &o.FlacDir, &o.ApeDir}) {
         if (!folder->isEmpty())

@@ -10,6 +10,8 @@ struct TCliOptions
 {
     QStringList Paths;
     QString SaveTo;
+    // SaveTo is the default one: neither --save-to nor --save-to-source was given.
+    bool SaveToDefault = false;
     bool SaveToSource = false;
     bool Verify = false;
     QString Preset;

@@ -109,6 +109,20 @@ QString NothingToConvert(const TForm1& form)
     return text;
 }
 
+// The store is only read: each file that cannot be read is named with its problem, and the
+// run goes on without it.
+void ReportBrokenSettings(TConsoleView& view, const TSettingsStore& store)
+{
+    if (const TRootState user = store.UserState(); user.Kind == TRootKind::Broken)
+        view.showMessage(
+            TConsoleView::Printable(TSettingsStore::Unreadable(store.userFile(), user) +
+                                    QStringLiteral("; going on with ") + store.SettingsInstead()));
+    if (const TRootState machine = store.MachineState(); machine.Kind == TRootKind::Broken)
+        view.showMessage(
+            TConsoleView::Printable(TSettingsStore::Unreadable(store.machineFile(), machine) +
+                                    QStringLiteral("; going on without it")));
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -121,7 +135,7 @@ int main(int argc, char* argv[])
     // HOME itself: QDir::homePath() reads "/" when it is unset, and the MP3s must never go there.
     const QByteArray home = qgetenv("HOME");
     form.UserFolder = home.isEmpty() ? QString() : PathFromBytes(home) + u'/';
-    form.Settings.LoadSettings(store, form.UserFolder);
+    const TSettingsLoad load = form.Settings.LoadSettings(store, form.UserFolder);
     form.LoadLameOptions();
     const TCliParse parsed =
         ParseCliArguments(Arguments(argc, argv), form.PresetNames(), form.Settings.SaveDirName);
@@ -137,6 +151,10 @@ int main(int argc, char* argv[])
                                                             .arg(QStringLiteral(QUARLOW_VERSION))));
         return 0;
     }
+    ReportBrokenSettings(view, store);
+    // Only where the MP3s would have gone to the stored folder.
+    if (options.SaveToDefault && !options.Verify && !load.SaveFolderFallback.isEmpty())
+        view.showMessage(TConsoleView::Printable(load.SaveFolderFallback));
     // Before the version probes: a Ctrl+C during one must stop it, not kill us and leave the
     // probed tool running.
     CatchStopSignals();

@@ -38,11 +38,6 @@ struct TDirCloser
     void operator()(DIR* dir) const { closedir(dir); }
 };
 
-QString ErrnoText(int error)
-{
-    return QString::fromLocal8Bit(strerror(error));
-}
-
 // The permissions a file made by open(..., 0666) gets. umask can only be read by setting it;
 // it is set back at once.
 mode_t NewFileMode()
@@ -77,6 +72,11 @@ bool IsDotEntry(const char* name)
 }
 
 } // namespace
+
+QString ErrnoText(int error)
+{
+    return QString::fromLocal8Bit(strerror(error));
+}
 
 TPathKind PathKind(const QString& path)
 {
@@ -199,6 +199,21 @@ QString ReplaceFile(const QString& source, const QString& target)
     if (rename(PathBytes(source).constData(), PathBytes(target).constData()) != 0)
         return ErrnoText(errno);
     return QString();
+}
+
+QString RenameNoReplace(const QString& source, const QString& target)
+{
+    const QByteArray from = PathBytes(source);
+    const QByteArray to = PathBytes(target);
+    if (renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return QString();
+    if (errno != EINVAL)
+        return ErrnoText(errno);
+    // A file system that cannot rename without replacing: look first.
+    struct stat st;
+    if (lstat(to.constData(), &st) == 0)
+        return ErrnoText(EEXIST);
+    return ReplaceFile(source, target);
 }
 
 bool ForceFolders(const QString& path)

@@ -32,6 +32,9 @@ struct TFolderEntry
     TPathKind Kind = TPathKind::Other;
 };
 
+// The system's words for an errno value ("Permission denied").
+QString ErrnoText(int error);
+
 // What a path names, following links.
 TPathKind PathKind(const QString& path);
 
@@ -89,6 +92,10 @@ bool RemoveFolderTree(const QString& folder);
 // Puts source in the place of target in one step: a reader sees the old file or the new one,
 // never a part. Empty on success, else the reason.
 QString ReplaceFile(const QString& source, const QString& target);
+
+// Gives source the name target unless something has that name already (then "File exists"):
+// empty on success, else the reason. Nothing is ever replaced.
+QString RenameNoReplace(const QString& source, const QString& target);
 
 // Creates a folder and every missing folder above it. False when the folder is not there
 // afterwards.

@@ -193,6 +193,7 @@ private:
     void ShowDestination();
     void PassCancelToAdapter();
     void ReportStoreError(const QString& error);
+    void SetAsideBrokenSettings();
     void SetCustomSettingsEnabled(bool enabled);
     void SetOptionCommandsEnabled(bool enabled);
     void CheckForUpdate(const TVersionComp& version);

@@ -3,7 +3,7 @@
 #include "TUpdateCheck.h"
 #include "TVersionComp.h"
 
-#include <QDate>
+#include <QDateTime>
 
 // Today's day number first: the update check runs once a day.
 void TForm1::FormCreate()
@@ -29,6 +29,8 @@ void TForm1::LoadSettings()
     VerifyMode = Settings.VerifyOnly;
     if (load.SaveFolderSet)
         m_view.setSaveToCaption(Settings.SaveToCaption());
+    if (!load.SaveFolderFallback.isEmpty())
+        m_view.showDestinationWarning(ShortenPath(load.SaveFolderFallback));
 }
 
 bool TForm1::SaveSettings()
@@ -52,6 +54,28 @@ void TForm1::mnuSaveToClick()
     SaveDirName = Settings.SaveDirName;
 }
 
+// A settings file that cannot be read is never written over. Before the first write (the
+// option sets' load), a broken user file goes to a new name beside it, and the user learns
+// once, with the window up, what was wrong, what this start reads and where the file went. A
+// user file that cannot be moved stays, and every write then says why it refuses.
+void TForm1::SetAsideBrokenSettings()
+{
+    QStringList said;
+    if (const TRootState user = m_store.UserState(); user.Kind == TRootKind::Broken) {
+        const TMade moved = m_store.SetAsideUserFile(QDateTime::currentDateTime());
+        if (moved.Error.isEmpty())
+            said << QStringLiteral("The settings file %1. Quarlow starts with %2. The old file "
+                                   "is kept as %3.")
+                        .arg(TSettingsStore::Unreadable(m_store.userFile(), user),
+                             m_store.SettingsInstead(), moved.Path);
+    }
+    if (const TRootState machine = m_store.MachineState(); machine.Kind == TRootKind::Broken)
+        said << QStringLiteral("The administrator's settings file %1; Quarlow does without it.")
+                    .arg(TSettingsStore::Unreadable(m_store.machineFile(), machine));
+    if (!said.isEmpty())
+        m_view.showMessage(said.join(QStringLiteral("\n\n")));
+}
+
 // The first activation loads the option sets, finds the tools, checks for an update and
 // captures LAME's help; later ones change nothing. Files dropped meanwhile are converted then.
 void TForm1::FormActivate()
@@ -59,6 +83,7 @@ void TForm1::FormActivate()
     if (!m_firstActivation)
         return;
     m_firstActivation = false;
+    SetAsideBrokenSettings();
     LoadLameOptions();
     const TVersionComp version;
     m_view.setWindowCaption(FileDescription + u' ' + version.GetFileVersion() + u' ');

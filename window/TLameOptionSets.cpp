@@ -63,6 +63,7 @@ QString TLameOptionSets::LoadLameOptions()
     m_chosenOptionName = StringOr(key.readString(ChosenValue), QString());
     if (m_chosenOptionName.isEmpty())
         m_chosenOptionName = DefaultChosenName;
+    m_asRead.Remember(key, StoredValues());
     ShowCustomNames();
     HideEmptyCustomItems();
     FillTable();
@@ -76,13 +77,18 @@ QString TLameOptionSets::LoadLameOptions()
 QString TLameOptionSets::SaveLameOptions()
 {
     TakeTableRows();
+    return m_store.Write(m_asRead.KeepUnchanged(StoredValues()));
+}
+
+TSettingsStore::TValues TLameOptionSets::StoredValues() const
+{
     TSettingsStore::TValues values;
     for (int k = 0; k < CustomCount; ++k) {
         values.append({StringValue(k), m_optionStrings[size_t(k)]});
         values.append({NameValue(k), m_optionNames[size_t(k)]});
     }
     values.append({ChosenValue, m_chosenOptionName});
-    return m_store.Write(values);
+    return values;
 }
 
 QString TLameOptionSets::SelectPreset(int index)

@@ -24,7 +24,8 @@ public:
 
 // The ten LAME option sets, which one is chosen, and where they are kept: the settings
 // store, the custom options table and the menu. Every change of the choice or of the custom
-// sets is written at once; the writing calls return the store's error, empty on success.
+// sets is written at once, and a value still as it was read is written as it was stored; the
+// writing calls return the store's error, empty on success.
 class TLameOptionSets
 {
 public:
@@ -64,6 +65,8 @@ public:
 private:
     void FillTable();
     void TakeTableRows();
+    // The custom sets and the chosen name as they go to the store.
+    TSettingsStore::TValues StoredValues() const;
     QString CloseOptionsTable(const TTableEdit& edit);
     QString NameOfFirstRow(const QList<int>& rows) const;
 
@@ -76,4 +79,5 @@ private:
     std::array<QString, SetCount> m_captions;
     QString m_chosenOptionName;
     std::optional<int> m_ticked;
+    TValuesAsRead m_asRead;
 };

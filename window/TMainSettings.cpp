@@ -34,6 +34,14 @@ const QString NoFolder = QStringLiteral("0");
 const QString ReadOnlyWarning =
     QStringLiteral("Destination is read-only: set to User Directory instead");
 
+QString SaveFolderFallbackText(const QString& stored, const QString& userFolder)
+{
+    const QString problem = PathKind(stored) == TPathKind::Missing
+                                ? QStringLiteral("is not there")
+                                : QStringLiteral("cannot be written");
+    return QStringLiteral("Save folder %1 %2: saving to %3").arg(stored, problem, userFolder);
+}
+
 int IntegerOr(const TStoredValue<int>& stored, int fallback)
 {
     return stored.State == TStored::Present ? stored.Value : fallback;
@@ -75,33 +83,40 @@ TSettingsLoad TMainSettings::LoadSettings(const TSettingsStore& store, const QSt
     TabIndex = IntegerOr(tab, TabIndex);
     Width = IntegerOr(key.readInteger(WidthValue), DefaultWidth);
     smem = IntegerOr(key.readInteger(SmemValue), DefaultSmem);
-    Update.CheckUpdates = BooleanOr(key.readInteger(CheckUpdateValue), true);
+    Update.CheckUpdates = BooleanOr(key.readBoolean(CheckUpdateValue), true);
     Update.StoredDay = StringOr(key.readString(DayValue), QStringLiteral("39700"));
     Update.progversnew = StringOr(key.readString(ProgVersValue), QStringLiteral("1.0.0.2"));
     Update.applversnew = StringOr(key.readString(ApplVersValue), QStringLiteral("0.8.9.22"));
     Top = IntegerOr(key.readInteger(TopValue), DefaultTop);
     Left = IntegerOr(key.readInteger(LeftValue), DefaultLeft);
-    Update.applversretrieved = BooleanOr(key.readInteger(RetrievedValue), false);
-    VerifyOnly = BooleanOr(key.readInteger(VerifyOnlyValue), false);
-    load.SaveFolderSet = ReadSaveDirName(key.readString(SaveDirValue), userFolder);
+    Update.applversretrieved = BooleanOr(key.readBoolean(RetrievedValue), false);
+    VerifyOnly = BooleanOr(key.readBoolean(VerifyOnlyValue), false);
+    ReadSaveDirName(key.readString(SaveDirValue), userFolder, load);
     FlacPath = ToolFolder(key.readString(FlacPathValue), FlacTool);
     LamePath = ToolFolder(key.readString(LamePathValue), LameTool);
     ApePath = ToolFolder(key.readString(ApePathValue), MacTool);
-    SaveToSource = BooleanOr(key.readInteger(SaveToSourceValue), false);
+    SaveToSource = BooleanOr(key.readBoolean(SaveToSourceValue), false);
+    m_asRead.Remember(key, StoredValues(Update.StoredDay));
+    if (!load.SaveFolderFallback.isEmpty())
+        m_asRead.Keep(key, SaveDirValue, SaveDirName);
     return load;
 }
 
 // A missing value reads as the empty folder and so, like one that is gone or read-only,
-// gives userFolder; a value of another type gives it without showing it.
-bool TMainSettings::ReadSaveDirName(const TStoredValue<QString>& stored, const QString& userFolder)
+// gives userFolder; a value of another type gives it without showing it. A folder on a drive
+// that is not mounted now is still the user's choice: only this run saves elsewhere.
+void TMainSettings::ReadSaveDirName(const TStoredValue<QString>& stored, const QString& userFolder,
+                                    TSettingsLoad& load)
 {
-    if (stored.State == TStored::OtherType) {
-        SaveDirName = userFolder;
-        return false;
-    }
-    SaveDirName = IsWritableFolder(stored.Value) ? stored.Value : userFolder;
+    SaveDirName = userFolder;
+    if (stored.State == TStored::OtherType)
+        return;
+    if (IsWritableFolder(stored.Value))
+        SaveDirName = stored.Value;
+    else if (!stored.Value.isEmpty())
+        load.SaveFolderFallback = SaveFolderFallbackText(stored.Value, userFolder);
     SaveFolder = SaveDirName;
-    return true;
+    load.SaveFolderSet = true;
 }
 
 void TMainSettings::FixLoadedSettings()
@@ -119,11 +134,16 @@ void TMainSettings::FixLoadedSettings()
 
 QString TMainSettings::SaveSettings(const TSettingsStore& store) const
 {
-    return store.Write({
+    return store.Write(m_asRead.KeepUnchanged(StoredValues(Update.DayToStore)));
+}
+
+TSettingsStore::TValues TMainSettings::StoredValues(const QString& day) const
+{
+    return {
         {TabIndexValue, TabIndex},
         {WidthValue, std::min(Width, MaxStoredWidth)},
         {SmemValue, smem},
-        {DayValue, Update.DayToStore},
+        {DayValue, day},
         {CheckUpdateValue, StoredBoolean(Update.CheckUpdates)},
         {ProgVersValue, Update.progversnew},
         {ApplVersValue, Update.applversnew},
@@ -136,7 +156,7 @@ QString TMainSettings::SaveSettings(const TSettingsStore& store) const
         {FlacPathValue, FlacPath},
         {ApePathValue, ApePath},
         {SaveToSourceValue, StoredBoolean(SaveToSource)},
-    });
+    };
 }
 
 bool TMainSettings::ChooseSaveFolder(ISaveFolderView& view, const QString& userFolder,
@@ -151,6 +171,7 @@ bool TMainSettings::ChooseSaveFolder(ISaveFolderView& view, const QString& userF
         return false;
     }
     SaveToSource = false;
+    m_asRead.Forget(SaveDirValue);
     const QString folder = WithSeparator(*chosen);
     const bool usable = IsWritableFolder(folder);
     if (!usable)

@@ -29,6 +29,9 @@ struct TSettingsLoad
     // SaveFolder was set, and the "Save to:" caption is to become SaveToCaption(). When not
     // (a "SaveDirName" of another type), both stay as they were.
     bool SaveFolderSet = false;
+    // A stored save folder that cannot be used this run, and where the MP3s go instead; empty
+    // when there is none. The stored one stays unless the user chooses another.
+    QString SaveFolderFallback;
 };
 
 // The main window's values that live in the settings store between starts, as they are
@@ -47,14 +50,15 @@ public:
     // Reads every value on its own: a missing value or one of another type gives that
     // value's default and the rest are read all the same. A tool folder that was never stored
     // is the folder where PATH finds the tool; a save folder that is missing or cannot be
-    // written is userFolder.
+    // written is userFolder for this run. JSON true and false tick and untick.
     TSettingsLoad LoadSettings(const TSettingsStore& store, const QString& userFolder);
     // Once at start-up, after LoadSettings: the texts the update check needs and a usable
     // smem.
     void FixLoadedSettings();
     // Writes the values into the user root; smem as it is (a shown data panel's height is
-    // the caller's to take first). Empty on success, else the store's reason; a failed write
-    // leaves the store as it was.
+    // the caller's to take first). A value that is still what the load made of it is written
+    // as it was stored. Empty on success, else the store's reason; a failed write leaves the
+    // store as it was.
     [[nodiscard]] QString SaveSettings(const TSettingsStore& store) const;
 
     // The F2 command. Returns true when the user chose a folder, which also unticks
@@ -85,6 +89,11 @@ public:
     QString SaveFolder;
 
 private:
-    // True when SaveFolder was set.
-    bool ReadSaveDirName(const TStoredValue<QString>& stored, const QString& userFolder);
+    // Sets SaveFolder, except for a value of another type.
+    void ReadSaveDirName(const TStoredValue<QString>& stored, const QString& userFolder,
+                         TSettingsLoad& load);
+    // The values as they go to the store, with day as "julianday".
+    TSettingsStore::TValues StoredValues(const QString& day) const;
+
+    TValuesAsRead m_asRead;
 };

@@ -132,4 +132,28 @@ TEST_F(ProgramTest, SigtermDuringARunLeavesOnlyFinishedMp3s)
     EXPECT_EQ(key.readString("LamePath").Value, stalled + "/");
 }
 
+// A save folder on a drive that is not mounted at this start: the program saves into the home
+// folder meanwhile and, closed, keeps the stored folder; a tick stored as JSON false stays so.
+TEST_F(ProgramTest, SaveFolderThatIsNotThereStaysStoredAfterAClose)
+{
+    ASSERT_TRUE(WriteFile(root.filePath("in/a.wav"), ReadAll(SHARED_DIR "/fixtures/in.wav")));
+    const QString gone = root.filePath("gone") + "/";
+    const TSettingsStore store(root.filePath("config/Fendrick/KPZ05.json"), root.filePath("none"));
+    ASSERT_EQ(store.Write({{"width", 470}, {"SaveDirName", gone}, {"checkupdate", false}}),
+              QString());
+    QProcess program;
+    Start(program, {root.filePath("in/a.wav")});
+    ASSERT_TRUE(WaitFor([&] { return QFile::exists(root.filePath("home/a.mp3")); }))
+        << program.readAllStandardError().toStdString();
+
+    ::kill(pid_t(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(60000));
+
+    EXPECT_EQ(program.exitCode(), 0);
+    const TSettingsStore::TKey key = store.OpenForReading("width");
+    EXPECT_EQ(key.readString("SaveDirName").Value, gone);
+    EXPECT_EQ(key.stored("checkupdate"), QJsonValue(false));
+    EXPECT_FALSE(QFile::exists(gone));
+}
+
 } // namespace

@@ -1,4 +1,5 @@
 // quarlow-cli end to end: the real executable, the real lame, flac and metaflac.
+#include "BrokenSettings.h"
 #include "CommandLine.h"
 #include "FileSystem.h"
 #include "LocalNames.h"
@@ -295,6 +296,73 @@ TEST_F(CliRunTest, StoredSaveFolderAndOptionSetAreTheDefaults)
     EXPECT_EQ(ReadAll(storeFile), storedBytes) << "quarlow-cli never writes the settings";
     EXPECT_TRUE(Run({"--help"}).out.contains(storeFile));
 }
+
+// A stored save folder that is not there (a drive not mounted) is said, with where the MP3s go
+// instead, whenever the run would have saved into it; the store keeps it.
+TEST_F(CliRunTest, StoredSaveFolderThatIsNotThereIsSaidWhenItWouldBeUsed)
+{
+    const QString home = root.filePath("home");
+    ASSERT_TRUE(QDir().mkpath(home));
+    environment.insert("HOME", home);
+    const QString gone = root.filePath("gone") + "/";
+    const QString storeFile = root.filePath("config/Fendrick/KPZ05.json");
+    ASSERT_EQ(TSettingsStore(storeFile, root.filePath("machine.json"))
+                  .Write({{"width", 470}, {"SaveDirName", gone}}),
+              QString());
+    const QByteArray storedBytes = ReadAll(storeFile);
+    Copy("in.wav", "a.wav");
+    struct Case
+    {
+        const char* name;
+        QStringList options;
+        QString err;
+        QString made;
+    };
+    for (const Case& c :
+         {Case{"stored folder",
+               {},
+               "quarlow-cli: Save folder " + gone + " is not there: saving to " + home + "/\n",
+               home + "/a.mp3"},
+          Case{"--save-to", {"--save-to", Out}, "", Out + "/a.mp3"},
+          Case{"--save-to-source", {"--save-to-source"}, "", In + "/a.mp3"}}) {
+        SCOPED_TRACE(c.name);
+        const TCliResult r = Run(c.options + QStringList{In + "/a.wav"});
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_TRUE(QFile::remove(c.made));
+    }
+    EXPECT_EQ(ReadAll(storeFile), storedBytes);
+    EXPECT_FALSE(QFile::exists(gone));
+}
+
+class CliBrokenSettingsTest : public CliRunTest,
+                              public ::testing::WithParamInterface<TBrokenSettings>
+{};
+
+// quarlow-cli only reads the settings: a file that cannot be read is named with its problem,
+// the run goes on with the defaults, and the file stays where and as it is. A pipe in its
+// place is never opened: the run does not hang on it.
+TEST_P(CliBrokenSettingsTest, IsNamedAndTheRunGoesOnWithTheDefaults)
+{
+    const TBrokenSettings& shape = GetParam();
+    const QString file = root.filePath("config/Fendrick/KPZ05.json");
+    ASSERT_TRUE(MakeBrokenSettings(shape, file));
+    Copy("in.wav", "a.wav");
+
+    const TCliResult r = Run({"--save-to", Out, In + "/a.wav"});
+
+    EXPECT_EQ(r.exitCode, 0) << r.out.toStdString();
+    EXPECT_EQ(r.err, "quarlow-cli: " + file + " cannot be read (" + shape.problem +
+                         "); going on with the default settings\n");
+    EXPECT_EQ(FilesBelow(Out), QStringList{"a.mp3"});
+    EXPECT_TRUE(IsBrokenSettings(shape, file));
+    EXPECT_EQ(QDir(root.filePath("config/Fendrick"))
+                  .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{"KPZ05.json"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, CliBrokenSettingsTest, ::testing::ValuesIn(BrokenSettingsShapes()),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Every failure a job meets is in the error list, and the run does not count as a success.
 struct TFailureCase

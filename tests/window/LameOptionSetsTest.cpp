@@ -176,6 +176,8 @@ struct TLoadCase
     const char* options;
     const char* setting; // the "Lame setting" label, empty when the load shows none
     QStringList customItems;
+    // "lamename" as the store keeps it, when that is not the ticked set's caption.
+    std::optional<QJsonValue> keptChoice = std::nullopt;
 };
 
 void PrintTo(const TLoadCase& c, std::ostream* os)
@@ -196,8 +198,11 @@ TEST_P(LameOptionSetsLoadTest, ChosenNameTicksTheFirstSetOfThatName)
     EXPECT_EQ(sets.CheckedPresetOptions(), c.options);
     EXPECT_EQ(view.SettingText, c.setting);
     EXPECT_EQ(view.CustomItems(), c.customItems);
-    // Ticking a set writes the choice; a load that ticks none writes nothing.
-    if (c.ticked)
+    // Ticking a set writes the choice, unless the store holds one of another type that reads
+    // as it; a load that ticks none writes nothing.
+    if (c.keptChoice)
+        EXPECT_EQ(UserRoot().value("lamename"), *c.keptChoice);
+    else if (c.ticked)
         EXPECT_EQ(Stored("lamename"), sets.Caption(*c.ticked));
     else
         EXPECT_EQ(ReadAll(User()), QByteArray(c.json));
@@ -246,7 +251,7 @@ INSTANTIATE_TEST_SUITE_P(
         TLoadCase{"empty_chosen_name_means_APS", R"({"lamename": ""})", Fs3, " --preset standard",
                   "Lame setting : APS", NoCustomItems},
         TLoadCase{"chosen_name_of_another_type_means_APS", R"({"lamename": 3})", Fs3,
-                  " --preset standard", "Lame setting : APS", NoCustomItems}),
+                  " --preset standard", "Lame setting : APS", NoCustomItems, QJsonValue(3)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct TRootCase
@@ -326,6 +331,28 @@ TEST_F(LameOptionSetsTest, ClickOnAnItemWithoutACaptionChangesNothing)
         EXPECT_EQ(sets.ChosenOptionName(), "APS");
     }
     EXPECT_FALSE(QFile::exists(User()));
+}
+
+// Values that read as a default because of their type go back as they were stored with each
+// write, until the user gives them a value in the table.
+TEST_F(LameOptionSetsTest, ValuesOfAnotherTypeAreWrittenBackUntilEdited)
+{
+    Store(User(), R"({"LameOptionName1": "Mine", "LameOptionString1": 7,
+                      "LameOptionName3": 5, "lamename": "Mine"})");
+    Load();
+    ASSERT_EQ(sets.SelectPreset(Fs4), QString());
+    EXPECT_EQ(UserRoot().value("LameOptionString1"), 7);
+    EXPECT_EQ(UserRoot().value("LameOptionName3"), 5);
+    EXPECT_EQ(Stored("lamename"), "APX");
+
+    tableView.User = [](TCustomOptionsTable& table) {
+        table.SetRow(Cs3, {"Third", "-V 3"});
+        return TTableEdit{};
+    };
+    ASSERT_EQ(sets.OpenOptionsTable(), QString());
+    EXPECT_EQ(Stored("LameOptionName3"), "Third");
+    EXPECT_EQ(Stored("LameOptionString3"), "-V 3");
+    EXPECT_EQ(UserRoot().value("LameOptionString1"), 7);
 }
 
 TEST_F(LameOptionSetsTest, FailedWriteIsReturned)

@@ -1,5 +1,6 @@
 // The main window's stored values: which root a start reads, the defaults of missing values
-// and of values of another type, what an exit writes, and the "Save to:" command (F2).
+// and of values of another type, what an exit writes (and what it writes back as it was
+// stored), and the "Save to:" command (F2).
 #include "Privileges.h"
 #include "QtPrinters.h"
 #include "TMainSettings.h"
@@ -339,11 +340,79 @@ INSTANTIATE_TEST_SUITE_P(
                       TReadCase{"ApePathAsBoolean", "ApePath", true, "0"}),
     [](const auto& info) { return info.param.name; });
 
-INSTANTIATE_TEST_SUITE_P(Present, MainSettingsReadTest,
-                         ::testing::Values(TReadCase{"NonZeroIsTicked", "VerifyOnly", 7, "true"},
-                                           TReadCase{"NegativeIsTicked", "Save2Src", -1, "true"},
-                                           TReadCase{"ZeroIsUnticked", "checkupdate", 0, "false"}),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Present, MainSettingsReadTest,
+    ::testing::Values(TReadCase{"NonZeroIsTicked", "VerifyOnly", 7, "true"},
+                      TReadCase{"NegativeIsTicked", "Save2Src", -1, "true"},
+                      TReadCase{"ZeroIsUnticked", "checkupdate", 0, "false"},
+                      TReadCase{"FalseIsUnticked", "checkupdate", false, "false"},
+                      TReadCase{"TrueIsTicked", "VerifyOnly", true, "true"},
+                      TReadCase{"TrueIsRetrieved", "applversretrieved", true, "true"},
+                      TReadCase{"FalseIsUntickedToo", "Save2Src", false, "false"}),
+    [](const auto& info) { return info.param.name; });
+
+// One value in the user store besides "width", what the user changes after the load, and
+// what the exit then writes: a value the program could not take as stored goes back as it
+// was until the user changes it; one it fixed goes as fixed.
+struct TWriteBackCase
+{
+    const char* name;
+    const char* value;
+    QJsonValue stored;
+    void (*change)(TMainSettings&);
+    QJsonValue written;
+};
+
+class MainSettingsWriteBackTest : public MainSettingsTest,
+                                  public ::testing::WithParamInterface<TWriteBackCase>
+{};
+
+TEST_P(MainSettingsWriteBackTest, ValueIsWrittenAsStoredUnlessChanged)
+{
+    const TWriteBackCase& c = GetParam();
+    QJsonObject root{{"width", 800}};
+    root.insert(c.value, c.stored);
+    StoreUser(root);
+    settings.Update.DayToStore = "46000";
+    Load();
+    settings.FixLoadedSettings();
+    if (c.change)
+        c.change(settings);
+
+    ASSERT_EQ(settings.SaveSettings(store), QString());
+
+    EXPECT_EQ(UserRoot().value(c.value), c.written);
+}
+
+void Untick(TMainSettings& s)
+{
+    s.Update.CheckUpdates = false;
+}
+
+void Tick(TMainSettings& s)
+{
+    s.Update.CheckUpdates = true;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stored, MainSettingsWriteBackTest,
+    ::testing::Values(TWriteBackCase{"FalseStaysFalse", "checkupdate", false, nullptr, false},
+                      TWriteBackCase{"TrueStaysTrue", "checkupdate", true, nullptr, true},
+                      TWriteBackCase{"FalseTickedIsOne", "checkupdate", false, Tick, 1},
+                      TWriteBackCase{"StringZeroStays", "checkupdate", "0", nullptr, "0"},
+                      TWriteBackCase{"StringZeroUntickedIsZero", "checkupdate", "0", Untick, 0},
+                      TWriteBackCase{"ZeroStaysZero", "checkupdate", 0, nullptr, 0},
+                      TWriteBackCase{"TrueVerifyOnlyStays", "VerifyOnly", true, nullptr, true},
+                      TWriteBackCase{"WidthAsStringStays", "width", "900", nullptr, "900"},
+                      TWriteBackCase{"WidthAsStringResizedIsWritten", "width", "900",
+                                     [](TMainSettings& s) { s.Width = 600; }, 600},
+                      TWriteBackCase{"SmemOutOfRangeIsFixed", "smem", 600, nullptr, 294},
+                      TWriteBackCase{"EmptyVersionIsFixed", "progversnew", "", nullptr, "0.0.0.7"},
+                      TWriteBackCase{"DayAsNumberBecomesToday", "julianday", 45000, nullptr,
+                                     "46000"},
+                      TWriteBackCase{"ToolFolderAsNumberStays", "LamePath", 0, nullptr, 0},
+                      TWriteBackCase{"SaveDirNameAsNumberStays", "SaveDirName", 5, nullptr, 5}),
+    [](const auto& info) { return info.param.name; });
 
 // The stored save folder and what becomes of it.
 enum class TSaveFolder
@@ -360,7 +429,12 @@ struct TSaveFolderCase
 {
     const char* name;
     TSaveFolder folder;
-    bool kept;
+    // This run saves into it.
+    bool used;
+    // Why it is not used, as the load says it; empty when nothing is said.
+    const char* problem;
+    // The exit writes it back, not the folder this run saves into.
+    bool stored;
 };
 
 class MainSettingsSaveFolderTest : public MainSettingsTest,
@@ -391,11 +465,14 @@ protected:
     }
 };
 
-TEST_P(MainSettingsSaveFolderTest, StoredFolderIsKeptOnlyWhenItCanBeWritten)
+// A folder that cannot be used now (a drive that is not mounted) gives this run the user
+// folder, says so, and stays in the store.
+TEST_P(MainSettingsSaveFolderTest, StoredFolderIsUsedOnlyWhenItCanBeWrittenAndKept)
 {
     const TSaveFolderCase& c = GetParam();
     QJsonObject root{{"width", 800}};
-    if (const std::optional<QString> stored = Prepare(c.folder))
+    const std::optional<QString> stored = Prepare(c.folder);
+    if (stored)
         root.insert("SaveDirName", *stored);
     StoreUser(root);
 
@@ -408,22 +485,31 @@ TEST_P(MainSettingsSaveFolderTest, StoredFolderIsKeptOnlyWhenItCanBeWritten)
         load = Load();
     }
 
-    const QString expected = c.kept ? Out : UserFolder;
+    const QString expected = c.used ? Out : UserFolder;
     EXPECT_TRUE(load.SaveFolderSet);
     EXPECT_EQ(settings.SaveDirName, expected);
     EXPECT_EQ(settings.SaveFolder, expected);
     EXPECT_EQ(settings.SaveToCaption(), Caption(expected));
+    const QString said = QString(c.problem).isEmpty()
+                             ? QString()
+                             : "Save folder " + stored.value_or(QString()) + " " + c.problem +
+                                   ": saving to " + UserFolder;
+    EXPECT_EQ(load.SaveFolderFallback, said);
+
+    ASSERT_EQ(settings.SaveSettings(store), QString());
+    EXPECT_EQ(UserRoot().value("SaveDirName"), c.stored ? *stored : UserFolder);
 }
 
-INSTANTIATE_TEST_SUITE_P(Stored, MainSettingsSaveFolderTest,
-                         ::testing::Values(TSaveFolderCase{"Writable", TSaveFolder::Writable, true},
-                                           TSaveFolderCase{"Deleted", TSaveFolder::Deleted, false},
-                                           TSaveFolderCase{"ReadOnly", TSaveFolder::ReadOnly,
-                                                           false},
-                                           TSaveFolderCase{"File", TSaveFolder::File, false},
-                                           TSaveFolderCase{"Empty", TSaveFolder::Empty, false},
-                                           TSaveFolderCase{"Missing", TSaveFolder::Missing, false}),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Stored, MainSettingsSaveFolderTest,
+    ::testing::Values(TSaveFolderCase{"Writable", TSaveFolder::Writable, true, "", true},
+                      TSaveFolderCase{"Deleted", TSaveFolder::Deleted, false, "is not there", true},
+                      TSaveFolderCase{"ReadOnly", TSaveFolder::ReadOnly, false, "cannot be written",
+                                      true},
+                      TSaveFolderCase{"File", TSaveFolder::File, false, "is not there", true},
+                      TSaveFolderCase{"Empty", TSaveFolder::Empty, false, "", false},
+                      TSaveFolderCase{"Missing", TSaveFolder::Missing, false, "", false}),
+    [](const auto& info) { return info.param.name; });
 
 struct TSmemCase
 {
@@ -639,6 +725,20 @@ TEST_F(MainSettingsSaveToTest, ChosenWritableFolderBecomesTheDestination)
         EXPECT_EQ(settings.SaveDirName, Out);
         EXPECT_FALSE(settings.SaveToSource);
     }
+}
+
+// The user's choice replaces a stored folder this run could not use, even when it is the
+// folder the run fell back to.
+TEST_F(MainSettingsSaveToTest, ChoiceReplacesAStoredFolderThatIsNotThere)
+{
+    StoreUser({{"width", 800}, {"SaveDirName", Folder("gone")}});
+    Load();
+    view.Answer = UserFolder;
+
+    EXPECT_TRUE(ChooseSaveFolder());
+
+    ASSERT_EQ(settings.SaveSettings(store), QString());
+    EXPECT_EQ(UserRoot().value("SaveDirName"), UserFolder);
 }
 
 TEST_F(MainSettingsSaveToTest, ChosenFolderThatCannotBeWrittenGivesTheUserFolderInRed)
