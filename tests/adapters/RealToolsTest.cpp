@@ -62,6 +62,22 @@ protected:
         return flac;
     }
 
+    // Decodes the FLAC file with the real tools and encodes it with a fast LAME setting to
+    // name.mp3 in the work folder, whose path it returns.
+    QString decodeAndEncode(TFlac& flac, const QString& flacFile, const QString& name)
+    {
+        flac.SetDecoderFolder(m_tools);
+        flac.SetLameFolder(m_tools);
+        flac.LameOptions = " -V 5";
+        const QString wav = emptyTarget("~TT" + name + ".wav");
+        EXPECT_TRUE(flac.ConvertToWav(flacFile, wav));
+        const QString mp3 = work(name + ".mp3");
+        EXPECT_TRUE(flac.Encode(wav, mp3));
+        EXPECT_TRUE(flac.ToolOutput.contains("Writing LAME Tag...done"))
+            << flac.ToolOutput.join('\n').toStdString();
+        return mp3;
+    }
+
     QString emptyTarget(const QString& name) const
     {
         QFile file(work(name));
@@ -160,20 +176,12 @@ TEST_P(FlacTagTest, ValuesReachTheMp3Exactly)
     ASSERT_EQ(RunTool(m_tools + MetaflacTool, setTags << flacFile), 0);
 
     TFlac flac;
-    flac.SetDecoderFolder(m_tools);
-    flac.SetLameFolder(m_tools);
-    flac.LameOptions = " -V 5";
     flac.ReadTags(flacFile);
     EXPECT_EQ((QStringList{flac.Title, flac.Artist, flac.TrackNr, flac.Album, flac.Comment,
                            flac.Genre, flac.Date}),
               c.shown);
     EXPECT_EQ(flac.HasTags, !c.frames.empty());
-    const QString wav = emptyTarget("~TTtagged.wav");
-    ASSERT_TRUE(flac.ConvertToWav(flacFile, wav));
-    const QString mp3 = work("tagged.mp3");
-    ASSERT_TRUE(flac.Encode(wav, mp3));
-    ASSERT_TRUE(flac.ToolOutput.contains("Writing LAME Tag...done"))
-        << flac.ToolOutput.join('\n').toStdString();
+    const QString mp3 = decodeAndEncode(flac, flacFile, "tagged");
     // Frame by frame: no other frame, none empty, none twice.
     EXPECT_EQ(Id3v2Frames(mp3), c.frames);
 }
@@ -259,9 +267,6 @@ TEST_F(RealToolsTest, EveryFieldAndTheFrontCoverReachTheMp3)
     const QTemporaryDir runFolder;
     TFlac flac;
     flac.TempFolder = runFolder.path();
-    flac.SetDecoderFolder(m_tools);
-    flac.SetLameFolder(m_tools);
-    flac.LameOptions = " -V 5";
     ASSERT_TRUE(flac.ReadTags(flacFile));
     const QString oneLineComment = QString(comment).replace(u'\n', u' ');
     EXPECT_EQ(
@@ -273,12 +278,7 @@ TEST_F(RealToolsTest, EveryFieldAndTheFrontCoverReachTheMp3)
             "Disctotal\t= 2", "Composer\t= J. S. Bach", "Trackgain\t= -6.50 dB",
             "Trackpeak\t= 0.988", "Albumgain\t= -7.10 dB", "Albumpeak\t= 1.000000",
             QStringLiteral("Cover\t= the FLAC front cover picture, %1 bytes").arg(front.size())}));
-    const QString wav = emptyTarget("~TTfull.wav");
-    ASSERT_TRUE(flac.ConvertToWav(flacFile, wav));
-    const QString mp3 = work("full.mp3");
-    ASSERT_TRUE(flac.Encode(wav, mp3));
-    ASSERT_TRUE(flac.ToolOutput.contains("Writing LAME Tag...done"))
-        << flac.ToolOutput.join('\n').toStdString();
+    const QString mp3 = decodeAndEncode(flac, flacFile, "full");
     EXPECT_EQ(QDir(runFolder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
               QStringList());
     const std::map<std::string, QString> expected = {{"TIT2", "Song"},
@@ -347,20 +347,11 @@ TEST_P(CoverTest, TheMp3GetsTheCoverItShould)
         ASSERT_TRUE(made) << name.toStdString();
     }
     TFlac flac;
-    flac.SetDecoderFolder(m_tools);
-    flac.SetLameFolder(m_tools);
-    flac.LameOptions = " -V 5";
     flac.ReadTags(flacFile);
     EXPECT_TRUE(flac.Cover.Problem.contains(c.problem)) << flac.Cover.Problem.toStdString();
     EXPECT_EQ(flac.Cover.Problem.isEmpty(), c.problem.isEmpty())
         << flac.Cover.Problem.toStdString();
-    const QString wav = emptyTarget("~TTsong.wav");
-    ASSERT_TRUE(flac.ConvertToWav(flacFile, wav));
-    const QString mp3 = work("song.mp3");
-    ASSERT_TRUE(flac.Encode(wav, mp3));
-    EXPECT_TRUE(flac.ToolOutput.contains("Writing LAME Tag...done"))
-        << flac.ToolOutput.join('\n').toStdString();
-    EXPECT_EQ(Id3v2Cover(mp3), c.cover);
+    EXPECT_EQ(Id3v2Cover(decodeAndEncode(flac, flacFile, "song")), c.cover);
 }
 
 INSTANTIATE_TEST_SUITE_P(
