@@ -327,6 +327,7 @@ const QByteArray SmallPng = PngBytes(2, 2);
 const QByteArray OtherPng = PngBytes(5, 1);
 const QByteArray Jpeg = QByteArray("\xFF\xD8\xFF\xE0", 4) + QByteArray(60, 'j');
 const QByteArray Bitmap = "BM" + QByteArray(60, 'b');
+const QByteArray Gif = "GIF89a" + QByteArray(60, 'g');
 
 TEST_P(CoverTest, TheMp3GetsTheCoverItShould)
 {
@@ -335,6 +336,7 @@ TEST_P(CoverTest, TheMp3GetsTheCoverItShould)
     ASSERT_TRUE(WriteFile(work("pictures/small.png"), SmallPng));
     ASSERT_TRUE(WriteFile(work("pictures/other.png"), OtherPng));
     ASSERT_TRUE(WriteFile(work("pictures/picture.bmp"), Bitmap));
+    ASSERT_TRUE(WriteFile(work("pictures/picture.gif"), Gif));
     QStringList imports;
     for (const QString& picture : c.pictures)
         imports << "--import-picture-from=" + picture.arg(work("pictures"));
@@ -371,6 +373,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {{"cover.jpg", Jpeg}},
                    SmallPng},
         TCoverCase{"JpegBeside", {}, {{"cover.jpg", Jpeg}}, Jpeg},
+        TCoverCase{"GifPicture", {"3|image/gif||1x1x8|%1/picture.gif"}, {}, Gif},
         TCoverCase{"FolderNamedLikeAnImageIsNone", {}, {{"cover.jpg/", {}}}, {}},
         TCoverCase{"UnknownKindIsLeftOut",
                    {"3|image/bmp||2x2x24|%1/picture.bmp"},
