@@ -17,6 +17,7 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QDragEnterEvent>
 #include <QFileDialog>
 #include <QLabel>
@@ -26,6 +27,7 @@
 #include <QProgressBar>
 #include <QScreen>
 #include <QStringListModel>
+#include <cstdio>
 
 namespace {
 
@@ -313,9 +315,11 @@ void TMainWindow::showMessage(const QString& text)
     QMessageBox::information(this, windowTitle(), DisplayPath(text));
 }
 
+// A window closed already (before its first activation) stays so.
 void TMainWindow::closeWindow()
 {
-    close();
+    if (!m_closed)
+        close();
 }
 
 void TMainWindow::showCodecStatus(const TCodecStatus& status)
@@ -507,6 +511,40 @@ void TMainWindow::takeDrop(const QStringList& paths)
         this, [this, paths] { m_form->AppMessage(paths); }, Qt::QueuedConnection);
 }
 
+void TMainWindow::closeFromOutside()
+{
+    if (!m_closingFromOutside) {
+        m_closingFromOutside = true;
+        QApplication::instance()->installEventFilter(this);
+    }
+    close();
+    endOpenDialogs();
+}
+
+// A modal box or dialog ends as if closed unanswered. What a message box said still reaches
+// the terminal the program was started from.
+void TMainWindow::endOpenDialogs()
+{
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(window);
+        if (!dialog || !dialog->isVisible() || !dialog->isModal())
+            continue;
+        if (const auto* box = qobject_cast<QMessageBox*>(dialog))
+            std::fprintf(stderr, "quarlow: %s\n", qPrintable(box->text()));
+        dialog->reject();
+    }
+}
+
+// A dialog that opens after a close from outside ends as soon as its own event loop runs:
+// ended while it is still being shown, it would wait for ever.
+bool TMainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Show && qobject_cast<QDialog*>(watched))
+        QMetaObject::invokeMethod(
+            this, [] { endOpenDialogs(); }, Qt::QueuedConnection);
+    return QWidget::eventFilter(watched, event);
+}
+
 // During a run the logic refuses and cancels; the run closes the window when it has ended.
 void TMainWindow::closeEvent(QCloseEvent* event)
 {
@@ -518,5 +556,6 @@ void TMainWindow::closeEvent(QCloseEvent* event)
         keepSettings();
         m_form->FormClose();
     }
+    m_closed = true;
     event->accept();
 }

@@ -39,6 +39,10 @@ public:
     TWindowCommands& commands() { return *m_commands; }
     // The title the task bar shows for the program, e.g. the running stage's progress.
     const QString& applicationTitle() const { return m_applicationTitle; }
+    // A close request from outside (a stop signal, the session's end), when nobody may be there
+    // to answer a box: every box and dialog open ends unanswered, and so does every one that
+    // opens while the window closes; the close itself goes the way of every other.
+    void closeFromOutside();
 
     void appendQueueEntry(const QString& path) override;
     void removeFirstQueueEntry() override;
@@ -92,6 +96,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QLabel* addLabel(const char* name, const QString& text, const QRect& geometry);
@@ -102,6 +107,7 @@ private:
     void runCommand(TMenuItem item);
     void takeDrop(const QStringList& paths);
     void showDataPanel(bool show);
+    static void endOpenDialogs();
     QLabel& label(TLabel which) const { return *m_labels[size_t(which)]; }
 
     TForm1* m_form = nullptr;
@@ -119,4 +125,6 @@ private:
     std::unique_ptr<TWindowCommands> m_commands;
     TCodecLocatorDialog* m_codecLocator = nullptr;
     QString m_applicationTitle;
+    bool m_closingFromOutside = false;
+    bool m_closed = false;
 };

@@ -49,18 +49,25 @@ int main(int argc, char* argv[])
         return 1;
     }
     TApplication app(argc, argv);
+    // A stop signal is a close request from here on, before another start can find this one:
+    // it reaches the window from the event loop, which runs only once the window is there.
+    TMainWindow* stopped = nullptr;
+    const TStopSignals stopSignals([&stopped] {
+        if (stopped)
+            stopped->closeFromOutside();
+    });
     const QStringList given = GivenPaths(argc, argv);
     TActivationChannel channel;
     if (channel.start(given).State == TChannelState::HandedOver)
         return 0;
     TMainWindow window;
+    stopped = &window;
     TForm1 form(window, TSettingsStore::ForThisUser());
     window.attach(form);
     channel.setHandler([&form](const TActivation& activation) {
         if (form.MainWindowHook(activation.Text))
             DropLater(form, activation.Paths);
     });
-    const TStopSignals stopSignals([&window] { window.close(); });
     form.UserFolder = UserFolder();
     form.ProgramFolder = QCoreApplication::applicationDirPath() + u'/';
     form.FormCreate();

@@ -5,6 +5,8 @@
 #include "TAudio.h"
 #include "TVersionComp.h"
 
+#include <QScopedValueRollback>
+
 const QString TForm1::ActivateMessage = QStringLiteral("just this Quarlow");
 
 namespace {
@@ -266,13 +268,40 @@ void TForm1::Stopcurrentprocesses1Click()
 
 bool TForm1::FormCloseQuery()
 {
+    m_closeRequested = true;
     if (CodecLocator.IsOpen()) {
         CodecLocator.Abandon();
         return false;
     }
-    if (!Busy && !m_probe)
+    if (!CloseMustWait())
         return true;
     CancelRequested = true;
     PassCancelToAdapter();
+    if (m_updateCheck)
+        m_updateCheck->Abort();
     return false;
+}
+
+bool TForm1::CloseMustWait() const
+{
+    return Busy || m_probe || m_starting || m_commands != 0 ||
+           (m_updateCheck && m_updateCheck->IsRunning());
+}
+
+// Called when something that made a close request wait has ended.
+void TForm1::CloseIfRequested()
+{
+    if (m_closeRequested && !CloseMustWait())
+        m_view.closeWindow();
+}
+
+// The window closes only after the command's boxes and dialogs have returned, so nothing the
+// command does after them comes after the settings were saved.
+void TForm1::RunCommand(const std::function<void()>& command)
+{
+    {
+        const QScopedValueRollback running(m_commands, m_commands + 1);
+        command();
+    }
+    CloseIfRequested();
 }

@@ -122,11 +122,14 @@ public:
 
     // The Cancel command (F4).
     void Stopcurrentprocesses1Click();
-    // A close request: refused while a run or a version probe goes on, which it then
-    // cancels, or while the codec locator is open, which it ends; the run or the locator
-    // closes the window when it has ended. The job a close cuts short removes its own
-    // partial MP3, so closing itself deletes nothing.
+    // A close request, from the window's close box, the desktop session or a stop signal. It
+    // is never withdrawn: refused while something runs that it then stops (the start, a run, a
+    // version probe, the update check's fetch, a command and the box or dialog it has open,
+    // the codec locator), it closes the window when that has ended. The job a
+    // close cuts short removes its own partial MP3, so closing itself deletes nothing.
     bool FormCloseQuery();
+    // Carries out a command of the user's; a close request that comes meanwhile waits for it.
+    void RunCommand(const std::function<void()>& command);
 
     bool IsTicked(TMenuItem item) const { return m_ticked[size_t(item)]; }
     void SetTicked(TMenuItem item, bool ticked);
@@ -153,6 +156,8 @@ public:
     QString FileDescription;
     // Creates the adapter for a job; the codec adapters unless a test puts in its own.
     AdapterMaker MakeAdapter;
+    // The bound on the update check's whole request.
+    int UpdateRequestTimeoutMs = TUpdateCheck::DefaultRequestTimeoutMs;
 
     // Run state.
     std::unique_ptr<TAudio> Audio;
@@ -196,7 +201,10 @@ private:
     void SetAsideBrokenSettings();
     void SetCustomSettingsEnabled(bool enabled);
     void SetOptionCommandsEnabled(bool enabled);
+    void FirstActivation();
     void CheckForUpdate(const TVersionComp& version);
+    bool CloseMustWait() const;
+    void CloseIfRequested();
     void RunProbe(TAudio& probe, const std::function<void()>& run);
     void ProbeDecoderVersion(TAudio& probe, bool found, const QString& folder, QString& version);
     void ScanFolderOnce(const QString& folder, const QString& base, QSet<TFolderId>& seen);
@@ -218,4 +226,10 @@ private:
     QStringList m_intakeProblems;
     // The throw-away adapter of a running version probe, so that a close request reaches it.
     TAudio* m_probe = nullptr;
+    // In FormCreate and in the first activation.
+    bool m_starting = false;
+    int m_commands = 0;
+    bool m_closeRequested = false;
+    // The update check of the first activation, which goes on after it.
+    std::unique_ptr<TUpdateCheck> m_updateCheck;
 };

@@ -4,6 +4,8 @@
 #include "TForm1.h"
 #include "ToolNames.h"
 
+#include <QScopedValueRollback>
+
 void TForm1::FindCodecs()
 {
     LameFound = ToolIn(LamePath, LameTool);
@@ -54,9 +56,12 @@ void TForm1::ProbeDecoderVersion(TAudio& probe, bool found, const QString& folde
 // The commands that run a tool wait while a probe runs, then are as they were: a probe
 // during a run (the codec locator's OK while LAME encodes) gives back no command the run
 // had taken away.
+// After a close request no tool is started any more.
 void TForm1::RunProbe(TAudio& probe, const std::function<void()>& run)
 {
-    m_probe = &probe;
+    if (m_closeRequested)
+        return;
+    const QScopedValueRollback<TAudio*> running(m_probe, &probe);
     probe.Cons.Pump = [this] { m_view.processEvents(); };
     probe.SetCancel(CancelRequested);
     const bool helpEnabled = IsEnabled(TMenuItem::LameHelpShow1);
@@ -66,7 +71,6 @@ void TForm1::RunProbe(TAudio& probe, const std::function<void()>& run)
     run();
     SetEnabled(TMenuItem::LameHelpShow1, helpEnabled);
     SetEnabled(TMenuItem::Checkcodecpaths1, locatorEnabled);
-    m_probe = nullptr;
 }
 
 // The LAME build is checked on the version actually found, and a refused one keeps its label

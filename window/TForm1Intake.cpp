@@ -8,15 +8,16 @@ void TForm1::AppMessage(const QStringList& droppedPaths)
     m_view.bringToFront(false);
     if (!Busy)
         ErrorCount = 0;
-    // A drop during a run withdraws a pending Cancel.
-    CancelRequested = false;
+    // A drop during a run withdraws a pending Cancel, never a close request.
+    CancelRequested = m_closeRequested;
     PassCancelToAdapter();
     SetTicked(TMenuItem::Stopcurrentprocesses1, false);
     ErrorsMuted = false;
     TakeDroppedItems(droppedPaths);
     m_view.bringToFront(false);
-    // During a run, or while a version probe runs a tool, the drop only queues.
-    if (!Busy && !LoopGuard && !m_probe) {
+    // During a run, the first activation or a version probe the drop only queues; after a
+    // close request it starts nothing.
+    if (!Busy && !LoopGuard && !m_probe && !m_starting && !m_closeRequested) {
         LoopGuard = true;
         TranscodeQueue();
         LoopGuard = false;

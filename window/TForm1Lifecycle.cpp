@@ -4,10 +4,14 @@
 #include "TVersionComp.h"
 
 #include <QDateTime>
+#include <QScopedValueRollback>
 
-// Today's day number first: the update check runs once a day.
+// Today's day number first: the update check runs once a day. A close request that comes
+// meanwhile (while a box is open) waits for the first activation: the window is not shown
+// yet, and the settings are not whole.
 void TForm1::FormCreate()
 {
+    const QScopedValueRollback starting(m_starting, true);
     Settings.Update.DayToStore = DayNumber(QDate::currentDate());
     LoadSettings();
     OrigLamePath = LamePath;
@@ -76,33 +80,53 @@ void TForm1::SetAsideBrokenSettings()
         m_view.showMessage(said.join(QStringLiteral("\n\n")));
 }
 
-// The first activation loads the option sets, finds the tools, checks for an update and
-// captures LAME's help; later ones change nothing. Files dropped meanwhile are converted then.
+// The first activation loads the option sets, finds the tools, starts the update check and
+// captures LAME's help; later ones change nothing. Files dropped meanwhile are converted then,
+// unless a close request came: that ends the activation after the step it came in (or leaves
+// it out when it came before), and then the program.
 void TForm1::FormActivate()
 {
     if (!m_firstActivation)
         return;
     m_firstActivation = false;
+    if (!m_closeRequested) {
+        const QScopedValueRollback starting(m_starting, true);
+        FirstActivation();
+    }
+    CloseIfRequested();
+    if (!m_closeRequested && !m_queue.IsEmpty() && !Busy)
+        TranscodeQueue();
+}
+
+void TForm1::FirstActivation()
+{
     SetAsideBrokenSettings();
     LoadLameOptions();
     const TVersionComp version;
     m_view.setWindowCaption(FileDescription + u' ' + version.GetFileVersion() + u' ');
-    CancelRequested = Busy = ErrorsMuted = false;
+    CancelRequested = m_closeRequested;
+    Busy = ErrorsMuted = false;
     SetEnabled(TMenuItem::mnuSaveTo, !IsTicked(TMenuItem::Savetosourcedirectory1));
     m_view.processEvents();
+    if (m_closeRequested)
+        return;
     RefreshCodecStatus();
+    if (m_closeRequested)
+        return;
     CheckForUpdate(version);
     m_view.bringToFront(false);
     ShowStatusLines(VerifyMode);
     m_view.setLabelText(TLabel::Version, QString());
     LoadLameHelp();
-    if (!m_queue.IsEmpty() && !Busy)
-        TranscodeQueue();
 }
 
+// The fetch goes on while the window works; a close request that waited for it is carried
+// out when its result has been applied.
 void TForm1::CheckForUpdate(const TVersionComp& version)
 {
-    TUpdateCheck(m_view, version, WebHost()).CheckForUpdate(Settings.Update);
+    m_updateCheck =
+        std::make_unique<TUpdateCheck>(m_view, version, WebHost(), UpdateRequestTimeoutMs);
+    m_updateCheck->CheckForUpdate(Settings.Update, [this] { CloseIfRequested(); });
 }
 
 QString TForm1::WebHost() const

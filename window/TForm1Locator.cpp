@@ -30,7 +30,7 @@ void TForm1::OpenCodecLocator()
     CodecLocator.WebHost = WebHost();
     const bool confirmed = CodecLocator.Run(m_view);
     if (CodecLocator.WasAbandoned()) {
-        m_view.closeWindow();
+        CloseIfRequested();
         return;
     }
     if (confirmed) {

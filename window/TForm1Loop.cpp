@@ -216,13 +216,14 @@ void TForm1::EndRun()
     m_view.setHintEnabled(true);
     SetEnabled(TMenuItem::LameHelpShow1, true);
     m_view.setApplicationTitle(FileDescription);
-    // A close request during the run, or "exit when done"; not after the Cancel command,
-    // whose request ends with the run it stopped, so that it stops no later tool (the help
-    // capture, a version probe).
-    if ((CancelRequested || IsTicked(TMenuItem::Exit1)) &&
-        !IsTicked(TMenuItem::Stopcurrentprocesses1))
-        m_view.closeWindow();
-    else if (IsTicked(TMenuItem::Stopcurrentprocesses1))
-        CancelRequested = false;
+    // The Cancel command's request ends with the run it stopped, so that it stops no later
+    // tool (the help capture, a version probe); a close request's never does. "Exit when
+    // done" closes unless the run was cancelled.
+    const bool cancelled = IsTicked(TMenuItem::Stopcurrentprocesses1);
     SetTicked(TMenuItem::Stopcurrentprocesses1, false);
+    CancelRequested = m_closeRequested;
+    if (IsTicked(TMenuItem::Exit1) && !cancelled)
+        m_view.closeWindow();
+    else
+        CloseIfRequested();
 }

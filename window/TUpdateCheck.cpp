@@ -5,6 +5,7 @@
 
 #include <QRegularExpression>
 #include <array>
+#include <system_error>
 
 const QString BuildWebHost = QStringLiteral(QUARLOW_WEB_HOST);
 
@@ -110,18 +111,88 @@ QStringList IniSectionLines(const QString& text, const QString& section)
     return lines;
 }
 
-TUpdateCheck::TUpdateCheck(IUpdateView& view, const TVersionComp& version, QString host,
+TUpdateCheck::TUpdateCheck(IUpdateView& view, TVersionComp version, QString host,
                            int requestTimeoutMs)
-    : m_view(view), m_version(version), m_host(std::move(host)),
+    : m_view(view), m_version(std::move(version)), m_host(std::move(host)),
       m_requestTimeoutMs(requestTimeoutMs)
 {}
 
-// The day numbers compare as texts, which for five digits is their numeric order.
-void TUpdateCheck::CheckForUpdate(TUpdateState& state)
+TUpdateCheck::~TUpdateCheck()
 {
+    Abort();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+// The day numbers compare as texts, which for five digits is their numeric order.
+void TUpdateCheck::CheckForUpdate(TUpdateState& state, std::function<void()> done)
+{
+    m_state = &state;
+    m_done = std::move(done);
+    m_running = true;
     m_view.setBusyCursor(true);
-    const bool fetched =
-        state.DayToStore > state.StoredDay && state.CheckUpdates && FetchVersionFile(state);
+    if (state.DayToStore > state.StoredDay && state.CheckUpdates)
+        FetchVersionFile();
+    else
+        TellTheUser(false);
+}
+
+void TUpdateCheck::Abort()
+{
+    if (m_fetch)
+        m_fetch->Abort();
+}
+
+std::pair<int, int> TUpdateCheck::CompareOwnVersions(const TUpdateState& state) const
+{
+    return {CompareVersions(m_version.GetFileVersion(), state.applversnew),
+            CompareVersions(m_version.GetProductVersion(), state.progversnew)};
+}
+
+// The request waits on a thread of its own; its end comes back through the event loop. A
+// thread that cannot be made is a failed fetch.
+void TUpdateCheck::FetchVersionFile()
+{
+    if (m_host.isEmpty())
+        return FetchEnded(std::nullopt);
+    m_view.setVersionCheckVisible(true);
+    m_fetch = std::make_unique<THttpGet>(VersionFileRequest());
+    try {
+        m_thread = std::thread([this, fetch = m_fetch.get()] {
+            const std::optional<QByteArray> body = fetch->Run();
+            QMetaObject::invokeMethod(
+                &m_receiver, [this, body] { FetchEnded(body); }, Qt::QueuedConnection);
+        });
+    } catch (const std::system_error&) {
+        FetchEnded(std::nullopt);
+    }
+}
+
+THttpRequest TUpdateCheck::VersionFileRequest() const
+{
+    THttpRequest request;
+    request.Url = QStringLiteral("http://") + m_host + VersionFilePath;
+    request.UserAgent = QStringLiteral("Quarlow version check ") + m_version.GetFileVersion();
+    request.Accept = QStringLiteral("text/html, */*");
+    request.TotalTimeoutMs = m_requestTimeoutMs;
+    return request;
+}
+
+void TUpdateCheck::FetchEnded(const std::optional<QByteArray>& body)
+{
+    if (m_thread.joinable())
+        m_thread.join();
+    if (m_fetch)
+        m_view.setVersionCheckVisible(false);
+    m_fetch.reset();
+    if (!body)
+        m_state->applversretrieved = false;
+    TellTheUser(body && ReadVersionFile(*body, *m_state));
+}
+
+void TUpdateCheck::TellTheUser(bool fetched)
+{
+    TUpdateState& state = *m_state;
     if (fetched && !state.applversretrieved && NewerAnnounced(state)) {
         m_view.showUpdateMessage(QStringLiteral("            Quarlow version ") +
                                      state.applversnew + QStringLiteral(" is available"),
@@ -133,22 +204,9 @@ void TUpdateCheck::CheckForUpdate(TUpdateState& state)
                                 QStringLiteral(" - version ") + state.applversnew +
                                 QStringLiteral(" available"));
     m_view.setBusyCursor(false);
-}
-
-bool TUpdateCheck::FetchVersionFile(TUpdateState& state)
-{
-    const std::optional<QByteArray> body = DownloadVersionFile();
-    if (!body) {
-        state.applversretrieved = false;
-        return false;
-    }
-    return ReadVersionFile(*body, state);
-}
-
-std::pair<int, int> TUpdateCheck::CompareOwnVersions(const TUpdateState& state) const
-{
-    return {CompareVersions(m_version.GetFileVersion(), state.applversnew),
-            CompareVersions(m_version.GetProductVersion(), state.progversnew)};
+    m_running = false;
+    if (m_done)
+        std::exchange(m_done, {})();
 }
 
 // Both our versions must be older; -9 (no version text) announces nothing.
@@ -156,21 +214,6 @@ bool TUpdateCheck::NewerAnnounced(const TUpdateState& state) const
 {
     const auto [file, product] = CompareOwnVersions(state);
     return file == -1 && product == -1;
-}
-
-std::optional<QByteArray> TUpdateCheck::DownloadVersionFile()
-{
-    if (m_host.isEmpty())
-        return std::nullopt;
-    THttpRequest request;
-    request.Url = QStringLiteral("http://") + m_host + VersionFilePath;
-    request.UserAgent = QStringLiteral("Quarlow version check ") + m_version.GetFileVersion();
-    request.Accept = QStringLiteral("text/html, */*");
-    request.TotalTimeoutMs = m_requestTimeoutMs;
-    m_view.setVersionCheckVisible(true);
-    std::optional<QByteArray> body = HttpGet(request);
-    m_view.setVersionCheckVisible(false);
-    return body;
 }
 
 // The last line of each section, taken whole. A missing or empty section puts in the low

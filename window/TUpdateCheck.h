@@ -1,15 +1,21 @@
 #pragma once
 
 #include "TSettingsStore.h"
+#include "TVersionComp.h"
 
 #include <QByteArray>
 #include <QDate>
+#include <QObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <memory>
 #include <optional>
+#include <thread>
 #include <utility>
 
-class TVersionComp;
+class THttpGet;
+struct THttpRequest;
 
 // What the update check keeps between starts (stored as "julianday", "checkupdate",
 // "applversnew", "progversnew" and "applversretrieved") and today's day number.
@@ -64,30 +70,50 @@ int CompareVersions(const QString& a, const QString& b);
 QStringList IniSectionLines(const QString& text, const QString& section);
 
 // Once a day, asks the maker's web server for the newest versions and tells the user about
-// a newer release: once in a message, afterwards in the window caption.
+// a newer release: once in a message, afterwards in the window caption. The version file is
+// fetched on a thread of its own, so that the window goes on working meanwhile; what it
+// brings is applied on the thread that started the check, from its event loop.
 class TUpdateCheck
 {
 public:
     // An empty host means no check: every fetch fails without a request.
-    TUpdateCheck(IUpdateView& view, const TVersionComp& version, QString host,
+    TUpdateCheck(IUpdateView& view, TVersionComp version, QString host,
                  int requestTimeoutMs = DefaultRequestTimeoutMs);
+    // A fetch that still runs is aborted, and its thread is gone when this returns.
+    ~TUpdateCheck();
+    TUpdateCheck(const TUpdateCheck&) = delete;
+    TUpdateCheck& operator=(const TUpdateCheck&) = delete;
 
     static constexpr int DefaultRequestTimeoutMs = 15000;
 
-    void CheckForUpdate(TUpdateState& state);
-    // Reads the version file into the state's versions; false when it could not be fetched
-    // or lacks a version.
-    bool FetchVersionFile(TUpdateState& state);
+    // Starts the check of this start: the state (which must outlive the check) gets what the
+    // version file tells and the user is told, and then `done` is called. Without a fetch all
+    // of it happens before this returns.
+    void CheckForUpdate(TUpdateState& state, std::function<void()> done = {});
+    // From the start of the check until its result has been applied and told.
+    bool IsRunning() const { return m_running; }
+    // Ends a running fetch at once; it counts as a failed one.
+    void Abort();
     // The own file and product versions compared with the announced ones.
     std::pair<int, int> CompareOwnVersions(const TUpdateState& state) const;
 
 private:
+    void FetchVersionFile();
+    void FetchEnded(const std::optional<QByteArray>& body);
+    void TellTheUser(bool fetched);
     bool NewerAnnounced(const TUpdateState& state) const;
-    std::optional<QByteArray> DownloadVersionFile();
+    THttpRequest VersionFileRequest() const;
     static bool ReadVersionFile(const QByteArray& body, TUpdateState& state);
 
     IUpdateView& m_view;
-    const TVersionComp& m_version;
-    QString m_host;
-    int m_requestTimeoutMs;
+    const TVersionComp m_version;
+    const QString m_host;
+    const int m_requestTimeoutMs;
+    TUpdateState* m_state = nullptr;
+    std::function<void()> m_done;
+    bool m_running = false;
+    std::unique_ptr<THttpGet> m_fetch;
+    std::thread m_thread;
+    // Lives on the thread that starts the check; the fetch's end is handed to it.
+    QObject m_receiver;
 };

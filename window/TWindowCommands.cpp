@@ -30,6 +30,11 @@ TWindowCommands::TWindowCommands(TForm1& form, IWindowCommandsView& view)
 
 void TWindowCommands::Run(TMenuItem item)
 {
+    m_form.RunCommand([this, item] { Carry(item); });
+}
+
+void TWindowCommands::Carry(TMenuItem item)
+{
     switch (item) {
     case TMenuItem::Stopcurrentprocesses1:
         return m_form.Stopcurrentprocesses1Click();
@@ -96,7 +101,7 @@ void TWindowCommands::lblWebClick()
 {
     const QString host = m_form.WebHost();
     if (!host.isEmpty())
-        Open(MakerUrl(host, WebPagePath));
+        m_form.RunCommand([this, &host] { Open(MakerUrl(host, WebPagePath)); });
 }
 
 void TWindowCommands::Open(const QUrl& url)

@@ -30,7 +30,7 @@ public:
 
 // The popup menu's commands: each item's click goes through Run, which hands it to the
 // main window's logic or carries it out here (the switches, the help and web pages, copying
-// the error list, staying on top, the update hint).
+// the error list, staying on top, the update hint), as one command of the user's.
 class TWindowCommands
 {
 public:
@@ -55,6 +55,7 @@ public:
     QString UserGuidePath() const;
 
 private:
+    void Carry(TMenuItem item);
     bool Toggle(TMenuItem item);
     void Open(const QUrl& url);
 

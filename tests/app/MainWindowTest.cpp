@@ -1,13 +1,17 @@
+#include "EventLoop.h"
 #include "FileSystem.h"
 #include "LocalNames.h"
+#include "Privileges.h"
 #include "QtPrinters.h"
 #include "TForm1.h"
 #include "TMainWindow.h"
+#include "TStopSignals.h"
 #include "TestMedia.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDialog>
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
@@ -24,9 +28,12 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -135,6 +142,18 @@ protected:
     }
     QString Pids() const { return root.filePath(QStringLiteral("pids")); }
 
+    // Should a stop leave a dialog open, the test fails after a minute instead of hanging.
+    void EndDialogsLeftOpen()
+    {
+        m_dialogGuard.setSingleShot(true);
+        QObject::connect(&m_dialogGuard, &QTimer::timeout, [] {
+            ADD_FAILURE() << "a dialog stayed open";
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                dialog->reject();
+        });
+        m_dialogGuard.start(60000);
+    }
+
     // Acts once, from the events the run pumps, when lame stalls and `ready` holds; the
     // window is shown and active, so that its shortcuts work.
     void WhileStalled(
@@ -163,6 +182,7 @@ protected:
 private:
     QByteArray m_savedTempDir;
     QTimer m_whileStalled;
+    QTimer m_dialogGuard;
 };
 
 TEST_F(MainWindowTest, DroppedFolderIsConvertedByTheRealTools)
@@ -486,6 +506,82 @@ TEST_F(MainWindowTest, HintClickClosesAndArmsTheUpdateCheck)
     EXPECT_FALSE(window.isVisible());
     const TSettingsStore::TKey key = TestStore(root.path()).OpenForReading(QStringLiteral("width"));
     EXPECT_EQ(key.readString(QStringLiteral("julianday")).Value, QStringLiteral("10000"));
+}
+
+// A stop signal while a command's box or dialog is open ends it unanswered, and then the
+// window closes as every close does, saving the settings.
+struct TStopDuringCase
+{
+    const char* name;
+    const char* command;
+};
+
+class StopDuringDialogTest : public MainWindowTest,
+                             public ::testing::WithParamInterface<TStopDuringCase>
+{};
+
+TEST_P(StopDuringDialogTest, EndsTheDialogUnansweredAndClosesTheWindow)
+{
+    const TStopSignals stopSignals([this] { window.closeFromOutside(); });
+    form->FormCreate();
+    form->Settings.Update.DayToStore = QStringLiteral("12345");
+    window.show();
+    QString opened;
+    QTimer stopWhenOpen;
+    QObject::connect(&stopWhenOpen, &QTimer::timeout, [&] {
+        if (QWidget* dialog = QApplication::activeModalWidget(); dialog && opened.isEmpty()) {
+            opened = QString::fromLatin1(dialog->metaObject()->className());
+            ::kill(getpid(), SIGTERM);
+        }
+    });
+    stopWhenOpen.start(0);
+    EndDialogsLeftOpen();
+
+    Child<QAction>(GetParam().command).trigger();
+
+    EXPECT_FALSE(opened.isEmpty()) << "a dialog was open";
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_FALSE(window.isVisible()) << "the window closed";
+    EXPECT_TRUE(form->FormCloseQuery());
+    EXPECT_EQ(TestStore(root.path())
+                  .OpenForReading(QStringLiteral("width"))
+                  .readString(QStringLiteral("julianday"))
+                  .Value,
+              QStringLiteral("12345"))
+        << "the settings were saved";
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialogs, StopDuringDialogTest,
+                         ::testing::Values(TStopDuringCase{"message_box",
+                                                           "CopyErrorListtoClipboard1"},
+                                           TStopDuringCase{"option_table", "mnuCustomSettings"},
+                                           TStopDuringCase{"save_folder_dialog", "mnuSaveTo"},
+                                           TStopDuringCase{"codec_locator", "Checkcodecpaths1"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// With a settings folder that cannot be written, the close that a stop signal starts opens a
+// box ("could not be saved"): nobody may be there to answer it, so it ends at once, and its
+// text reaches stderr.
+TEST_F(MainWindowTest, AStopEndsTheBoxTheCloseOpens)
+{
+    const TStopSignals stopSignals([this] { window.closeFromOutside(); });
+    form->FormCreate();
+    window.show();
+    const QByteArray config = QFile::encodeName(root.filePath(QStringLiteral("config")));
+    ASSERT_EQ(chmod(config.constData(), 0500), 0);
+    EndDialogsLeftOpen();
+    ::testing::internal::CaptureStderr();
+    {
+        const TWithoutPrivileges asAUser;
+        ::kill(getpid(), SIGTERM);
+        EXPECT_TRUE(RunEventsUntil([&] { return !window.isVisible(); }));
+    }
+    const std::string stderrText = ::testing::internal::GetCapturedStderr();
+    chmod(config.constData(), 0700);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_NE(stderrText.find("quarlow: The settings could not be saved: Permission denied"),
+              std::string::npos)
+        << stderrText;
 }
 
 } // namespace

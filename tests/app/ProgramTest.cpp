@@ -1,34 +1,23 @@
 // The real `quarlow` program on Qt's offscreen platform: a second start hands its files to the
-// running one, and SIGTERM is a close request that saves the settings.
+// running one, and SIGTERM is a close request that saves the settings, whatever the program
+// is doing when it comes.
+#include "EventLoop.h"
 #include "FileSystem.h"
+#include "Privileges.h"
 #include "TSettingsStore.h"
+#include "TVersionServer.h"
 #include "TestMedia.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 #include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
-
-// Waits for a condition that the program brings about; the bound only keeps a broken
-// program from hanging the test.
-bool WaitFor(const std::function<bool()>& done)
-{
-    QElapsedTimer guard;
-    guard.start();
-    while (!done()) {
-        if (guard.elapsed() > 60000)
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
-}
 
 class ProgramTest : public ::testing::Test
 {
@@ -56,6 +45,42 @@ protected:
         ASSERT_TRUE(process.waitForStarted());
     }
 
+    TSettingsStore Store() const
+    {
+        return TSettingsStore(root.filePath("config/Fendrick/KPZ05.json"), root.filePath("none"));
+    }
+
+    // The window saves below out/; lame is the stand-in that stalls, on every call unless
+    // STALL_ON names some.
+    void StallLame()
+    {
+        const QString stalled = Stalled();
+        ASSERT_TRUE(QDir().mkpath(stalled));
+        ASSERT_TRUE(QFile::link(STALL_TOOL, stalled + "/lame"));
+        ASSERT_EQ(Store().Write({{"width", 600},
+                                 {"SaveDirName", root.filePath("out") + "/"},
+                                 {"LamePath", stalled + "/"},
+                                 {"FlacPath", ToolFolderOnPath("flac")}}),
+                  QString());
+        environment.insert("STALL_PIDS", Pids());
+    }
+    QString Stalled() const { return root.filePath("stalled"); }
+    QString Pids() const { return root.filePath("pids"); }
+
+    // The program has ended on its own after a SIGTERM, leaving nothing in the temporary
+    // folder.
+    void StopAndExpectAnEnd(QProcess& program)
+    {
+        ::kill(pid_t(program.processId()), SIGTERM);
+        ASSERT_TRUE(program.waitForFinished(60000));
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), 0);
+        EXPECT_TRUE(QDir(root.filePath("tmp")).isEmpty(Anything));
+    }
+
+    static constexpr auto Anything =
+        QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot;
+
     QTemporaryDir root;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
 };
@@ -64,20 +89,18 @@ TEST_F(ProgramTest, SecondStartHandsOverItsFilesAndSigtermSavesTheSettings)
 {
     ASSERT_TRUE(WriteFile(root.filePath("in/a.wav"), ReadAll(SHARED_DIR "/fixtures/in.wav")));
     // The window saves below out/.
-    ASSERT_EQ(TSettingsStore(root.filePath("config/Fendrick/KPZ05.json"), root.filePath("none"))
-                  .Write({{"width", 470}, {"SaveDirName", root.filePath("out") + "/"}}),
+    ASSERT_EQ(Store().Write({{"width", 470}, {"SaveDirName", root.filePath("out") + "/"}}),
               QString());
     QProcess first;
     Start(first, {});
     // The running instance listens once its socket is there.
-    const auto anything = QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot;
-    ASSERT_TRUE(WaitFor([&] { return !QDir(root.filePath("run")).isEmpty(anything); }));
+    ASSERT_TRUE(RunEventsUntil([&] { return !QDir(root.filePath("run")).isEmpty(Anything); }));
 
     QProcess second;
     Start(second, {root.filePath("in/a.wav")});
     ASSERT_TRUE(second.waitForFinished(60000));
     EXPECT_EQ(second.exitCode(), 0) << "the second start hands over and ends";
-    EXPECT_TRUE(WaitFor([&] { return QFile::exists(root.filePath("out/a.mp3")); }))
+    EXPECT_TRUE(RunEventsUntil([&] { return QFile::exists(root.filePath("out/a.mp3")); }))
         << first.readAllStandardError().toStdString();
 
     ::kill(pid_t(first.processId()), SIGTERM);
@@ -86,8 +109,8 @@ TEST_F(ProgramTest, SecondStartHandsOverItsFilesAndSigtermSavesTheSettings)
     EXPECT_EQ(first.exitCode(), 0);
     const QByteArray settings = ReadAll(root.filePath("config/Fendrick/KPZ05.json"));
     EXPECT_TRUE(settings.contains("\"SaveDirName\"")) << settings.toStdString();
-    EXPECT_TRUE(QDir(root.filePath("tmp")).isEmpty(anything));
-    EXPECT_TRUE(QDir(root.filePath("run")).isEmpty(anything)) << "the socket goes with the program";
+    EXPECT_TRUE(QDir(root.filePath("tmp")).isEmpty(Anything));
+    EXPECT_TRUE(QDir(root.filePath("run")).isEmpty(Anything)) << "the socket goes with the program";
 }
 
 // A desktop session that ends during a run: the running lame is stopped, the finished MP3
@@ -96,23 +119,13 @@ TEST_F(ProgramTest, SigtermDuringARunLeavesOnlyFinishedMp3s)
 {
     for (const char* name : {"in/a.wav", "in/b.wav"})
         ASSERT_TRUE(WriteFile(root.filePath(name), ReadAll(SHARED_DIR "/fixtures/in.wav")));
-    const QString stalled = root.filePath("stalled");
-    ASSERT_TRUE(QDir().mkpath(stalled));
-    ASSERT_TRUE(QFile::link(STALL_TOOL, stalled + "/lame"));
-    ASSERT_EQ(TSettingsStore(root.filePath("config/Fendrick/KPZ05.json"), root.filePath("none"))
-                  .Write({{"width", 600},
-                          {"SaveDirName", root.filePath("out") + "/"},
-                          {"LamePath", stalled + "/"},
-                          {"FlacPath", ToolFolderOnPath("flac")}}),
-              QString());
-    const QString pids = root.filePath("pids");
+    StallLame();
     environment.insert("STALL_EXEC", ToolFolderOnPath("lame") + "lame");
     environment.insert("STALL_ON", "b.wav");
     environment.insert("STALL_OUTPUT", ".mp3");
-    environment.insert("STALL_PIDS", pids);
     QProcess program;
     Start(program, {root.filePath("in/a.wav"), root.filePath("in/b.wav")});
-    ASSERT_TRUE(WaitFor([&] { return !ReadAll(pids).isEmpty(); }))
+    ASSERT_TRUE(RunEventsUntil([&] { return !ReadAll(Pids()).isEmpty(); }))
         << program.readAllStandardError().toStdString();
 
     ::kill(pid_t(program.processId()), SIGTERM);
@@ -120,16 +133,116 @@ TEST_F(ProgramTest, SigtermDuringARunLeavesOnlyFinishedMp3s)
 
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 0);
-    const auto anything = QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot;
-    EXPECT_EQ(QDir(root.filePath("out")).entryList(anything), QStringList{"a.mp3"});
+    EXPECT_EQ(QDir(root.filePath("out")).entryList(Anything), QStringList{"a.mp3"});
     EXPECT_EQ(ReadMp3Tags(root.filePath("out/a.mp3")).Seconds, 3) << "a whole MP3";
-    EXPECT_TRUE(QDir(root.filePath("tmp")).isEmpty(anything));
-    EXPECT_NE(::kill(ReadAll(pids).trimmed().toInt(), 0), 0) << "the stalled lame is gone";
-    const TSettingsStore::TKey key =
-        TSettingsStore(root.filePath("config/Fendrick/KPZ05.json"), root.filePath("none"))
-            .OpenForReading("width");
+    EXPECT_TRUE(QDir(root.filePath("tmp")).isEmpty(Anything));
+    EXPECT_NE(::kill(ReadAll(Pids()).trimmed().toInt(), 0), 0) << "the stalled lame is gone";
+    const TSettingsStore::TKey key = Store().OpenForReading("width");
     EXPECT_EQ(key.readInteger("width").Value, 600);
-    EXPECT_EQ(key.readString("LamePath").Value, stalled + "/");
+    EXPECT_EQ(key.readString("LamePath").Value, Stalled() + "/");
+}
+
+// SIGTERM while the first activation asks lame for its version: the probe is stopped, the
+// program ends with the settings saved, and the files given to it, on its command line or by
+// a second start during the probe, are not converted.
+enum class TGiven
+{
+    Nothing,
+    OnTheCommandLine,
+    ByASecondStart
+};
+
+struct TStartupSigtermCase
+{
+    const char* name;
+    TGiven given;
+};
+
+class StartupSigtermTest : public ProgramTest,
+                           public ::testing::WithParamInterface<TStartupSigtermCase>
+{};
+
+TEST_P(StartupSigtermTest, EndsTheProgramAfterTheProbe)
+{
+    const TGiven given = GetParam().given;
+    const QString source = root.filePath("in/a.wav");
+    ASSERT_TRUE(WriteFile(source, ReadAll(SHARED_DIR "/fixtures/in.wav")));
+    StallLame();
+    QProcess program;
+    Start(program, given == TGiven::OnTheCommandLine ? QStringList{source} : QStringList());
+    ASSERT_TRUE(RunEventsUntil([&] { return !ReadAll(Pids()).isEmpty(); }))
+        << program.readAllStandardError().toStdString();
+    if (given == TGiven::ByASecondStart) {
+        QProcess second;
+        Start(second, {source});
+        ASSERT_TRUE(second.waitForFinished(60000));
+        EXPECT_EQ(second.exitCode(), 0) << "the second start hands over and ends";
+    }
+
+    StopAndExpectAnEnd(program);
+
+    EXPECT_TRUE(QDir(root.filePath("out")).isEmpty(Anything)) << "nothing was converted";
+    const QList<QByteArray> pids = ReadAll(Pids()).trimmed().split('\n');
+    ASSERT_EQ(pids.size(), 1) << "the probe was stopped, and no tool started after it";
+    EXPECT_NE(::kill(pids.first().toInt(), 0), 0) << "the stalled lame is gone";
+    EXPECT_EQ(Store().OpenForReading("width").readString("julianday").State, TStored::Present)
+        << "the settings were saved";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Given, StartupSigtermTest,
+    ::testing::Values(TStartupSigtermCase{"nothing", TGiven::Nothing},
+                      TStartupSigtermCase{"on_the_command_line", TGiven::OnTheCommandLine},
+                      TStartupSigtermCase{"by_a_second_start", TGiven::ByASecondStart}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A settings folder that cannot be written: whether its box ("could not be saved") is open
+// when SIGTERM comes or opens at the close, nobody answers it, and the program ends all the
+// same, the file as it was and the box's text on stderr.
+TEST_F(ProgramTest, SigtermEndsTheProgramWhenTheSettingsCannotBeSaved)
+{
+    ASSERT_EQ(Store().Write({{"width", 600}, {"SaveDirName", root.filePath("out") + "/"}}),
+              QString());
+    const QByteArray settings = ReadAll(root.filePath("config/Fendrick/KPZ05.json"));
+    const QByteArray folder = QFile::encodeName(root.filePath("config/Fendrick"));
+    ASSERT_EQ(chmod(folder.constData(), 0500), 0);
+    QProcess program;
+    program.setChildProcessModifier(DropPrivilegesForGood);
+    Start(program, {});
+    // Another start finds it once its stop signals are set.
+    EXPECT_TRUE(RunEventsUntil([&] { return !QDir(root.filePath("run")).isEmpty(Anything); }));
+
+    StopAndExpectAnEnd(program);
+
+    chmod(folder.constData(), 0700);
+    EXPECT_EQ(ReadAll(root.filePath("config/Fendrick/KPZ05.json")), settings);
+    EXPECT_TRUE(program.readAllStandardError().contains(
+        "quarlow: The settings could not be saved: Permission denied"));
+}
+
+// A version server that accepts and never answers: a file given to the program is converted
+// while the check waits, and SIGTERM ends the program, which hangs up on the server and leaves
+// no downloaded version file.
+TEST_F(ProgramTest, AStalledUpdateServerHoldsUpNeitherTheFilesNorTheEnd)
+{
+    const TVersionServer server(HttpAnswer("200 OK", VersionFile("5.0.0.0", "5.0.0.0")),
+                                TVersionServer::TMode::Stall);
+    ASSERT_EQ(Store().Write({{"width", 600},
+                             {"SaveDirName", root.filePath("out") + "/"},
+                             {"WebHost", server.Host()}}),
+              QString());
+    ASSERT_TRUE(WriteFile(root.filePath("in/a.wav"), ReadAll(SHARED_DIR "/fixtures/in.wav")));
+    QProcess program;
+    Start(program, {root.filePath("in/a.wav")});
+    ASSERT_TRUE(RunEventsUntil([&] { return server.Requests().size() == 1; }))
+        << program.readAllStandardError().toStdString();
+    EXPECT_TRUE(RunEventsUntil([&] { return QFile::exists(root.filePath("out/a.mp3")); }));
+
+    StopAndExpectAnEnd(program);
+
+    EXPECT_TRUE(RunEventsUntil([&] { return server.HangUps() == 1; })) << "the request was ended";
+    EXPECT_TRUE(QDir(root.filePath("home")).isEmpty(Anything)) << "no version file is left";
+    EXPECT_EQ(Store().OpenForReading("width").readInteger("applversretrieved").Value, 0);
 }
 
 // A save folder on a drive that is not mounted at this start: the program saves into the home

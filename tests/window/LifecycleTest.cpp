@@ -1,12 +1,16 @@
 // Start-up and shut-down: the settings the window keeps between starts, the order of the
 // first activation, and a close during a run.
 #include "BrokenSettings.h"
+#include "EventLoop.h"
 #include "TAudio.h"
 #include "TCodecStatus.h"
+#include "TVersionServer.h"
 #include "WindowTestSupport.h"
 
 #include <QDir>
 #include <QFile>
+#include <csignal>
+#include <memory>
 #include <sys/stat.h>
 
 namespace {
@@ -39,6 +43,32 @@ protected:
     {
         return file + QStringLiteral(" cannot be read (") + problem + u')';
     }
+
+    // A first start that saves below Save.
+    void Create()
+    {
+        form->UserFolder = Save;
+        form->FormCreate();
+    }
+
+    // The stand-in for the tool stalls (or ends) as Stall says, and tells its process id.
+    void StallTelling(const QString& tool, const QByteArray& on, const QByteArray& rows = {})
+    {
+        Stall(tool, on, rows);
+        qputenv("STALL_PIDS", QFile::encodeName(Pids()));
+    }
+    QString Pids() const { return root.filePath(QStringLiteral("pids")); }
+    QList<QByteArray> StalledPids() const { return ReadAll(Pids()).trimmed().split('\n'); }
+
+    // A server whose version file announces a newer release, named by the settings.
+    void ServeVersionFile(TVersionServer::TMode mode)
+    {
+        server = std::make_unique<TVersionServer>(
+            HttpAnswer("200 OK", VersionFile("5.0.0.0", "5.0.0.0")), mode);
+        ASSERT_EQ(Store().Write({{"WebHost", server->Host()}}), QString());
+    }
+
+    std::unique_ptr<TVersionServer> server;
 };
 
 // The tools' versions are known before the status lines are drawn and the help is
@@ -283,6 +313,167 @@ TEST_F(LifecycleTest, BrokenFileThatCannotBeMovedStaysAndEveryWriteSaysWhy)
         " and is left as it is";
     // The option sets' load at the first activation, and the exit.
     EXPECT_EQ(view.Messages, QStringList({refusal, refusal}));
+}
+
+// A close request that came between the start and the first activation (the window closed
+// at once) leaves the activation out: no tool is probed, and a drop meanwhile starts nothing.
+TEST_F(LifecycleTest, ACloseBeforeTheFirstActivationLeavesItOut)
+{
+    const QString source = In + QStringLiteral("/a.wav");
+    CopyFixture(QStringLiteral("in.wav"), source);
+    Create();
+    EXPECT_TRUE(form->FormCloseQuery());
+    Drop({source});
+    form->FormActivate();
+
+    EXPECT_TRUE(view.CodecStatuses.isEmpty()) << "no tool was probed";
+    EXPECT_EQ(FilesBelow(Save), QStringList());
+    EXPECT_EQ(view.Queue, QStringList{source});
+    EXPECT_EQ(view.CloseRequests, 1) << "the window, closed already, is asked once more";
+}
+
+// A close request while the first activation probes a tool: the probe is stopped, no tool
+// starts after it, a drop that comes meanwhile (before or after the request) only queues, and
+// the window is asked to close once the activation has ended.
+enum class TDropMoment
+{
+    None,
+    BeforeTheClose,
+    AfterTheClose
+};
+
+struct TStartupStopCase
+{
+    const char* name;
+    const char* tool;
+    const char* on;
+    TDropMoment drop;
+};
+
+class StartupStopTest : public LifecycleTest, public ::testing::WithParamInterface<TStartupStopCase>
+{};
+
+TEST_P(StartupStopTest, ACloseRequestDuringAProbeEndsTheStart)
+{
+    const TStartupStopCase& c = GetParam();
+    const QString source = In + QStringLiteral("/a.wav");
+    CopyFixture(QStringLiteral("in.wav"), source);
+    Create();
+    StallTelling(QString::fromLatin1(c.tool), c.on);
+    bool closed = false;
+    view.OnProcessEvents = [&] {
+        if (closed || ReadAll(Pids()).isEmpty())
+            return;
+        closed = true;
+        if (c.drop == TDropMoment::BeforeTheClose)
+            Drop({source});
+        EXPECT_FALSE(form->FormCloseQuery()) << "the probe still runs";
+        if (c.drop == TDropMoment::AfterTheClose)
+            Drop({source});
+    };
+    form->FormActivate();
+
+    ASSERT_TRUE(closed);
+    EXPECT_EQ(view.CloseRequests, 1);
+    EXPECT_TRUE(form->FormCloseQuery()) << "nothing runs any more";
+    EXPECT_EQ(FilesBelow(Save), QStringList());
+    EXPECT_TRUE(view.Titles.filter(QStringLiteral("Lame:")).isEmpty()) << "no run started";
+    EXPECT_EQ(view.Queue, c.drop == TDropMoment::None ? QStringList() : QStringList{source});
+    const QList<QByteArray> pids = StalledPids();
+    ASSERT_EQ(pids.size(), 1) << "the close stopped the probe, and no tool started after it";
+    EXPECT_NE(::kill(pids.first().toInt(), 0), 0) << "the stalled probe is gone";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Probes, StartupStopTest,
+    ::testing::Values(TStartupStopCase{"lame_version", "lame", "", TDropMoment::None},
+                      TStartupStopCase{"lame_version_drop_after_the_close", "lame", "",
+                                       TDropMoment::AfterTheClose},
+                      TStartupStopCase{"flac_version_drop_before_the_close", "flac", "",
+                                       TDropMoment::BeforeTheClose},
+                      TStartupStopCase{"help_capture", "lame", "--longhelp", TDropMoment::None},
+                      TStartupStopCase{"help_capture_drop_after_the_close", "lame", "--longhelp",
+                                       TDropMoment::AfterTheClose}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A close request while a box of the start is open (an alpha LAME refused, a newer release
+// announced) waits for the box and then closes; nothing of the start comes after the box.
+enum class TStartupBox
+{
+    LameRefused,
+    UpdateAnnounced
+};
+
+struct TStartupBoxCase
+{
+    const char* name;
+    TStartupBox box;
+};
+
+class StartupBoxTest : public LifecycleTest, public ::testing::WithParamInterface<TStartupBoxCase>
+{};
+
+TEST_P(StartupBoxTest, ACloseRequestDuringABoxClosesAfterIt)
+{
+    Create();
+    if (GetParam().box == TStartupBox::LameRefused) {
+        // Every call of lame shows an alpha banner and ends.
+        StallTelling(QStringLiteral("lame"), "", "LAME 64bits version 3.100 alpha\n");
+        qputenv("STALL_SIGNAL", "15");
+    } else {
+        ServeVersionFile(TVersionServer::TMode::Answer);
+    }
+    int refusals = 0;
+    view.OnModal = [&] { refusals += form->FormCloseQuery() ? 0 : 1; };
+    form->FormActivate();
+
+    ASSERT_TRUE(RunEventsUntil([&] { return view.CloseRequests != 0; }));
+    EXPECT_EQ(refusals, 1) << "the close waited for the box";
+    EXPECT_EQ(view.Messages.size() + view.UpdateMessages.size(), 1);
+    EXPECT_EQ(view.CloseRequests, 1);
+    EXPECT_TRUE(form->FormCloseQuery());
+    if (GetParam().box == TStartupBox::LameRefused) {
+        EXPECT_EQ(StalledPids().size(), 1) << "LAME's help was not captured";
+    } else {
+        EXPECT_TRUE(form->Settings.Update.applversretrieved) << "the message was shown";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Boxes, StartupBoxTest,
+    ::testing::Values(TStartupBoxCase{"lame_refused", TStartupBox::LameRefused},
+                      TStartupBoxCase{"update_announced", TStartupBox::UpdateAnnounced}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The update check waits for a server that accepts and never answers: the window goes on and
+// a drop is converted meanwhile; a close request aborts the fetch, and the window closes once
+// the failed fetch has been applied.
+TEST_F(LifecycleTest, AStalledUpdateServerHoldsUpNeitherADropNorAClose)
+{
+    ServeVersionFile(TVersionServer::TMode::Stall);
+    const QString source = In + QStringLiteral("/a.wav");
+    CopyFixture(QStringLiteral("in.wav"), source);
+    Create();
+    // Far beyond the two minutes after which the server answers after all.
+    form->UpdateRequestTimeoutMs = 3600 * 1000;
+    form->FormActivate();
+    ASSERT_TRUE(RunEventsUntil([&] { return server->Requests().size() == 1; }));
+    EXPECT_TRUE(form->HelpText.join(u'\n').contains(QStringLiteral("--preset")))
+        << "the start went on";
+
+    Drop({source});
+    EXPECT_EQ(FilesBelow(Save), QStringList{"a.mp3"});
+    EXPECT_TRUE(view.VersionCheckVisible) << "the fetch still waits";
+    EXPECT_EQ(server->HangUps(), 0);
+
+    EXPECT_FALSE(form->FormCloseQuery());
+    ASSERT_TRUE(RunEventsUntil([&] { return view.CloseRequests != 0; }));
+    EXPECT_EQ(view.CloseRequests, 1);
+    EXPECT_FALSE(view.VersionCheckVisible);
+    EXPECT_TRUE(RunEventsUntil([&] { return server->HangUps() == 1; }));
+    EXPECT_TRUE(view.UpdateMessages.isEmpty());
+    EXPECT_FALSE(form->Settings.Update.applversretrieved);
+    EXPECT_TRUE(form->FormCloseQuery());
 }
 
 } // namespace

@@ -101,6 +101,7 @@ void TFakeMainView::bringToFront(bool restore)
 void TFakeMainView::showMessage(const QString& text)
 {
     Messages.append(text);
+    Modal();
 }
 
 void TFakeMainView::closeWindow()
@@ -142,18 +143,21 @@ void TFakeMainView::showLameSetting(const QString& text, const QString& hint)
 
 TTableEdit TFakeMainView::editOptionsTable(TCustomOptionsTable& table)
 {
+    Modal();
     return OnEditOptionsTable ? OnEditOptionsTable(table) : TTableEdit{TTableExit::Ok, {}};
 }
 
 void TFakeMainView::showWarning(const QString& text)
 {
     Messages.append(text);
+    Modal();
 }
 
 std::optional<QString> TFakeMainView::askSaveFolder(const QString& title,
                                                     const QString& startFolder)
 {
     SaveFolderQuestions << title + u'|' + startFolder;
+    Modal();
     return SaveFolderAnswer;
 }
 
@@ -173,7 +177,11 @@ void TFakeMainView::clearDestination()
     setLabelText(TLabel::Destination, QString());
 }
 
-void TFakeMainView::setVersionCheckVisible(bool) {}
+void TFakeMainView::setVersionCheckVisible(bool visible)
+{
+    VersionCheckVisible = visible;
+}
+
 void TFakeMainView::setBusyCursor(bool) {}
 
 void TFakeMainView::setWindowCaption(const QString& caption)
@@ -184,9 +192,16 @@ void TFakeMainView::setWindowCaption(const QString& caption)
 void TFakeMainView::showUpdateMessage(const QString& text, const QString& title)
 {
     UpdateMessages << title + u'|' + text;
+    Modal();
 }
 
 bool TFakeMainView::runCodecLocator(TFormCodec& locator)
 {
     return OnRunCodecLocator && OnRunCodecLocator(locator);
+}
+
+void TFakeMainView::Modal() const
+{
+    if (OnModal)
+        OnModal();
 }

@@ -100,4 +100,11 @@ public:
         return int(text.size());
     };
     std::function<void()> OnProcessEvents;
+    // Stands for what happens while a box or dialog is open, before it is answered (the codec
+    // locator has OnRunCodecLocator).
+    std::function<void()> OnModal;
+    bool VersionCheckVisible = false;
+
+private:
+    void Modal() const;
 };

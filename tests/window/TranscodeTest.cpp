@@ -1014,14 +1014,38 @@ TEST_F(TranscodeTest, CancelNeverDeletesAnMp3TheRunDidNotWrite)
     EXPECT_EQ(ReadAll(InPath(QStringLiteral("b.mp3"))), QByteArray("an MP3 made earlier"));
 }
 
-TEST_F(TranscodeTest, CloseDuringARunEndsItAndThenClosesTheWindow)
+// A close request during a run ends it and then closes the window; neither the Cancel command
+// before it nor a drop after it keeps the window open.
+enum class TAroundTheClose
 {
-    CopySource(QStringLiteral("a.wav"));
-    CopySource(QStringLiteral("b.wav"));
+    Nothing,
+    CancelBefore,
+    DropAfter
+};
+
+struct TRunCloseCase
+{
+    const char* name;
+    TAroundTheClose around;
+};
+
+class RunCloseTest : public TranscodeTest, public ::testing::WithParamInterface<TRunCloseCase>
+{};
+
+TEST_P(RunCloseTest, CloseDuringARunEndsItAndThenClosesTheWindow)
+{
+    for (const QString name : {"a.wav", "b.wav", "c.wav"})
+        CopySource(name);
+    const TAroundTheClose around = GetParam().around;
     bool refused = false;
     view.OnProcessEvents = [&] {
-        if (!refused && view.Queue.size() == 1)
-            refused = !form->FormCloseQuery();
+        if (refused || view.Queue.size() != 1)
+            return;
+        if (around == TAroundTheClose::CancelBefore)
+            form->Stopcurrentprocesses1Click();
+        refused = !form->FormCloseQuery();
+        if (around == TAroundTheClose::DropAfter)
+            Drop({InPath(QStringLiteral("c.wav"))});
     };
     Drop({InPath(QStringLiteral("a.wav")), InPath(QStringLiteral("b.wav"))});
 
@@ -1030,6 +1054,13 @@ TEST_F(TranscodeTest, CloseDuringARunEndsItAndThenClosesTheWindow)
     EXPECT_EQ(FilesBelow(Save), QStringList{"a.mp3"});
     EXPECT_EQ(view.Queue, QStringList());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Around, RunCloseTest,
+    ::testing::Values(TRunCloseCase{"close_only", TAroundTheClose::Nothing},
+                      TRunCloseCase{"after_the_cancel_command", TAroundTheClose::CancelBefore},
+                      TRunCloseCase{"drop_after_the_close", TAroundTheClose::DropAfter}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TranscodeTest, ExitWhenDoneClosesTheWindowAfterTheLastJob)
 {

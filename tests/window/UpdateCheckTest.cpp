@@ -1,24 +1,19 @@
 // The update check against a real HTTP server on the loopback interface: the request it
 // makes, how it reads the version file, when it fetches, what it announces and how it takes
 // a failed fetch; the version comparison, the day numbers and the program's version texts.
+#include "EventLoop.h"
 #include "QtPrinters.h"
 #include "TUpdateCheck.h"
 #include "TVersionComp.h"
+#include "TVersionServer.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QTemporaryFile>
 #include <algorithm>
-#include <arpa/inet.h>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <mutex>
-#include <netinet/in.h>
-#include <poll.h>
+#include <memory>
 #include <string>
-#include <sys/socket.h>
-#include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -40,213 +35,6 @@ QString CaptionEvent(const QString& version)
     return QStringLiteral("caption: Quarlow - FLAC/APE to MP3 transcoder 3.11.1.20 - version ") +
            version + QStringLiteral(" available");
 }
-
-// Loopback requests must never go to a proxy that the environment names.
-class TDirectLoopback : public ::testing::Environment
-{
-public:
-    void SetUp() override { qputenv("no_proxy", "127.0.0.1"); }
-};
-const auto* const DirectLoopback = ::testing::AddGlobalTestEnvironment(new TDirectLoopback);
-
-// A file descriptor that is closed with its owner.
-class TFd
-{
-public:
-    explicit TFd(int fd) : m_fd(fd)
-    {
-        if (fd < 0)
-            ADD_FAILURE() << std::strerror(errno);
-    }
-    ~TFd()
-    {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-    TFd(const TFd&) = delete;
-    TFd& operator=(const TFd&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
-// A TCP socket bound to 127.0.0.1 and an ephemeral port.
-int BoundLoopbackSocket()
-{
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
-        ADD_FAILURE() << "bind: " << std::strerror(errno);
-    return fd;
-}
-
-QString HostOf(const TFd& socket)
-{
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    getsockname(socket.get(), reinterpret_cast<sockaddr*>(&address), &length);
-    return QStringLiteral("127.0.0.1:%1").arg(ntohs(address.sin_port));
-}
-
-// A port on which nothing listens, held so that nobody else takes it: connecting is refused.
-class TRefusingPort
-{
-public:
-    QString Host() const { return HostOf(m_socket); }
-
-private:
-    TFd m_socket{BoundLoopbackSocket()};
-};
-
-std::string HttpAnswer(const std::string& status, const std::string& body)
-{
-    return "HTTP/1.1 " + status +
-           "\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(body.size()) +
-           "\r\nConnection: close\r\n\r\n" + body;
-}
-
-std::string VersionFile(const std::string& fileVersion, const std::string& productVersion)
-{
-    return "[version]\r\n" + fileVersion + "\r\n[productversion]\r\n" + productVersion + "\r\n";
-}
-
-// An HTTP server on 127.0.0.1 and an ephemeral port, one connection at a time. It keeps the
-// head of every request and sends each the same answer. A stalling server sends nothing and
-// waits until the client gives up; should none give up within two minutes, it answers after
-// all, so that a client without a bound fails its test instead of hanging it.
-class TVersionServer
-{
-public:
-    enum class TMode
-    {
-        Answer,
-        Stall
-    };
-
-    explicit TVersionServer(std::string answer, TMode mode = TMode::Answer)
-        : m_answer(std::move(answer)), m_mode(mode)
-    {
-        listen(m_listener.get(), 4);
-        int wake[2] = {-1, -1};
-        if (pipe2(wake, O_CLOEXEC) != 0)
-            ADD_FAILURE() << "pipe: " << std::strerror(errno);
-        m_wakeRead = wake[0];
-        m_wakeWrite = wake[1];
-        m_thread = std::thread([this] { Serve(); });
-    }
-
-    ~TVersionServer()
-    {
-        const char stop = 0;
-        if (write(m_wakeWrite, &stop, 1) != 1)
-            ADD_FAILURE() << "wake: " << std::strerror(errno);
-        m_thread.join();
-        close(m_wakeRead);
-        close(m_wakeWrite);
-    }
-
-    TVersionServer(const TVersionServer&) = delete;
-    TVersionServer& operator=(const TVersionServer&) = delete;
-
-    QString Host() const { return HostOf(m_listener); }
-
-    std::vector<std::string> Requests() const
-    {
-        const std::lock_guard lock(m_mutex);
-        return m_requests;
-    }
-
-private:
-    static constexpr int GiveUpMs = 120000;
-
-    enum class TWake
-    {
-        Readable,
-        Stopped,
-        TimedOut
-    };
-
-    TWake Wait(int fd, int timeoutMs = -1) const
-    {
-        pollfd fds[] = {{fd, POLLIN, 0}, {m_wakeRead, POLLIN, 0}};
-        int ready = 0;
-        do {
-            ready = poll(fds, 2, timeoutMs);
-        } while (ready < 0 && errno == EINTR);
-        if (ready == 0)
-            return TWake::TimedOut;
-        return fds[1].revents != 0 || ready < 0 ? TWake::Stopped : TWake::Readable;
-    }
-
-    void Serve()
-    {
-        while (Wait(m_listener.get()) == TWake::Readable) {
-            const TFd client(accept4(m_listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
-            if (client.get() < 0)
-                return;
-            Record(ReadHead(client.get()));
-            if (m_mode == TMode::Answer || StallUntilClientGivesUp(client.get()))
-                Send(client.get());
-        }
-    }
-
-    std::string ReadHead(int client) const
-    {
-        std::string head;
-        char buffer[4096];
-        while (head.find("\r\n\r\n") == std::string::npos && Wait(client) == TWake::Readable) {
-            const ssize_t n = recv(client, buffer, sizeof buffer, 0);
-            if (n <= 0)
-                break;
-            head.append(buffer, size_t(n));
-        }
-        return head;
-    }
-
-    // True when the client did not give up in time.
-    bool StallUntilClientGivesUp(int client) const
-    {
-        char buffer[256];
-        for (;;) {
-            const TWake wake = Wait(client, GiveUpMs);
-            if (wake != TWake::Readable)
-                return wake == TWake::TimedOut;
-            if (recv(client, buffer, sizeof buffer, 0) <= 0)
-                return false;
-        }
-    }
-
-    // A client that stops reading early (a body too large for it) ends the sending.
-    void Send(int client) const
-    {
-        for (size_t sent = 0; sent < m_answer.size();) {
-            const ssize_t n =
-                send(client, m_answer.data() + sent, m_answer.size() - sent, MSG_NOSIGNAL);
-            if (n <= 0)
-                return;
-            sent += size_t(n);
-        }
-        shutdown(client, SHUT_WR);
-    }
-
-    void Record(std::string head)
-    {
-        const std::lock_guard lock(m_mutex);
-        m_requests.push_back(std::move(head));
-    }
-
-    const std::string m_answer;
-    const TMode m_mode;
-    TFd m_listener{BoundLoopbackSocket()};
-    int m_wakeRead = -1;
-    int m_wakeWrite = -1;
-    mutable std::mutex m_mutex;
-    std::vector<std::string> m_requests;
-    std::thread m_thread;
-};
 
 // The lines of a request head, without their line breaks.
 std::vector<std::string> HeadLines(const std::string& head)
@@ -304,13 +92,16 @@ TUpdateState ToldOfVersion4()
     return state;
 }
 
-// One start's check; what the user saw.
+// One start's check, until it has told the user; what the user saw.
 QStringList RunCheck(const QString& host, TUpdateState& state,
                      int timeoutMs = TUpdateCheck::DefaultRequestTimeoutMs)
 {
     TFakeUpdateView view;
-    const TVersionComp version;
-    TUpdateCheck(view, version, host, timeoutMs).CheckForUpdate(state);
+    TUpdateCheck check(view, TVersionComp(), host, timeoutMs);
+    bool done = false;
+    check.CheckForUpdate(state, [&] { done = true; });
+    EXPECT_TRUE(RunEventsUntil([&] { return done; }));
+    EXPECT_FALSE(check.IsRunning());
     return view.Events;
 }
 
@@ -498,6 +289,70 @@ INSTANTIATE_TEST_SUITE_P(
                       TFailedFetchCase{"never_answers", TFailure::NeverAnswers, "200 OK"},
                       TFailedFetchCase{"body_too_large", TFailure::TooLarge, "200 OK"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The threads of this process, the test's own included.
+int ThreadCount()
+{
+    return int(QDir(QStringLiteral("/proc/self/task"))
+                   .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+                   .size());
+}
+
+// A stop while the fetch waits for a server that never answers ends the fetch at once, however
+// long its bound: the client hangs up and the fetch's thread is gone. An aborted fetch is a
+// failed one; a check destroyed meanwhile tells the user nothing more.
+enum class TStop
+{
+    Abort,
+    Destroy
+};
+
+struct TStopCase
+{
+    const char* name;
+    TStop stop;
+};
+
+class UpdateCheckStop : public ::testing::TestWithParam<TStopCase>
+{};
+
+TEST_P(UpdateCheckStop, EndsAFetchThatWaitsForAnAnswer)
+{
+    const TVersionServer server(HttpAnswer("200 OK", VersionFile("5.0.0.0", "5.0.0.0")),
+                                TVersionServer::TMode::Stall);
+    const int threads = ThreadCount();
+    TUpdateState state = ToldOfVersion4();
+    TFakeUpdateView view;
+    // Far beyond the two minutes after which the server answers after all.
+    constexpr int HourMs = 3600 * 1000;
+    auto check = std::make_unique<TUpdateCheck>(view, TVersionComp(), server.Host(), HourMs);
+    bool done = false;
+    check->CheckForUpdate(state, [&] { done = true; });
+    ASSERT_TRUE(RunEventsUntil([&] { return server.Requests().size() == 1; }));
+    EXPECT_TRUE(check->IsRunning());
+    EXPECT_EQ(view.Events, QStringList({Busy, LabelShown}));
+
+    if (GetParam().stop == TStop::Abort) {
+        check->Abort();
+        ASSERT_TRUE(RunEventsUntil([&] { return done; }));
+        EXPECT_FALSE(check->IsRunning());
+        EXPECT_EQ(view.Events, QStringList({Busy, LabelShown, LabelHidden, NotBusy}));
+        EXPECT_FALSE(state.applversretrieved);
+    } else {
+        check.reset();
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(done);
+        EXPECT_EQ(view.Events, QStringList({Busy, LabelShown}));
+    }
+    EXPECT_EQ(ThreadCount(), threads) << "the fetch's thread is gone";
+    EXPECT_TRUE(RunEventsUntil([&] { return server.HangUps() == 1; })) << "the client hung up";
+    EXPECT_EQ(state.applversnew, QStringLiteral("4.0.0.0"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Stops, UpdateCheckStop,
+                         ::testing::Values(TStopCase{"abort", TStop::Abort},
+                                           TStopCase{"destroy", TStop::Destroy}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // When a start fetches. The user was told of 4.0.0.0 before and the server still offers it:
 // a fetch tells again by message, every start shows the caption.

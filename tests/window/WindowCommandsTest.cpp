@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QUrl>
+#include <functional>
 
 namespace {
 
@@ -21,7 +22,12 @@ public:
     }
     void setStayOnTop(bool onTop) override { StayOnTop << onTop; }
     void setWebLink(const QString& address) override { WebLink = address; }
-    void showMessage(const QString& text) override { Messages << text; }
+    void showMessage(const QString& text) override
+    {
+        Messages << text;
+        if (OnMessage)
+            OnMessage();
+    }
     void closeWindow() override { ++CloseRequests; }
 
     QStringList ErrorLines;
@@ -32,6 +38,8 @@ public:
     QList<bool> StayOnTop;
     QString WebLink = QStringLiteral("never set");
     QStringList Messages;
+    // What happens while a message is open.
+    std::function<void()> OnMessage;
     int CloseRequests = 0;
 };
 
@@ -196,5 +204,38 @@ TEST_F(WindowCommandsTest, HelpThatCannotBeShownIsSaid)
               QStringLiteral("No program could be started to open "
                              "http://example.invalid/net/Quarlow_help.pdf"));
 }
+
+// A close request while a command's box or dialog is open waits for the command, so that what
+// the command does after its box comes before the close; then the window closes.
+struct TCommandBoxCase
+{
+    const char* name;
+    TMenuItem item;
+};
+
+class CommandBoxTest : public WindowCommandsTest,
+                       public ::testing::WithParamInterface<TCommandBoxCase>
+{};
+
+TEST_P(CommandBoxTest, ACloseRequestWaitsForTheCommandThenCloses)
+{
+    bool refused = false;
+    view.OnModal = commandsView.OnMessage = [&] {
+        refused = !form->FormCloseQuery();
+        EXPECT_EQ(view.CloseRequests, 0);
+    };
+    commands->Run(GetParam().item);
+
+    EXPECT_TRUE(refused);
+    EXPECT_EQ(view.CloseRequests, 1);
+    EXPECT_TRUE(form->FormCloseQuery());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, CommandBoxTest,
+    ::testing::Values(TCommandBoxCase{"options_table", TMenuItem::mnuCustomSettings},
+                      TCommandBoxCase{"save_folder_dialog", TMenuItem::mnuSaveTo},
+                      TCommandBoxCase{"message", TMenuItem::CopyErrorListtoClipboard1}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -14,15 +14,20 @@
 //                 its rows, so that a test knows it stalls and can see it gone afterwards
 //
 // Otherwise a stalling call waits for its end. It gives up after two minutes with status 3,
-// so a stop that never comes fails a test instead of hanging it.
+// so a stop that never comes fails a test instead of hanging it; it then appends the line
+// "gave up" to STALL_PIDS, so that a test can tell such an end from a stop.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <string_view>
 #include <unistd.h>
 
 namespace {
+
+// Where a call that gives up says so; the signal handler may only write to it.
+int g_pidsFd = -1;
 
 std::string_view Env(const char* name)
 {
@@ -90,7 +95,13 @@ int main(int argc, char** argv)
     TellPid();
     if (const int signal = std::atoi(Env("STALL_SIGNAL").data()); signal > 0)
         raise(signal);
-    std::signal(SIGALRM, [](int) { _exit(3); });
+    if (const std::string_view pids = Env("STALL_PIDS"); !pids.empty())
+        g_pidsFd = open(pids.data(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    std::signal(SIGALRM, [](int) {
+        if (g_pidsFd >= 0)
+            (void)!write(g_pidsFd, "gave up\n", 8);
+        _exit(3);
+    });
     alarm(120);
     for (;;)
         pause();
