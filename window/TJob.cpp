@@ -249,6 +249,10 @@ void TJob::EncodeJob()
 // own with status 0, and its file is there.
 void TJob::PutMp3InPlace()
 {
+    // A cover LAME would refuse, or take in a form readers reject, was left out: the MP3 is
+    // made all the same, and an entry says what it lacks.
+    if (const QString& problem = m_audio->Cover.Problem; !problem.isEmpty())
+        m_events.errorEntry({problem});
     // LAME writes no tag row when its frames are too small to hold the tag (32 kbit/s at
     // 16 kHz); its progress row at 100% then tells the end.
     const bool finished = m_audio->ToolOutput.contains(LameTagDone) || m_audio->Progress == 100;

@@ -200,6 +200,38 @@ TEST_F(CliRunTest, FolderConvertsWithItsStructureAndTags)
     EXPECT_EQ(ReadAll(In + "/album/cd1/a.flac"), ReadAll(SHARED_DIR "/fixtures/in.flac"));
 }
 
+// The fields besides the seven and the image beside the source reach the MP3; the comment
+// frame reads cleanly.
+TEST_F(CliRunTest, EveryFieldAndTheCoverBesideReachTheMp3)
+{
+    Copy("in.flac", "a.flac");
+    const QByteArray cover = PngBytes(3, 3);
+    ASSERT_TRUE(WriteFile(In + "/FRONT.png", cover));
+    ASSERT_EQ(RunTool("metaflac", {"--set-tag=ALBUM_ARTIST=Various", "--set-tag=DISCNUMBER=1",
+                                   "--set-tag=TOTALDISCS=2", "--set-tag=TRACKTOTAL=12",
+                                   "--set-tag=COMPOSER=Bach",
+                                   "--set-tag=REPLAYGAIN_ALBUM_PEAK=1.000", In + "/a.flac"}),
+              0);
+    const TCliResult r = Run({"--save-to", Out, In + "/a.flac"});
+    EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
+    const QString mp3 = Out + "/a.mp3";
+    const std::map<std::string, QString> frames = Id3v2Frames(mp3);
+    const std::map<std::string, QString> expected = {{"TIT2", "The \"Quoted\" Song"},
+                                                     {"TPE1", "Test Artist"},
+                                                     {"TRCK", "3/12"},
+                                                     {"TALB", "Café Album"},
+                                                     {"COMM:", "Encoded for tests; naïve café"},
+                                                     {"TCON", "Rock"},
+                                                     {"TDRC", "2024"},
+                                                     {"TPE2", "Various"},
+                                                     {"TPOS", "1/2"},
+                                                     {"TCOM", "Bach"},
+                                                     {"TXXX:REPLAYGAIN_ALBUM_PEAK", "1.000"}};
+    EXPECT_EQ(frames, expected);
+    EXPECT_EQ(Id3v2Cover(mp3), cover);
+    EXPECT_EQ(FfprobeWarnings(mp3), QString());
+}
+
 TEST_F(CliRunTest, VerifyOnACorruptFlacReportsItsErrorEntry)
 {
     Copy("corrupt.flac", "bad.flac");
@@ -459,6 +491,14 @@ QString WavWithoutData(FailureExitTest& test)
     return "the WAV data chunk is empty, so it was not encoded";
 }
 
+// A picture of a kind LAME refuses (it would fail the whole encode) is left out; the MP3 is
+// made without it.
+QString CoverOfAnUnknownKind(FailureExitTest& test)
+{
+    WriteFile(test.In + "/cover.jpg", "BM" + QByteArray(100, 'b'));
+    return test.In + "/cover.jpg is no JPEG, PNG or GIF image: the MP3 has no cover";
+}
+
 // Root reads any folder; the run goes without its privileges.
 QString FolderUnreadable(FailureExitTest& test)
 {
@@ -477,6 +517,7 @@ INSTANTIATE_TEST_SUITE_P(
         TFailureCase{"disk_full", {"a.wav"}, DiskFull, {}},
         TFailureCase{"wav_without_data", {"a.wav", "b.wav"}, WavWithoutData, {"b.mp3"}},
         TFailureCase{"same_mp3_twice", {"song.flac", "song.wav"}, SameMp3Twice, {"song.mp3"}},
+        TFailureCase{"cover_of_an_unknown_kind", {"a.flac"}, CoverOfAnUnknownKind, {"a.mp3"}},
         TFailureCase{"folder_unreadable",
                      {"album/a.wav", "album/locked/b.wav"},
                      FolderUnreadable,

@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <fcntl.h>
@@ -92,6 +93,67 @@ TEST_F(TranscodeTest, DroppedAlbumIsRebuiltUnderTheSaveFolderWithItsTags)
         EXPECT_TRUE(view.enabled(item)) << int(item);
     EXPECT_TRUE(view.HintEnabled);
     EXPECT_EQ(view.CloseRequests, 0);
+}
+
+// Every kind of MP3 the program writes reads cleanly: a FLAC source with every field and a
+// cover, a tagged APE source and a WAV source.
+TEST_F(TranscodeTest, EveryKindOfMp3ReadsWithoutAComplaint)
+{
+    const QString flac = InPath(QStringLiteral("album/a.flac"));
+    CopyFixture(QStringLiteral("in.flac"), flac);
+    const QByteArray cover = PngBytes(6, 6);
+    Write(InPath(QStringLiteral("art/front.png")), cover);
+    ASSERT_EQ(
+        RunTool(
+            QStringLiteral("metaflac"),
+            {"--set-tag=ALBUMARTIST=Various", "--set-tag=DISCNUMBER=2/3", "--set-tag=TOTALTRACKS=9",
+             "--set-tag=COMPOSER=Bach", "--set-tag=REPLAYGAIN_TRACK_GAIN=-6.50 dB",
+             "--set-tag=REPLAYGAIN_TRACK_PEAK=0.988", "--set-tag=REPLAYGAIN_ALBUM_GAIN=-7.10 dB",
+             "--set-tag=REPLAYGAIN_ALBUM_PEAK=1.000",
+             "--import-picture-from=3||||" + InPath(QStringLiteral("art/front.png")), flac}),
+        0);
+    CopyFixture(QStringLiteral("tagged.ape"), InPath(QStringLiteral("album/b.ape")));
+    CopySource(QStringLiteral("album/c.wav"));
+
+    Drop({InPath(QStringLiteral("album"))});
+
+    EXPECT_EQ(view.Errors, QStringList());
+    ASSERT_EQ(FilesBelow(Save), (QStringList{"album/a.mp3", "album/b.mp3", "album/c.mp3"}));
+    for (const char* mp3 : {"album/a.mp3", "album/b.mp3", "album/c.mp3"})
+        EXPECT_EQ(FfprobeWarnings(SavePath(QString::fromUtf8(mp3))), QString()) << mp3;
+    const std::map<std::string, QString> frames =
+        Id3v2Frames(SavePath(QStringLiteral("album/a.mp3")));
+    EXPECT_EQ(frames.at("TRCK"), QStringLiteral("3/9"));
+    EXPECT_EQ(frames.at("TPOS"), QStringLiteral("2/3"));
+    EXPECT_EQ(frames.at("COMM:"), QStringLiteral("Encoded for tests; naïve café"));
+    EXPECT_EQ(Id3v2Cover(SavePath(QStringLiteral("album/a.mp3"))), cover);
+    EXPECT_EQ(frames.at("TPE2"), QStringLiteral("Various"));
+    EXPECT_EQ(Id3v2Frames(SavePath(QStringLiteral("album/c.mp3"))).size(), 0u);
+}
+
+// A cover LAME would be given in a form players reject is left out with an entry saying so;
+// the MP3 is made with every other field, and the tag list tells the same.
+TEST_F(TranscodeTest, CoverTooLargeIsLeftOutAndTheMp3IsMade)
+{
+    const QString flac = InPath(QStringLiteral("a.flac"));
+    CopyFixture(QStringLiteral("in.flac"), flac);
+    const QString cover = InPath(QStringLiteral("Cover.PNG"));
+    Write(cover, PngBytes(1, 1) + QByteArray(MaxCoverBytes, 'x'));
+
+    Drop({flac});
+
+    const QString problem =
+        DisplayPath(cover) +
+        QStringLiteral(" holds %1 bytes, more than the %2 bytes a cover may hold: the MP3 has "
+                       "no cover")
+            .arg(QFileInfo(cover).size())
+            .arg(MaxCoverBytes);
+    EXPECT_EQ(view.Errors, (QStringList{"Message 1 - " + flac, problem, Hyphens}));
+    ASSERT_EQ(FilesBelow(Save), QStringList({"a.mp3"}));
+    EXPECT_EQ(Id3v2Cover(SavePath(QStringLiteral("a.mp3"))), QByteArray());
+    EXPECT_EQ(Id3v2Frames(SavePath(QStringLiteral("a.mp3"))).at("TIT2"),
+              QStringLiteral("The \"Quoted\" Song"));
+    EXPECT_EQ(view.Tags.mid(7), QStringList{"Cover\t= " + problem});
 }
 
 // While a tool runs, the commands that would start another tool or change the job's
