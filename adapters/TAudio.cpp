@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QRegularExpression>
+#include <cerrno>
 #include <optional>
 #include <utility>
 
@@ -184,13 +185,18 @@ void TAudio::LamePoll(TCons* /*sender*/)
     }
 }
 
-QString TAudio::MakeTempWavName()
+TMade TAudio::MakeTempWav()
 {
     // The temporary folder reads empty when it does not exist: never fall back to "/".
     const QString folder = TempFolder.isEmpty() ? QDir::tempPath() : TempFolder;
     if (folder.isEmpty())
-        return QString();
-    return CreateUniqueFile(folder, QStringLiteral("~TT"), QStringLiteral(".wav")).Path;
+        return {{}, ErrnoText(ENOENT)};
+    return CreateUniqueFile(folder, QStringLiteral("~TT"), QStringLiteral(".wav"));
+}
+
+QString TAudio::MakeTempWavName()
+{
+    return MakeTempWav().Path;
 }
 
 QString TAudio::DecodeUtf8(const QByteArray& bytes)

@@ -38,11 +38,6 @@ struct TDirCloser
     void operator()(DIR* dir) const { closedir(dir); }
 };
 
-QString ErrnoText(int error)
-{
-    return QString::fromLocal8Bit(strerror(error));
-}
-
 // The permissions a file made by open(..., 0666) gets. umask can only be read by setting it;
 // it is set back at once.
 mode_t NewFileMode()
@@ -77,6 +72,11 @@ bool IsDotEntry(const char* name)
 }
 
 } // namespace
+
+QString ErrnoText(int error)
+{
+    return QString::fromLocal8Bit(strerror(error));
+}
 
 TPathKind PathKind(const QString& path)
 {
@@ -205,9 +205,24 @@ bool ForceFolders(const QString& path)
     return PathKind(path) == TPathKind::Folder;
 }
 
+// Opening a pipe for reading waits for a writer, and a device may never end: the open does
+// not wait, and only a regular file is kept, then read as usual (blocking).
+int OpenRegularFile(const QString& path)
+{
+    const int fd = open(PathBytes(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0)
+        return fd;
+    close(fd);
+    return -1;
+}
+
 bool OpenForReading(QFile& file, const QString& path)
 {
-    const int fd = open(PathBytes(path).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = OpenRegularFile(path);
     if (fd < 0)
         return false;
     if (file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))

@@ -32,6 +32,9 @@ struct TFolderEntry
     TPathKind Kind = TPathKind::Other;
 };
 
+// What a system call's errno says, in the system's words ("Permission denied").
+QString ErrnoText(int error);
+
 // What a path names, following links.
 TPathKind PathKind(const QString& path);
 
@@ -90,8 +93,12 @@ QString ReplaceFile(const QString& source, const QString& target);
 // afterwards.
 bool ForceFolders(const QString& path);
 
-// Opens a file for reading by its name's bytes (Qt's own opening would mangle a name that
-// is not valid UTF-8).
+// A descriptor of a regular file, opened read-only (and close-on-exec) by its name's bytes
+// (Qt's own opening would mangle a name that is not valid UTF-8); -1 for anything else, a
+// pipe or a device among them, which is never waited for.
+int OpenRegularFile(const QString& path);
+
+// Opens a regular file for reading, as OpenRegularFile does.
 bool OpenForReading(QFile& file, const QString& path);
 
 // The folder, ending with "/", where a program is found on PATH; empty when it is not. A
