@@ -55,8 +55,8 @@ public:
     static constexpr int PollMilliseconds = 150;
 
 private:
-    void AcquireConsole();
-    void ClearScreen();
+    bool AcquireConsole();
+    bool ClearScreen();
     void TakeSnapshot();
     void Poll();
     void PumpEvents();

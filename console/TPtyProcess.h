@@ -35,6 +35,10 @@ public:
     int waitStatus() const { return m_status; }
 
 private:
+    // The terminal pair, the exec pipe and the reader's wake-up; the reader itself.
+    bool OpenFds(int* slave, int errorPipe[2], QString* error);
+    bool StartReader(QString* error);
+    void endFailedStart();
     // Reaps the child if it has ended.
     bool reap();
     void readLoop();

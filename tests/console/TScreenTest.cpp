@@ -9,11 +9,19 @@
 
 namespace {
 
+std::unique_ptr<TScreen> makeScreen()
+{
+    QString error;
+    std::unique_ptr<TScreen> screen = TScreen::Create(200, 265, &error);
+    EXPECT_TRUE(screen) << error.toStdString();
+    return screen;
+}
+
 QStringList snapshotOf(const QByteArray& bytes)
 {
-    TScreen screen(200, 265);
-    screen.feed(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    return SnapshotRows(screen.rowTexts());
+    const std::unique_ptr<TScreen> screen = makeScreen();
+    screen->feed(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return SnapshotRows(screen->rowTexts());
 }
 
 QByteArray readFile(const QString& path)
@@ -94,21 +102,21 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ScreenModelTest, ClearBlanksEverythingAndHomesTheCursor)
 {
-    TScreen screen(200, 265);
-    screen.feed("old row one\r\nold row two", 24);
-    screen.clear();
-    screen.feed("new", 3);
-    EXPECT_EQ(SnapshotRows(screen.rowTexts()), QStringList({"new"}));
+    const std::unique_ptr<TScreen> screen = makeScreen();
+    screen->feed("old row one\r\nold row two", 24);
+    screen->clear();
+    screen->feed("new", 3);
+    EXPECT_EQ(SnapshotRows(screen->rowTexts()), QStringList({"new"}));
 }
 
 TEST(ScreenModelTest, OldestRowsScrollAway)
 {
-    TScreen screen(200, 265);
+    const std::unique_ptr<TScreen> screen = makeScreen();
     QByteArray bytes;
     for (int i = 0; i < 250; ++i)
         bytes += "row " + QByteArray::number(i) + "\r\n";
-    screen.feed(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    const QStringList rows = SnapshotRows(screen.rowTexts());
+    screen->feed(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    const QStringList rows = SnapshotRows(screen->rowTexts());
     ASSERT_EQ(rows.size(), 199); // the cursor stands on the last, empty row
     EXPECT_EQ(rows.first(), "row 51");
     EXPECT_EQ(rows.last(), "row 249");
