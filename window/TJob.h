@@ -43,8 +43,10 @@ struct TJobSettings
     QString ApePath;
     QString FlacVersion;
     QString ApeVersion;
-    // The run's private folder for intermediate files; empty when it could not be made.
+    // The run's private folder for intermediate files; empty when it could not be made, and
+    // then the reason.
     QString RunFolder;
+    QString RunFolderError;
     AdapterMaker MakeAdapter;
 };
 
@@ -111,8 +113,10 @@ public:
     bool MadeMp3 = false;
 
 private:
-    bool CreateAdapter();
-    void CreateDecoderAdapter(const QString& folder, const QString& version);
+    void RunSteps();
+    QString FailureLine(const QString& reason) const;
+    QString CreateAdapter();
+    QString CreateIntermediateFile(const QString& folder, const QString& version);
     // False when the job must not run (its MP3 would replace one this run made).
     bool Prepare();
     void DecodeAndEncode();

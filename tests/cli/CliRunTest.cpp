@@ -210,17 +210,37 @@ TEST_F(CliRunTest, VerifyOnACorruptFlacReportsItsErrorEntry)
     EXPECT_EQ(FilesBelow(Out), QStringList());
 }
 
-// No intermediate file can be made: the job never runs, its line is all the error list
-// holds, and the run must not count as a success.
-TEST_F(CliRunTest, JobThatCannotRunFailsTheRun)
+// No intermediate file can be made: the FLAC job never runs, its line says why, and the run
+// must not count as a success. A WAV job has no intermediate file and converts.
+TEST_F(CliRunTest, JobThatCannotRunFailsTheRunAndSaysWhy)
 {
     Copy("in.flac", "a.flac");
-    environment.insert("TMPDIR", root.filePath("missing"));
-    const TCliResult r = Run({"--save-to", Out, In + "/a.flac"});
-    EXPECT_EQ(r.exitCode, 1) << r.out.toStdString();
-    EXPECT_TRUE(r.out.endsWith(In + "/a.flac: cannot create intermediate wav file\n"))
-        << r.out.toStdString();
-    EXPECT_EQ(FilesBelow(Out), QStringList());
+    Copy("in.wav", "b.wav");
+    const QString locked = root.filePath("locked");
+    ASSERT_TRUE(QDir().mkpath(locked));
+    ASSERT_EQ(chmod(QFile::encodeName(locked).constData(), 0555), 0);
+    struct Case
+    {
+        const char* name;
+        QString tmp;
+        QString reason;
+    };
+    for (const Case& c : {Case{"missing", root.filePath("missing"), "No such file or directory"},
+                          Case{"not writable", locked, "Permission denied"}}) {
+        SCOPED_TRACE(c.name);
+        environment.insert("TMPDIR", c.tmp);
+        // Root writes anywhere; the run goes without its privileges.
+        childSetup = DropPrivilegesForGood;
+        const TCliResult r = Run({"--save-to", Out, In + "/a.flac", In + "/b.wav"});
+        EXPECT_EQ(r.exitCode, 1) << r.out.toStdString();
+        EXPECT_TRUE(r.out.endsWith("\n" + In + "/a.flac: cannot create intermediate wav file (" +
+                                   c.reason + ")\n"))
+            << r.out.toStdString();
+        EXPECT_EQ(r.out.count("cannot create intermediate"), 1) << r.out.toStdString();
+        EXPECT_EQ(FilesBelow(Out), QStringList{"b.mp3"});
+        EXPECT_EQ(FilesBelow(c.tmp), QStringList());
+        QFile::remove(Out + "/b.mp3");
+    }
 }
 
 TEST_F(CliRunTest, UsageErrorsExitWithTwoAndSayWhat)

@@ -5,10 +5,12 @@
 #include "PathText.h"
 #include "QtPrinters.h"
 #include "TFlac.h"
+#include "TWav.h"
 #include "WindowTestSupport.h"
 
 #include <QDir>
 #include <QFile>
+#include <new>
 #include <stdexcept>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -214,30 +216,74 @@ TEST_F(TranscodeTest, DecodeThatLeavesNoWavIsAnErrorAndIsNotEncoded)
     EXPECT_EQ(FilesBelow(Save), QStringList());
 }
 
-// The decoder writes its output and then something inside the job fails.
-class TFailingFlac : public TFlac
+// The decoder writes its output, or LAME is to run, and then something inside the job fails.
+template <typename Adapter, typename Failure> class TFailingAdapter : public Adapter
 {
 public:
     bool ConvertToWav(const QString& source, const QString& wav) override
     {
-        TFlac::ConvertToWav(source, wav);
-        throw std::runtime_error("out of resources");
+        Adapter::ConvertToWav(source, wav);
+        throw Failure();
     }
 };
 
-TEST_F(TranscodeTest, FailureInsideAJobIsListedAndTheNextJobRuns)
+template <typename Adapter, typename Failure> std::unique_ptr<TAudio> MakeFailing()
 {
-    UseFlacAdapter([] { return std::make_unique<TFailingFlac>(); });
-    CopySource(QStringLiteral("a.flac"));
-    CopySource(QStringLiteral("b.wav"));
-    Drop({InPath(QStringLiteral("a.flac")), InPath(QStringLiteral("b.wav"))});
+    return std::make_unique<TFailingAdapter<Adapter, Failure>>();
+}
 
-    EXPECT_EQ(view.Errors, QStringList{InPath(QStringLiteral("a.flac")) +
-                                       ": cannot create intermediate wav file"});
+struct TOutOfResources : std::runtime_error
+{
+    TOutOfResources() : std::runtime_error("out of resources") {}
+};
+
+// The failure is one line with its reason; only a decoder's job has an intermediate file to
+// speak of. The next job runs, and nothing of the failed one remains.
+struct TJobFailureCase
+{
+    const char* name;
+    const char* source;
+    std::unique_ptr<TAudio> (*make)();
+    const char* line;
+    // The next job, of another kind.
+    const char* next;
+};
+
+void PrintTo(const TJobFailureCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class JobFailureTest : public TranscodeTest, public ::testing::WithParamInterface<TJobFailureCase>
+{};
+
+TEST_P(JobFailureTest, IsListedWithItsReasonAndTheNextJobRuns)
+{
+    const TJobFailureCase& c = GetParam();
+    const QString source = QString::fromUtf8(c.source);
+    const TSourceKind kind = *SourceKindOf(source);
+    form->MakeAdapter = [standard = form->MakeAdapter, kind, make = c.make](TSourceKind asked) {
+        return asked == kind ? make() : standard(asked);
+    };
+    const QString next = QString::fromUtf8(c.next);
+    CopySource(source);
+    CopySource(next);
+    Drop({InPath(source), InPath(next)});
+
+    EXPECT_EQ(view.Errors, QStringList{InPath(source) + QString::fromUtf8(c.line)});
     EXPECT_EQ(form->ErrorCount, 0);
-    EXPECT_EQ(FilesBelow(Save), QStringList{"b.mp3"});
+    EXPECT_EQ(FilesBelow(Save), QStringList{"z.mp3"});
     EXPECT_TRUE(view.enabled(TMenuItem::Checkcodecpaths1));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, JobFailureTest,
+    ::testing::Values(
+        TJobFailureCase{"decoder_job", "a.flac", MakeFailing<TFlac, TOutOfResources>,
+                        ": cannot create intermediate wav file (out of resources)", "z.wav"},
+        TJobFailureCase{"wav_job_without_memory", "a.wav", MakeFailing<TWav, std::bad_alloc>,
+                        ": the job could not run (Cannot allocate memory)", "z.flac"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A tool that cannot be started is said in an entry with the reason; the next job runs.
 struct TUnstartableCase
