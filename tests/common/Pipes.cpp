@@ -18,7 +18,13 @@ bool MakePipe(const QString& path)
 
 int OpenPipeWriter(const QString& pipe)
 {
-    return open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st;
+    if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISFIFO(st.st_mode))) {
+        close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 void RunWithoutWaiting(const char* what, const std::function<void()>& call)

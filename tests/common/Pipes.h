@@ -13,6 +13,6 @@ bool MakePipe(const QString& path);
 // ends as failed instead of hanging.
 void RunWithoutWaiting(const char* what, const std::function<void()>& call);
 
-// Opens the pipe's writing end without waiting: -1 while no one has the pipe open for
-// reading, so a test learns that a tool has opened it.
+// Opens the pipe's writing end without waiting: -1 while the path names no pipe or no one has
+// the pipe open for reading, so a test learns that a tool has opened it.
 int OpenPipeWriter(const QString& pipe);

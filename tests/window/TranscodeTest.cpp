@@ -1,19 +1,23 @@
 // The transcoding loop end to end: real lame, flac and metaflac, the stand-in mac, a
 // recording view. Every test also checks (in TearDown) that no "~TT" file is left behind.
 #include "FileSystem.h"
+#include "Limits.h"
 #include "LocalNames.h"
 #include "PathText.h"
+#include "Pipes.h"
 #include "QtPrinters.h"
 #include "TFlac.h"
 #include "TWav.h"
 #include "WindowTestSupport.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <new>
 #include <stdexcept>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -350,6 +354,85 @@ INSTANTIATE_TEST_SUITE_P(Tools, UnstartableToolTest,
                                            TUnstartableCase{"lame_missing", "a.wav", LameMissing}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// What a job's tool needs to start (its screen, its terminal, the pipe that tells a failed
+// start) may be missing on a loaded machine: the job fails with an entry that says why, the
+// next job runs, and nothing of the failed one remains.
+struct TNoResourceCase
+{
+    const char* name;
+    const char* source;
+    int resource;
+    rlim_t (*limit)();
+    // The screen the job's tool asks for.
+    int rows;
+    int columns;
+    // The row that says why, after "cannot start TOOL: ".
+    const char* tool;
+    const char* reason;
+    // The limit is too tight for the sanitizers' own books.
+    bool tight;
+};
+
+void PrintTo(const TNoResourceCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class NoResourceTest : public TranscodeTest, public ::testing::WithParamInterface<TNoResourceCase>
+{};
+
+TEST_P(NoResourceTest, FailsThatJobWithItsReasonAndTheNextJobRuns)
+{
+    const TNoResourceCase& c = GetParam();
+    if (c.tight && UnderSanitizer)
+        GTEST_SKIP() << "the sanitizers need what the limit takes away";
+    const QString source = QString::fromUtf8(c.source);
+    const QString next =
+        source.endsWith(u".wav") ? QStringLiteral("z.flac") : QStringLiteral("z.wav");
+    CopySource(source);
+    CopySource(next);
+    // The limit holds from the failing job's adapter to the next job's.
+    std::unique_ptr<TResourceLimit> limit;
+    form->MakeAdapter = [&, standard = form->MakeAdapter,
+                         kind = *SourceKindOf(source)](TSourceKind asked) {
+        limit.reset();
+        std::unique_ptr<TAudio> audio = standard(asked);
+        if (asked == kind) {
+            audio->Cons.BufferRows = c.rows;
+            audio->Cons.BufferColumns = c.columns;
+            limit = std::make_unique<TResourceLimit>(c.resource, c.limit());
+            EXPECT_TRUE(limit->isSet());
+        }
+        return audio;
+    };
+    Drop({InPath(source), InPath(next)});
+    limit.reset();
+
+    const QString tool = QString::fromUtf8(c.tool);
+    const QString folder = tool == u"lame" ? form->LamePath : form->FlacPath;
+    EXPECT_EQ(view.Errors,
+              (QStringList{"Message 1 - " + InPath(source),
+                           "cannot start " + folder + tool + ": " + c.reason, Hyphens}));
+    EXPECT_EQ(FilesBelow(Save), QStringList{"z.mp3"});
+    EXPECT_EQ(form->ErrorCount, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, NoResourceTest,
+    ::testing::Values(
+        // The largest screen a terminal can have: far more memory than the gigabyte left.
+        TNoResourceCase{"no_memory_for_the_screen", "a.flac", RLIMIT_AS,
+                        [] { return AddressSpaceWithRoom(size_t(1) << 30); }, 65535, 65535, "flac",
+                        "terminal screen: Cannot allocate memory", false},
+        // The WAV job opens its source and LAME's file first, one at a time.
+        TNoResourceCase{"no_descriptor_for_the_terminal", "a.wav", RLIMIT_NOFILE,
+                        [] { return DescriptorsWithRoom(1); }, 200, 265, "lame",
+                        "openpty: Too many open files", true},
+        TNoResourceCase{"no_descriptor_for_the_exec_pipe", "a.flac", RLIMIT_NOFILE,
+                        [] { return DescriptorsWithRoom(3); }, 200, 265, "flac",
+                        "pipe: Too many open files", true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // The tools are started in their own folders; a folder given relative to ours still finds
 // them.
 TEST_F(TranscodeTest, RelativeToolFoldersWork)
@@ -397,24 +480,6 @@ public:
     using TranscodeTest::Stall;
 };
 
-// Sets the file-size limit that the tools started meanwhile inherit.
-class TFileSizeLimit
-{
-public:
-    explicit TFileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        const rlimit limit{bytes, m_saved.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~TFileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
-    TFileSizeLimit(const TFileSizeLimit&) = delete;
-    TFileSizeLimit& operator=(const TFileSizeLimit&) = delete;
-
-private:
-    rlimit m_saved{};
-};
-
 TEST_P(ReconvertTest, FailureKeepsTheEarlierMp3)
 {
     const TReconvertCase& c = GetParam();
@@ -428,7 +493,7 @@ TEST_P(ReconvertTest, FailureKeepsTheEarlierMp3)
 
     const QString row = c.spoil(*this, source);
     {
-        const TFileSizeLimit limit(c.writeLimit);
+        const TResourceLimit limit(RLIMIT_FSIZE, c.writeLimit);
         Drop({source});
     }
 
@@ -766,6 +831,106 @@ INSTANTIATE_TEST_SUITE_P(Moments, CancelTest,
                              TCancelCase{"flac_before_any_progress", "b.flac", "flac", "/b.flac",
                                          "", ".wav", DecodeIsSilent, "Flac: "}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A queued source that something else replaced before its job began is not read (a pipe would
+// be waited on for ever, a device never ends): its entry says so and the run goes on.
+struct TReplacedSourceCase
+{
+    const char* name;
+    const char* source;
+    bool (*replace)(const QString& path);
+};
+
+void PrintTo(const TReplacedSourceCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class ReplacedSourceTest : public TranscodeTest,
+                           public ::testing::WithParamInterface<TReplacedSourceCase>
+{};
+
+TEST_P(ReplacedSourceTest, IsRefusedAndTheRunGoesOn)
+{
+    const TReplacedSourceCase& c = GetParam();
+    const QString source = InPath(QString::fromUtf8(c.source));
+    CopySource(QStringLiteral("a.wav"));
+    CopySource(QString::fromUtf8(c.source));
+    CopySource(QStringLiteral("c.wav"));
+    bool replaced = false;
+    view.OnProcessEvents = [&] {
+        if (!replaced && form->Audio && form->SourceFile == InPath(QStringLiteral("a.wav"))) {
+            replaced = true;
+            ASSERT_TRUE(QFile::remove(source));
+            ASSERT_TRUE(c.replace(source));
+        }
+    };
+    RunWithoutWaiting("the run", [&] {
+        Drop({InPath(QStringLiteral("a.wav")), source, InPath(QStringLiteral("c.wav"))});
+    });
+
+    EXPECT_TRUE(replaced);
+    EXPECT_EQ(view.Errors, (QStringList{"Message 1 - " + source,
+                                        "not a regular file, so it was not converted", Hyphens}));
+    EXPECT_EQ(FilesBelow(Save), (QStringList{"a.mp3", "c.mp3"}));
+    EXPECT_TRUE(form->Queue().IsEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replacements, ReplacedSourceTest,
+    ::testing::Values(TReplacedSourceCase{"pipe_for_a_flac", "b.flac", MakePipe},
+                      TReplacedSourceCase{"pipe_for_an_ape", "b.ape", MakePipe},
+                      TReplacedSourceCase{"pipe_for_a_wav", "b.wav", MakePipe},
+                      TReplacedSourceCase{
+                          "device_for_a_flac", "b.flac",
+                          [](const QString& path) { return QFile::link("/dev/zero", path); }},
+                      TReplacedSourceCase{"folder_for_a_wav", "b.wav",
+                                          [](const QString& path) { return QDir().mkdir(path); }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A source swapped for a pipe after every check of its job: the decoder waits on the pipe,
+// and the Cancel still ends it at once. Nothing of the job remains, the next never runs.
+TEST_F(TranscodeTest, CancelEndsADecoderThatWaitsOnAPipe)
+{
+    const QString source = InPath(QStringLiteral("b.flac"));
+    CopySource(QStringLiteral("b.flac"));
+    CopySource(QStringLiteral("c.wav"));
+    Stall(QStringLiteral("flac"), "/b.flac");
+    qputenv("STALL_FIFO", ".flac");
+    const QString pids = root.filePath(QStringLiteral("flac.pids"));
+    qputenv("STALL_PIDS", QFile::encodeName(pids));
+    int writer = -1;
+    bool released = false;
+    QElapsedTimer sinceCancel;
+    view.OnProcessEvents = [&] {
+        if (writer < 0) {
+            // Once flac has opened the pipe, it reads it and gets nothing.
+            writer = OpenPipeWriter(source);
+            if (writer >= 0) {
+                form->Stopcurrentprocesses1Click();
+                sinceCancel.start();
+            }
+        } else if (!released && sinceCancel.elapsed() > 60000) {
+            // A Cancel that does not end the tool: the pipe's end lets flac go, so that the
+            // test fails instead of hanging.
+            released = true;
+            close(writer);
+        }
+    };
+    Drop({source, InPath(QStringLiteral("c.wav"))});
+
+    ASSERT_GE(writer, 0) << "flac never opened the pipe";
+    EXPECT_FALSE(released) << "the Cancel did not end flac";
+    if (!released)
+        close(writer);
+    const pid_t flac = pid_t(ReadAll(pids).trimmed().toInt());
+    ASSERT_GT(flac, 0);
+    EXPECT_NE(kill(flac, 0), 0) << "flac still runs";
+    EXPECT_EQ(view.Errors, QStringList());
+    EXPECT_EQ(FilesBelow(Save), QStringList());
+    EXPECT_TRUE(form->Queue().IsEmpty());
+    EXPECT_FALSE(view.ticked(TMenuItem::Stopcurrentprocesses1));
+}
 
 // A version probe runs a tool as a job does: a drop meanwhile queues and starts no run, the
 // commands that would start another tool are off, and a close request stops the probe.
