@@ -1,6 +1,7 @@
 // Several jobs at once on the window's logic: real tools, the recording view, and a view of
 // the jobs that checks every call comes on the test's own thread.
 #include "IJobsView.h"
+#include "Limits.h"
 #include "RiffWave.h"
 #include "TFlac.h"
 #include "WindowTestSupport.h"
@@ -173,6 +174,54 @@ TEST_F(JobRunnerTest, DropDuringTheRunIsTakenByIt)
     EXPECT_TRUE(dropped);
     EXPECT_EQ(FilesBelow(Save), (QStringList{"a.mp3", "b.mp3"}));
     EXPECT_EQ(jobs.RunEnds, QStringList{"2 0"});
+}
+
+// A job whose tool cannot have its screen fails with its entry while the others convert.
+TEST_F(JobRunnerTest, JobWithoutItsScreenFailsAndTheOthersConvert)
+{
+    for (const char* file : {"a.flac", "b.wav", "c.wav"})
+        CopySource(QString::fromUtf8(file));
+    // The largest screen a terminal can have: far more memory than the gigabytes left.
+    form->MakeAdapter = [standard = form->MakeAdapter](TSourceKind kind) {
+        std::unique_ptr<TAudio> audio = standard(kind);
+        if (kind == TSourceKind::Flac)
+            audio->Cons.BufferRows = audio->Cons.BufferColumns = 65535;
+        return audio;
+    };
+    {
+        const TResourceLimit limit(RLIMIT_AS, AddressSpaceWithRoom(size_t(4) << 30));
+        ASSERT_TRUE(limit.isSet());
+        Drop({InPath("a.flac"), InPath("b.wav"), InPath("c.wav")});
+    }
+
+    EXPECT_EQ(view.Errors, (QStringList{QStringLiteral("Message 1 - ") + InPath("a.flac"),
+                                        "cannot start " + form->FlacPath +
+                                            "flac: terminal screen: Cannot allocate memory",
+                                        Hyphens}));
+    EXPECT_EQ(FilesBelow(Save), (QStringList{"b.mp3", "c.mp3"}));
+    EXPECT_EQ(jobs.RunEnds, QStringList{"2 1"});
+}
+
+// No thread can be had for a job: each job is a line that says why, and the run ends.
+TEST_F(JobRunnerTest, JobsWithoutAThreadFailWithTheReason)
+{
+    if (UnderSanitizer)
+        GTEST_SKIP() << "the sanitizers need what the limit takes away";
+    CopySource(QStringLiteral("a.wav"));
+    CopySource(QStringLiteral("b.wav"));
+    {
+        const TFreshThreadStacks freshStacks;
+        const TResourceLimit limit(RLIMIT_AS, AddressSpaceWithRoom(size_t(1) << 20));
+        ASSERT_TRUE(limit.isSet());
+        Drop({InPath("a.wav"), InPath("b.wav")});
+    }
+
+    const QString reason =
+        QStringLiteral(": cannot start a thread: Resource temporarily unavailable");
+    EXPECT_EQ(view.Errors, (QStringList{InPath("a.wav") + reason, InPath("b.wav") + reason}));
+    EXPECT_EQ(FilesBelow(Save), QStringList());
+    EXPECT_EQ(jobs.RunEnds, QStringList{"0 2"});
+    EXPECT_TRUE(form->Queue().IsEmpty());
 }
 
 // Two decoders stall; the Cancel stops both at once, no entry is written for what the stop
