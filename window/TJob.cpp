@@ -280,8 +280,9 @@ void TJob::EncodeJob()
     if (m_partFile.isEmpty()) {
         m_events.errorEntry(
             {QStringLiteral("cannot write into %1: %2").arg(FolderPart(DestFile), part.Error)});
+    } else if (!m_audio->Encode(WavFile, m_partFile)) {
+        m_events.errorEntry(m_audio->ToolOutput); // LAME could not start; it says why
     } else {
-        m_audio->Encode(WavFile, m_partFile);
         PutMp3InPlace();
     }
     m_events.encoderRunning(false);

@@ -347,12 +347,14 @@ QString LameMissing(TForm1& form, const QString& folder)
     return "cannot start " + folder + "lame: No such file or directory";
 }
 
-INSTANTIATE_TEST_SUITE_P(Tools, UnstartableToolTest,
-                         ::testing::Values(TUnstartableCase{"flac_missing", "a.flac", FlacMissing},
-                                           TUnstartableCase{"flac_not_a_program", "a.flac",
-                                                            FlacNotAProgram},
-                                           TUnstartableCase{"lame_missing", "a.wav", LameMissing}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Tools, UnstartableToolTest,
+    ::testing::Values(TUnstartableCase{"flac_missing", "a.flac", FlacMissing},
+                      TUnstartableCase{"flac_not_a_program", "a.flac", FlacNotAProgram},
+                      TUnstartableCase{"lame_missing", "a.wav", LameMissing},
+                      // The decode's progress is no encode's.
+                      TUnstartableCase{"lame_missing_after_a_decode", "a.flac", LameMissing}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // What a job's tool needs to start (its screen, its terminal, the pipe that tells a failed
 // start) may be missing on a loaded machine: the job fails with an entry that says why, the
