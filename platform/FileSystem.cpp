@@ -180,12 +180,18 @@ TMade CreatePrivateFolder(const QString& parent, const QString& prefix)
 
 bool RemoveFolderTree(const QString& folder)
 {
+    if (folder.isEmpty())
+        return false;
+    const QByteArray path = PathBytes(folder);
+    // An empty folder goes without the walk, which needs memory that a run at the limit of
+    // the machine may not have left.
+    if (rmdir(path.constData()) == 0)
+        return true;
     // Depth first and without following links: a link is removed, never what it names.
-    const auto remove = [](const char* path, const struct stat*, int, FTW*) {
-        return ::remove(path);
+    const auto remove = [](const char* entry, const struct stat*, int, FTW*) {
+        return ::remove(entry);
     };
-    return !folder.isEmpty() &&
-           nftw(PathBytes(folder).constData(), remove, 16, FTW_DEPTH | FTW_PHYS) == 0;
+    return nftw(path.constData(), remove, 16, FTW_DEPTH | FTW_PHYS) == 0;
 }
 
 QString ReplaceFile(const QString& source, const QString& target)

@@ -122,10 +122,21 @@ void TJob::Run()
     try {
         RunSteps();
     } catch (...) {
-        m_events.failureLine(FailureLine(ExceptionText(std::current_exception())));
+        ReportFailure(std::current_exception());
     }
     m_events.jobEnded();
     CleanUp();
+}
+
+// Without memory even the line that says so may not be made: the job is a failure all the
+// same, and still ends and cleans up.
+void TJob::ReportFailure(const std::exception_ptr& failure)
+{
+    m_failed = true;
+    try {
+        m_events.failureLine(FailureLine(ExceptionText(failure)));
+    } catch (...) {
+    }
 }
 
 void TJob::RunSteps()

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -96,6 +97,8 @@ public:
     // From any thread: stops the job's running tool now and every tool it would start.
     void Stop();
     bool Stopped() const { return m_stopped; }
+    // Whether something inside the job failed, whether or not its line could be told.
+    bool Failed() const { return m_failed; }
 
     // Where the MP3 of a queue entry goes.
     static QString Destination(const TQueueEntry& entry, const TJobSettings& settings);
@@ -114,6 +117,7 @@ public:
 
 private:
     void RunSteps();
+    void ReportFailure(const std::exception_ptr& failure);
     QString FailureLine(const QString& reason) const;
     QString CreateAdapter();
     QString CreateIntermediateFile(const QString& folder, const QString& version);
@@ -137,6 +141,7 @@ private:
     // Guards m_audio between the job's thread, which makes and ends the adapter, and Stop.
     mutable std::mutex m_audioMutex;
     std::atomic<bool> m_stopped = false;
+    bool m_failed = false;
     bool m_hadDecodeStep = false;
     // The hidden file LAME writes before it takes DestFile's name; empty once it has.
     QString m_partFile;

@@ -195,10 +195,11 @@ void TJobRunner::EndJob(const std::shared_ptr<TRunning>& running)
         m_form.m_madeThisRun.insert(job.DestFile, job.SourceFile);
     m_form.m_queue.Remove(job.SourceFile);
     m_number.remove(job.SourceFile);
-    const bool ok = running->Reports.isEmpty() && !job.Stopped();
+    const bool failed = !running->Reports.isEmpty() || job.Failed();
+    const bool ok = !failed && !job.Stopped();
     ++m_done;
     m_succeeded += ok ? 1 : 0;
-    m_failed += running->Reports.isEmpty() ? 0 : 1;
+    m_failed += failed ? 1 : 0;
     m_results.emplace(running->Number, TResult{job.SourceFile, std::move(running->Reports)});
     m_view.jobEnded(running->Slot, job.SourceFile, ok);
 }
