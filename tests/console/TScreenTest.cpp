@@ -109,6 +109,30 @@ TEST(ScreenModelTest, ClearBlanksEverythingAndHomesTheCursor)
     EXPECT_EQ(SnapshotRows(screen->rowTexts()), QStringList({"new"}));
 }
 
+// The screen's memory is reserved with it; a run of combining marks far longer than any tool
+// prints makes libvterm grow its buffer for them beyond that, which must still work and be
+// given back.
+TEST(ScreenModelTest, ALongRunOfCombiningMarksStillShows)
+{
+    const std::unique_ptr<TScreen> screen = makeScreen();
+    QByteArray bytes = "e";
+    for (int i = 0; i < 40000; ++i)
+        bytes += "\xcc\x81";
+    bytes += " end";
+    screen->feed(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    const QStringList rows = SnapshotRows(screen->rowTexts());
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_TRUE(rows.first().startsWith(QStringLiteral("e\u0301"))) << rows.first().size();
+    EXPECT_TRUE(rows.first().endsWith(QStringLiteral(" end")));
+}
+
+TEST(ScreenModelTest, AScreenWithoutCellsIsRefused)
+{
+    QString error;
+    EXPECT_EQ(TScreen::Create(0, 265, &error), nullptr);
+    EXPECT_EQ(error, QStringLiteral("Invalid argument"));
+}
+
 TEST(ScreenModelTest, OldestRowsScrollAway)
 {
     const std::unique_ptr<TScreen> screen = makeScreen();
