@@ -168,6 +168,8 @@ void TForm1::RunJob(const TQueueEntry& entry)
     TJob job(entry, std::move(settings), events, madeEarlierFrom, &Audio);
     events.Follow(job);
     job.Run();
+    if (const QString untold = job.UntoldFailure(); !untold.isEmpty())
+        m_view.appendError(untold);
     if (job.MadeMp3)
         m_madeThisRun.insert(job.DestFile, job.SourceFile);
 }

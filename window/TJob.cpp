@@ -128,15 +128,21 @@ void TJob::Run()
     CleanUp();
 }
 
-// Without memory even the line that says so may not be made: the job is a failure all the
-// same, and still ends and cleans up.
+// Without memory even the line that says so may not be made: the job still ends and cleans
+// up, and whoever runs it tells the line once the job's memory is back.
 void TJob::ReportFailure(const std::exception_ptr& failure)
 {
-    m_failed = true;
+    m_failure = failure;
     try {
         m_events.failureLine(FailureLine(ExceptionText(failure)));
     } catch (...) {
+        m_failureUntold = true;
     }
+}
+
+QString TJob::UntoldFailure() const
+{
+    return m_failureUntold ? FailureLine(ExceptionText(m_failure)) : QString();
 }
 
 void TJob::RunSteps()

@@ -97,8 +97,9 @@ public:
     // From any thread: stops the job's running tool now and every tool it would start.
     void Stop();
     bool Stopped() const { return m_stopped; }
-    // Whether something inside the job failed, whether or not its line could be told.
-    bool Failed() const { return m_failed; }
+    // After Run: the line of a failure inside the job that could not be told then; empty when
+    // there was none, or it was told.
+    QString UntoldFailure() const;
 
     // Where the MP3 of a queue entry goes.
     static QString Destination(const TQueueEntry& entry, const TJobSettings& settings);
@@ -141,7 +142,8 @@ private:
     // Guards m_audio between the job's thread, which makes and ends the adapter, and Stop.
     mutable std::mutex m_audioMutex;
     std::atomic<bool> m_stopped = false;
-    bool m_failed = false;
+    std::exception_ptr m_failure;
+    bool m_failureUntold = false;
     bool m_hadDecodeStep = false;
     // The hidden file LAME writes before it takes DestFile's name; empty once it has.
     QString m_partFile;

@@ -195,7 +195,9 @@ void TJobRunner::EndJob(const std::shared_ptr<TRunning>& running)
         m_form.m_madeThisRun.insert(job.DestFile, job.SourceFile);
     m_form.m_queue.Remove(job.SourceFile);
     m_number.remove(job.SourceFile);
-    const bool failed = !running->Reports.isEmpty() || job.Failed();
+    if (const QString untold = job.UntoldFailure(); !untold.isEmpty())
+        running->Reports.append({false, {untold}});
+    const bool failed = !running->Reports.isEmpty();
     const bool ok = !failed && !job.Stopped();
     ++m_done;
     m_succeeded += ok ? 1 : 0;
