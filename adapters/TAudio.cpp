@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QRegularExpression>
+#include <cerrno>
 #include <optional>
 #include <utility>
 
@@ -281,12 +282,17 @@ void TAudio::LamePoll(TCons* /*sender*/)
     }
 }
 
-QString TAudio::MakeTempWavName()
+TMade TAudio::MakeTempWav()
 {
     const QString folder = TemporaryFolder();
     if (folder.isEmpty())
-        return QString();
-    return CreateUniqueFile(folder, QStringLiteral("~TT"), QStringLiteral(".wav")).Path;
+        return {{}, ErrnoText(ENOENT)};
+    return CreateUniqueFile(folder, QStringLiteral("~TT"), QStringLiteral(".wav"));
+}
+
+QString TAudio::MakeTempWavName()
+{
+    return MakeTempWav().Path;
 }
 
 // The system's temporary folder reads empty when it does not exist: never fall back to "/".

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CoverArt.h"
+#include "FileSystem.h"
 #include "GenreTable.h"
 #include "TCons.h"
 
@@ -43,8 +44,9 @@ public:
     // Encodes the WAV file into the MP3 file with LameOptions and, when HasTags, the tags.
     bool Encode(const QString& wavPath, const QString& mp3Path);
     // Creates a new, empty, uniquely named file "~TT..." in TempFolder (the system's
-    // temporary folder when that is empty) and returns its path; empty when no file could be
-    // created.
+    // temporary folder when that is empty): its path, or the reason why none could be made.
+    TMade MakeTempWav();
+    // MakeTempWav's path; empty when no file could be created.
     QString MakeTempWavName();
     // Sets Cancel and hands it to the runner at once: a stop request then ends the running
     // tool without waiting for its next poll, also a run without a poll callback (a tag

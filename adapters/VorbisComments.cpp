@@ -1,9 +1,12 @@
 #include "VorbisComments.h"
 
-#include "LocalNames.h"
+#include "FileSystem.h"
 
 #include <taglib/flacfile.h>
+#include <taglib/id3v2framefactory.h>
+#include <taglib/tfilestream.h>
 #include <taglib/xiphcomment.h>
+#include <unistd.h>
 
 namespace {
 
@@ -35,12 +38,23 @@ TCoverArt FrontCover(TagLib::FLAC::File& file)
 
 } // namespace
 
+// TagLib opens a file by its name for writing as well, which wakes every watcher of the
+// user's file and waits for ever on a pipe: it is handed a read-only stream of a regular file
+// instead.
 QMap<QString, QStringList> ReadVorbisComments(const QString& path, TCoverArt* cover)
 {
     QMap<QString, QStringList> comments;
-    const QByteArray name = PathBytes(path);
+    const int fd = OpenRegularFile(path);
+    if (fd < 0)
+        return comments;
+    // The stream takes the descriptor over once it has opened it.
+    TagLib::FileStream stream(fd, true);
+    if (!stream.isOpen()) {
+        close(fd);
+        return comments;
+    }
     // The audio properties are not needed; reading them would scan the stream.
-    TagLib::FLAC::File file(name.constData(), false);
+    TagLib::FLAC::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
     if (!file.isValid())
         return comments;
     if (cover)

@@ -219,9 +219,11 @@ private:
     std::array<bool, MenuItemCount> m_enabled{};
     int m_jobs = 1;
     IJobsView* m_jobsView = nullptr;
-    // Of the run: the folder of its intermediate files, made when the first decode needs it;
-    // each MP3 made with the source it was made from; problems of the drop that started it.
+    // Of the run: the folder of its intermediate files, made when the first decode needs it
+    // (or why it could not be); each MP3 made with the source it was made from; problems of
+    // the drop that started it.
     QString m_runFolder;
+    QString m_runFolderError;
     QHash<QString, QString> m_madeThisRun;
     QStringList m_intakeProblems;
     // The throw-away adapter of a running version probe, so that a close request reaches it.

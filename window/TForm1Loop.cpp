@@ -168,6 +168,8 @@ void TForm1::RunJob(const TQueueEntry& entry)
     TJob job(entry, std::move(settings), events, madeEarlierFrom, &Audio);
     events.Follow(job);
     job.Run();
+    if (const QString untold = job.UntoldFailure(); !untold.isEmpty())
+        m_view.appendError(untold);
     if (job.MadeMp3)
         m_madeThisRun.insert(job.DestFile, job.SourceFile);
 }
@@ -176,8 +178,11 @@ TJobSettings TForm1::JobSettings(TSourceKind kind)
 {
     // The intermediate files live in a folder of the run's own, made when the first decode
     // needs it.
-    if (kind != TSourceKind::Wav && m_runFolder.isEmpty())
-        m_runFolder = CreatePrivateFolder(QDir::tempPath(), RunFolderPrefix).Path;
+    if (kind != TSourceKind::Wav && m_runFolder.isEmpty()) {
+        const TMade made = CreatePrivateFolder(QDir::tempPath(), RunFolderPrefix);
+        m_runFolder = made.Path;
+        m_runFolderError = made.Error;
+    }
     return {CheckedPresetOptions(),
             SaveDirName,
             IsTicked(TMenuItem::Savetosourcedirectory1),
@@ -188,6 +193,7 @@ TJobSettings TForm1::JobSettings(TSourceKind kind)
             FlacVersionText,
             ApeVersionText,
             m_runFolder,
+            m_runFolderError,
             MakeAdapter};
 }
 

@@ -52,6 +52,7 @@ private:
     void NumberEntries();
     void StartJobs();
     void StartJob(const TQueueEntry& entry);
+    QString StartWorker(TRunning& running);
     void StopAll();
     void TakeEndedJobs();
     void EndJob(const std::shared_ptr<TRunning>& running);
@@ -79,6 +80,8 @@ private:
     qint64 m_nextNumber = 0;
     std::map<qint64, TResult> m_results;
     bool m_refused = false;
+    // A job found no thread while others ran: no more start until one of them ends.
+    bool m_starved = false;
     int m_done = 0;
     int m_succeeded = 0;
     int m_failed = 0;
