@@ -46,6 +46,10 @@ constexpr int MaxKeyLength = 255;
 // items from keeping the reader busy for long.
 constexpr std::int32_t MaxItems = 65536;
 
+const QString CoverKey = QStringLiteral("Cover Art (Front)");
+// Room for the file name in front of a cover's image.
+constexpr qint64 MaxCoverNameBytes = 4096;
+
 std::int32_t LittleEndian32(const char* bytes)
 {
     return qFromLittleEndian<std::int32_t>(bytes);
@@ -61,7 +65,8 @@ TApeTagReader::TApeTagReader(const QStringList& TagNames, const QStringList& Gen
 
 void TApeTagReader::Reset()
 {
-    Values = QStringList(TagNameCount, QString());
+    Values = QStringList(std::max<qsizetype>(TagNameCount, m_tagNames.size()), QString());
+    Cover = {};
     m_itemValues = Values;
     HasTags = false;
     TagKind = TagKindNone;
@@ -79,6 +84,15 @@ std::int8_t TApeTagReader::ReadFileTags(const QString& file)
     if (!OpenForReading(source, file))
         return TagKind;
     return ReadDeviceTags(source);
+}
+
+QString TApeTagReader::Value(const QString& name) const
+{
+    for (qsizetype i = 0; i < m_tagNames.size(); ++i) {
+        if (m_tagNames[i].compare(name, Qt::CaseInsensitive) == 0)
+            return Values.value(i);
+    }
+    return QString();
 }
 
 std::int8_t TApeTagReader::ReadDeviceTags(QIODevice& file)
@@ -183,6 +197,8 @@ bool TApeTagReader::ReadItem(QIODevice& file, qint64 areaEnd)
     const qint64 length = static_cast<std::uint32_t>(ItemSize);
     if (length > areaEnd - file.pos())
         return false;
+    if (ItemKey.compare(CoverKey, Qt::CaseInsensitive) == 0)
+        return ReadCover(file, length);
     ItemValue.fill(0);
     const qint64 kept = std::min<qint64>(length, ItemValue.size());
     // The whole value is consumed, kept or not: the next item starts right after it.
@@ -206,10 +222,26 @@ bool TApeTagReader::ReadItemKey(QIODevice& file, qint64 areaEnd)
     return false;
 }
 
+// The whole value is read, up to the largest cover with a file name in front of it; a larger
+// one is passed over. Its length lies inside the tag, so it is no larger than the file.
+bool TApeTagReader::ReadCover(QIODevice& file, qint64 length)
+{
+    static const QString origin = QStringLiteral("the APE item ") + CoverKey;
+    if (length > MaxCoverBytes + MaxCoverNameBytes) {
+        Cover = CoverTooLarge(origin, length);
+        return file.seek(file.pos() + length);
+    }
+    const QByteArray value = file.read(length);
+    if (value.size() != length)
+        return false;
+    const qsizetype nameEnd = value.indexOf('\0');
+    Cover = CoverFromImage(origin, nameEnd < 0 ? QByteArray() : value.mid(nameEnd + 1));
+    return true;
+}
+
 void TApeTagReader::StoreItem(qint64 valueBytes)
 {
-    const int names = std::min<int>(m_tagNames.size(), TagNameCount);
-    for (int i = 0; i < names; ++i) {
+    for (qsizetype i = 0; i < m_tagNames.size(); ++i) {
         if (ItemKey.compare(m_tagNames[i], Qt::CaseInsensitive) != 0)
             continue;
         const auto length = static_cast<qsizetype>(qstrnlen(ItemValue.data(), valueBytes));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CoverArt.h"
+
 #include <QIODevice>
 #include <QString>
 #include <QStringList>
@@ -31,18 +33,24 @@ class TApeTagReader
 {
 public:
     // TagNames: the adapter's eight field names ("Title", "Artist", "Track", "Album",
-    // "Comment", "Genre", "Year", "Copyright"); APE keys are matched against them ignoring
-    // case. GenreNames: the 149 names of the ID3v1 genre numbers.
+    // "Comment", "Genre", "Year", "Copyright"), possibly followed by more names whose items
+    // are read as well; APE keys are matched against them ignoring case. GenreNames: the 149
+    // names of the ID3v1 genre numbers.
     TApeTagReader(const QStringList& TagNames, const QStringList& GenreNames);
 
     // Reads both tags of the file and returns the TagKind code; -1 also for a file that
     // does not exist or cannot be opened.
     std::int8_t ReadFileTags(const QString& file);
+    // The value read for one of the names, compared ignoring case; empty when none was.
+    QString Value(const QString& name) const;
 
     // The results, indexed like TagNames: 0 title, 1 artist, 2 track, 3 album, 4 comment,
     // 5 genre, 6 year (7, copyright, only from an APE tag). An APE tag whose items could be
-    // reached replaces all of them, also where it lacks a field the ID3v1 tag has.
+    // reached replaces all of them, also where it lacks a field the ID3v1 tag has. The
+    // values of the names after the eight follow, from the APE tag only.
     QStringList Values;
+    // The binary item "Cover Art (Front)": a file name, a zero byte, the image.
+    TCoverArt Cover;
     // True when either tag was found, even with empty fields only.
     bool HasTags = false;
     std::int8_t TagKind = TagKindNone;
@@ -70,6 +78,7 @@ private:
     bool ReadItem(QIODevice& file, qint64 areaEnd);
     bool ReadItemKey(QIODevice& file, qint64 areaEnd);
     void StoreItem(qint64 valueBytes);
+    bool ReadCover(QIODevice& file, qint64 length);
     QString Id3Field(int offset, int width) const;
     void Reset();
 

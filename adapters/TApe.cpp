@@ -118,12 +118,14 @@ bool TApe::ReadTags(const QString& sourcePath)
 
 std::int8_t TApe::ReadFileTags(const QString& file)
 {
-    TApeTagReader reader(TagNames, GenreNames);
+    TApeTagReader reader(TagNames + OtherTagNames(), GenreNames);
     const std::int8_t kind = reader.ReadFileTags(file);
     HasTags = reader.HasTags;
     if (HasTags) {
-        TagValues = reader.Values;
+        TagValues = reader.Values.mid(0, TagNames.size());
         TakeTagValues();
+        TakeOtherTags([&reader](const QString& name) { return reader.Value(name); });
     }
+    TakeCover(reader.Cover, file);
     return kind;
 }

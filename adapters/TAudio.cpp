@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QRegularExpression>
+#include <cerrno>
 #include <optional>
 #include <utility>
 
@@ -45,9 +46,78 @@ QString YearForLame(const QString& date)
     return match.hasMatch() ? match.captured(1) : date;
 }
 
+// An option for a field the source has; nothing for one it lacks, so that LAME writes no
+// empty frame.
 QString TagOption(const char* option, const QString& value, qsizetype length)
 {
+    if (value.isEmpty())
+        return QString();
     return QLatin1String(option) + QuoteArgument(CutText(value, length));
+}
+
+// An ID3v2 frame LAME has no option of its own for: "--tv FRAME=value".
+QString FrameOption(const char* frame, const QString& value,
+                    qsizetype length = TAudio::LongTagLength)
+{
+    if (value.isEmpty())
+        return QString();
+    return QStringLiteral(" --tv ") +
+           QuoteArgument(QLatin1String(frame) + u'=' + CutText(value, length));
+}
+
+// "3" and "12" give "3/12"; a number without a total stays as it is.
+QString WithTotal(const QString& number, const QString& total)
+{
+    return total.isEmpty() ? number : number + u'/' + total;
+}
+
+QString NoneForZero(const QString& value)
+{
+    return value == u"0" ? QString() : value;
+}
+
+// A number given as "3/12": the number stays, the total goes to its own field unless the
+// source names it there.
+void SplitTotal(QString& number, QString& total)
+{
+    const qsizetype slash = number.indexOf(u'/');
+    if (slash < 0)
+        return;
+    if (total.isEmpty())
+        total = NoneForZero(number.mid(slash + 1).trimmed());
+    number = NoneForZero(number.left(slash).trimmed());
+}
+
+// The fields read besides the seven: the member, the names sources hold it under and its
+// name in the tag list.
+struct TOtherTag
+{
+    QString TAudio::*Member;
+    QStringList Names;
+    const char* ListName;
+};
+
+const QList<TOtherTag>& OtherTags()
+{
+    static const QList<TOtherTag> tags = {
+        {&TAudio::AlbumArtist,
+         {QStringLiteral("ALBUMARTIST"), QStringLiteral("ALBUM ARTIST"),
+          QStringLiteral("ALBUM_ARTIST")},
+         "Albumartist"},
+        {&TAudio::TrackTotal,
+         {QStringLiteral("TRACKTOTAL"), QStringLiteral("TOTALTRACKS")},
+         "Tracktotal"},
+        {&TAudio::DiscNr, {QStringLiteral("DISCNUMBER"), QStringLiteral("DISC")}, "Discnr"},
+        {&TAudio::DiscTotal,
+         {QStringLiteral("DISCTOTAL"), QStringLiteral("TOTALDISCS")},
+         "Disctotal"},
+        {&TAudio::Composer, {QStringLiteral("COMPOSER")}, "Composer"},
+        {&TAudio::TrackGain, {QStringLiteral("REPLAYGAIN_TRACK_GAIN")}, "Trackgain"},
+        {&TAudio::TrackPeak, {QStringLiteral("REPLAYGAIN_TRACK_PEAK")}, "Trackpeak"},
+        {&TAudio::AlbumGain, {QStringLiteral("REPLAYGAIN_ALBUM_GAIN")}, "Albumgain"},
+        {&TAudio::AlbumPeak, {QStringLiteral("REPLAYGAIN_ALBUM_PEAK")}, "Albumpeak"},
+    };
+    return tags;
 }
 
 } // namespace
@@ -129,30 +199,58 @@ bool TAudio::CaptureLameHelp()
 
 QString TAudio::LameCommandLine(const QString& wavPath, const QString& mp3Path) const
 {
+    const QString tags = HasTags ? TagOptions() : QString();
     QString line = QuoteArgument(ToolPath(FolderOf(LameFolder), LameTool));
-    if (HasTags)
+    if (!tags.isEmpty())
         line += QStringLiteral(" --add-id3v2");
-    line += QStringLiteral(" --nohist") + LameOptions + u' ' + QuoteArgument(wavPath) + u' ' +
-            QuoteArgument(mp3Path);
-    if (!HasTags)
-        return line;
-    // The source's comment is never passed on: the comment option always stays empty.
-    return line + TagOption(" --tt ", Title, LongTagLength) +
-           TagOption(" --ta ", Artist, LongTagLength) + TagOption(" --tn ", TrackNr, TrackLength) +
-           TagOption(" --tl ", Album, LongTagLength) + TagOption(" --tc ", QString(), 0) +
-           TagOption(" --tg ", Genre, GenreLength) +
-           TagOption(" --ty ", YearForLame(Date), DateLength);
+    return line + QStringLiteral(" --nohist") + LameOptions + u' ' + QuoteArgument(wavPath) + u' ' +
+           QuoteArgument(mp3Path) + tags;
 }
 
+QString TAudio::TagOptions() const
+{
+    const QString track = TrackNr.isEmpty() ? QString() : WithTotal(TrackNr, TrackTotal);
+    const QString disc = DiscNr.isEmpty() ? QString() : WithTotal(DiscNr, DiscTotal);
+    // LAME 3.100 writes the ID3v2 frame of --tc with an empty description that lacks its
+    // byte-order mark, which readers reject; the COMM frame given next takes its place, and
+    // --tc still fills the ID3v1 comment.
+    return TagOption(" --tt ", Title, LongTagLength) + TagOption(" --ta ", Artist, LongTagLength) +
+           TagOption(" --tn ", track, TrackLength) + TagOption(" --tl ", Album, LongTagLength) +
+           TagOption(" --tc ", Comment, LongTagLength) + FrameOption("COMM=", Comment) +
+           TagOption(" --tg ", Genre, GenreLength) +
+           TagOption(" --ty ", YearForLame(Date), DateLength) + FrameOption("TPE2", AlbumArtist) +
+           FrameOption("TPOS", disc, TrackLength) + FrameOption("TCOM", Composer) +
+           FrameOption("TXXX=REPLAYGAIN_TRACK_GAIN", TrackGain) +
+           FrameOption("TXXX=REPLAYGAIN_TRACK_PEAK", TrackPeak) +
+           FrameOption("TXXX=REPLAYGAIN_ALBUM_GAIN", AlbumGain) +
+           FrameOption("TXXX=REPLAYGAIN_ALBUM_PEAK", AlbumPeak) +
+           (CoverFile.isEmpty() ? QString() : QStringLiteral(" --ti ") + QuoteArgument(CoverFile));
+}
+
+// An embedded picture goes to the adapter's temporary folder (in a job the run's private
+// one) for the run of LAME and is removed with it.
 bool TAudio::Encode(const QString& wavPath, const QString& mp3Path)
 {
     Mp3File = mp3Path;
+    WriteCoverFile();
     Cons.OnPoll = [this](TCons* sender) { LamePoll(sender); };
     const bool started =
         Cons.Execute(QStringLiteral("Mp3 conversion"), LameCommandLine(wavPath, mp3Path), false,
                      FolderOf(LameFolder));
     TakeToolOutput(started, LameTool);
+    RemoveFile(std::exchange(CoverFile, {}));
     return started;
+}
+
+void TAudio::WriteCoverFile()
+{
+    if (!HasTags || !Cover.Usable())
+        return;
+    const TMade made = WriteCoverImage(TemporaryFolder(), Cover.Image);
+    CoverFile = made.Path;
+    if (CoverFile.isEmpty())
+        Cover.Problem = QStringLiteral("%1 could not be handed to LAME (%2): the MP3 has no cover")
+                            .arg(Cover.Origin, made.Error);
 }
 
 // The whole screen is read at every poll. LAME redraws its progress row in place, so the
@@ -184,13 +282,23 @@ void TAudio::LamePoll(TCons* /*sender*/)
     }
 }
 
+TMade TAudio::MakeTempWav()
+{
+    const QString folder = TemporaryFolder();
+    if (folder.isEmpty())
+        return {{}, ErrnoText(ENOENT)};
+    return CreateUniqueFile(folder, QStringLiteral("~TT"), QStringLiteral(".wav"));
+}
+
 QString TAudio::MakeTempWavName()
 {
-    // The temporary folder reads empty when it does not exist: never fall back to "/".
-    const QString folder = TempFolder.isEmpty() ? QDir::tempPath() : TempFolder;
-    if (folder.isEmpty())
-        return QString();
-    return CreateUniqueFile(folder, QStringLiteral("~TT"), QStringLiteral(".wav")).Path;
+    return MakeTempWav().Path;
+}
+
+// The system's temporary folder reads empty when it does not exist: never fall back to "/".
+QString TAudio::TemporaryFolder() const
+{
+    return TempFolder.isEmpty() ? QDir::tempPath() : TempFolder;
 }
 
 QString TAudio::DecodeUtf8(const QByteArray& bytes)
@@ -221,6 +329,54 @@ void TAudio::TakeTagValues()
     Comment = OneLine(TagValues.value(4));
     Genre = OneLine(TagValues.value(5));
     Date = OneLine(TagValues.value(6));
+}
+
+QStringList TAudio::OtherTagNames()
+{
+    QStringList names;
+    for (const TOtherTag& tag : OtherTags())
+        names += tag.Names;
+    return names;
+}
+
+bool TAudio::TakeOtherTags(const std::function<QString(const QString& name)>& valueOf)
+{
+    bool found = false;
+    for (const TOtherTag& tag : OtherTags()) {
+        for (const QString& name : tag.Names) {
+            const QString value = NoneForZero(OneLine(valueOf(name)));
+            if (!value.isEmpty()) {
+                this->*tag.Member = value;
+                found = true;
+                break;
+            }
+        }
+    }
+    SplitTotal(TrackNr, TrackTotal);
+    SplitTotal(DiscNr, DiscTotal);
+    return found;
+}
+
+void TAudio::TakeCover(const TCoverArt& embedded, const QString& sourcePath)
+{
+    Cover = embedded.Found() ? embedded : CoverBesideSource(sourcePath);
+    HasTags = HasTags || Cover.Found();
+}
+
+QStringList TAudio::TagListLines() const
+{
+    QStringList lines = {
+        QStringLiteral("Title\t= ") + Title,     QStringLiteral("Artist\t= ") + Artist,
+        QStringLiteral("Tracknr\t= ") + TrackNr, QStringLiteral("Album\t= ") + Album,
+        QStringLiteral("Comment\t= ") + Comment, QStringLiteral("Genre\t= ") + Genre,
+        QStringLiteral("Date\t= ") + Date};
+    for (const TOtherTag& tag : OtherTags()) {
+        if (const QString& value = this->*tag.Member; !value.isEmpty())
+            lines.append(QLatin1String(tag.ListName) + QStringLiteral("\t= ") + value);
+    }
+    if (Cover.Found())
+        lines.append(QStringLiteral("Cover\t= ") + CoverText(Cover));
+    return lines;
 }
 
 QString TAudio::OneLine(QString value)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CoverArt.h"
+#include "FileSystem.h"
 #include "GenreTable.h"
 #include "TCons.h"
 
@@ -42,8 +44,9 @@ public:
     // Encodes the WAV file into the MP3 file with LameOptions and, when HasTags, the tags.
     bool Encode(const QString& wavPath, const QString& mp3Path);
     // Creates a new, empty, uniquely named file "~TT..." in TempFolder (the system's
-    // temporary folder when that is empty) and returns its path; empty when no file could be
-    // created.
+    // temporary folder when that is empty): its path, or the reason why none could be made.
+    TMade MakeTempWav();
+    // MakeTempWav's path; empty when no file could be created.
     QString MakeTempWavName();
     // Sets Cancel and hands it to the runner at once: a stop request then ends the running
     // tool without waiting for its next poll, also a run without a poll callback (a tag
@@ -52,6 +55,8 @@ public:
     // UTF-8 tag text: stops at the first byte that breaks the encoding or at a sequence cut
     // off by the end, and returns what was decoded up to there.
     static QString DecodeUtf8(const QByteArray& bytes);
+    // The tag list: the seven fields, then those of the others the source has.
+    QStringList TagListLines() const;
 
     QString Mp3File;
     int Progress = 0;
@@ -59,6 +64,11 @@ public:
     QStringList TagNames;
     QString SourceFile;
     QString Title, Artist, Album, TrackNr, Date, Genre, Comment;
+    // Read besides the seven, where the source has them. A track or disc number given as
+    // "3/12" is split into the number and the total.
+    QString AlbumArtist, TrackTotal, DiscNr, DiscTotal, Composer;
+    QString TrackGain, TrackPeak, AlbumGain, AlbumPeak;
+    TCoverArt Cover;
     QString LameOptions;
     // The stop request; a job on a worker thread is stopped from the thread that runs it.
     std::atomic<bool> Cancel = false;
@@ -76,6 +86,8 @@ public:
     QString DecoderFolder;
     QString TempFolder;
     bool ProgressSeen = true;
+    // The cover image LAME reads during an encode; removed when the encode ends.
+    QString CoverFile;
     Hook OnProgress;
     Hook OnEncodeProgress;
 
@@ -89,12 +101,24 @@ protected:
     // Poll callback of the encode run: reads LAME's progress row and its error rows.
     void LamePoll(TCons* sender);
     QString LameCommandLine(const QString& wavPath, const QString& mp3Path) const;
+    // The ID3 options of the fields the source has, each value one quoted piece.
+    QString TagOptions() const;
+    // Writes the cover into TempFolder for LAME; on failure the cover is left out and
+    // Cover.Problem says why.
+    void WriteCoverFile();
     // The version in LAME's banner row: the text after " version ", up to " (http:", at
     // most 11 characters; a row without " version " is returned whole.
     static QString LameVersionFromBanner(const QString& row);
 
     // Fills the seven tag members from TagValues.
     void TakeTagValues();
+    // The field names, upper-case, that the other tag members are read from.
+    static QStringList OtherTagNames();
+    // Fills the other tag members from the values the source holds under their names (a
+    // value of "0" counts as none); true when it has any of them.
+    bool TakeOtherTags(const std::function<QString(const QString& name)>& valueOf);
+    // The picture the source holds, or else the image beside it; HasTags once there is one.
+    void TakeCover(const TCoverArt& embedded, const QString& sourcePath);
     // A tag value as one line of text: a control character (newline, tab, escape) becomes
     // a blank, so that no value can break the tag list or an ID3 text apart.
     static QString OneLine(QString value);
@@ -112,4 +136,6 @@ protected:
     // Makes a decoder's target file writable and deletes it before the decoder writes it
     // anew; what is left in the way is for the tool to report.
     static void RemoveTarget(const QString& path);
+    // TempFolder, or the system's temporary folder when that is empty.
+    QString TemporaryFolder() const;
 };

@@ -106,7 +106,8 @@ bool TFlac::ConvertToWav(const QString& sourcePath, const QString& wavPath)
 bool TFlac::ReadTags(const QString& sourcePath)
 {
     HasTags = false;
-    const QMap<QString, QStringList> comments = ReadVorbisComments(sourcePath);
+    TCoverArt cover;
+    const QMap<QString, QStringList> comments = ReadVorbisComments(sourcePath, &cover);
     for (int i = 0; i < MatchedTags; ++i) {
         const QStringList values = comments.value(TagNames.at(i).toUpper());
         if (values.isEmpty())
@@ -116,6 +117,10 @@ bool TFlac::ReadTags(const QString& sourcePath)
         TagValues[i] = value == u"0" ? QString() : value;
     }
     TakeTagValues();
+    const bool others = TakeOtherTags(
+        [&comments](const QString& name) { return comments.value(name).join(ValueSeparator); });
+    HasTags = HasTags || others;
+    TakeCover(cover, sourcePath);
     return HasTags;
 }
 

@@ -22,12 +22,14 @@ void TCons::PumpEvents()
 bool TCons::Execute(const QString& Title, const QString& CommandLine, bool /*ShowConsole*/,
                     const QString& WorkDir)
 {
-    if (m_screen)
-        ClearScreen();
-    else
-        AcquireConsole();
     m_result = false;
     m_waitStatus = 0;
+    const QStringList arguments = SplitCommandLine(CommandLine);
+    if (!(m_screen ? ClearScreen() : AcquireConsole())) {
+        m_startError = QStringLiteral("cannot start %1: terminal screen: %2")
+                           .arg(arguments.value(0), m_startError);
+        return m_result;
+    }
 
     TPtyProcess process(*m_screen, m_screenMutex);
     // "0" is what the settings hold for a folder never set: the child inherits ours. Any
@@ -35,7 +37,7 @@ bool TCons::Execute(const QString& Title, const QString& CommandLine, bool /*Sho
     std::optional<QString> folder;
     if (WorkDir != QStringLiteral("0"))
         folder = WorkDir;
-    if (!process.start(SplitCommandLine(CommandLine), folder, &m_startError))
+    if (!process.start(arguments, folder, &m_startError))
         return m_result;
     m_startError.clear();
 
@@ -85,20 +87,21 @@ void TCons::Poll()
         OnPoll(this);
 }
 
-// The first run makes the screen; a later run whose size was changed makes a new one.
-void TCons::AcquireConsole()
+// The first run makes the screen; a later run whose size was changed makes a new one. False,
+// with the reason in m_startError, when there is no memory for it.
+bool TCons::AcquireConsole()
 {
-    m_screen = std::make_unique<TScreen>(BufferRows, BufferColumns);
+    m_screen = TScreen::Create(BufferRows, BufferColumns, &m_startError);
+    return m_screen != nullptr;
 }
 
-void TCons::ClearScreen()
+bool TCons::ClearScreen()
 {
-    if (m_screen->rows() != BufferRows || m_screen->columns() != BufferColumns) {
-        AcquireConsole();
-        return;
-    }
+    if (m_screen->rows() != BufferRows || m_screen->columns() != BufferColumns)
+        return AcquireConsole();
     std::lock_guard lock(m_screenMutex);
     m_screen->clear();
+    return true;
 }
 
 void TCons::TakeSnapshot()

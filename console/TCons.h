@@ -32,7 +32,8 @@ public:
                  const QString& WorkDir);
 
     const QString& title() const { return m_title; }
-    // Why the last start failed (errno's text), empty after a good start.
+    // Why the last start failed, empty after a good start: the program and what it could not
+    // have, in the system's words ("cannot start lame: openpty: Too many open files").
     const QString& startError() const { return m_startError; }
     // After a run: whether the tool ended on its own with status 0, and if not, one row that
     // says how it ended, naming it as `tool` ("lame was stopped by signal 9 (Killed)").
@@ -55,8 +56,8 @@ public:
     static constexpr int PollMilliseconds = 150;
 
 private:
-    void AcquireConsole();
-    void ClearScreen();
+    bool AcquireConsole();
+    bool ClearScreen();
     void TakeSnapshot();
     void Poll();
     void PumpEvents();

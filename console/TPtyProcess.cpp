@@ -1,5 +1,6 @@
 #include "TPtyProcess.h"
 
+#include "FileSystem.h"
 #include "LocalNames.h"
 #include "TScreen.h"
 
@@ -14,6 +15,7 @@
 #include <sys/ioctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <system_error>
 #include <unistd.h>
 #include <utmp.h>
 #include <vector>
@@ -24,7 +26,20 @@ namespace {
 
 QString errnoText(const QString& what, int error)
 {
-    return what + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(error));
+    return what + QStringLiteral(": ") + ErrnoText(error);
+}
+
+QString cannotStart(const QString& program)
+{
+    return QStringLiteral("cannot start ") + program;
+}
+
+void closeEach(std::initializer_list<int> fds)
+{
+    for (int fd : fds) {
+        if (fd >= 0)
+            close(fd);
+    }
 }
 
 // Everything the child needs is prepared before fork: after fork only async-signal-safe
@@ -81,6 +96,20 @@ struct ExecImage
     _exit(127);
 }
 
+bool forkChild(pid_t* pid, int slave, const int errorPipe[2], const ExecImage& image,
+               QString* error)
+{
+    *pid = fork();
+    if (*pid == 0) {
+        close(errorPipe[0]);
+        runChild(slave, errorPipe[1], image);
+    }
+    if (*pid > 0)
+        return true;
+    *error = errnoText(QStringLiteral("fork"), errno);
+    return false;
+}
+
 // Why the child could not start, in words; empty when exec succeeded and the close-on-exec
 // pipe closed.
 QString childStartError(int errorPipe, const QStringList& argv,
@@ -93,7 +122,7 @@ QString childStartError(int errorPipe, const QStringList& argv,
     } while (got < 0 && errno == EINTR);
     if (got != sizeof failure)
         return QString();
-    const QString program = QStringLiteral("cannot start ") + argv.first();
+    const QString program = cannotStart(argv.first());
     if (failure[0] == 0)
         return errnoText(program + QStringLiteral(" in ") + folder.value_or(QString()), failure[1]);
     return errnoText(program, failure[1]);
@@ -134,6 +163,9 @@ TPtyProcess::~TPtyProcess()
     closeFds();
 }
 
+// Everything the run needs is had before the child starts: the descriptors and the reader.
+// A run that cannot have one of them does not start, since without the reader the child
+// could block on a full terminal and the end could not be waited for.
 bool TPtyProcess::start(const QStringList& argv, const std::optional<QString>& workDir,
                         QString* error)
 {
@@ -142,8 +174,36 @@ bool TPtyProcess::start(const QStringList& argv, const std::optional<QString>& w
         return false;
     }
     const ExecImage image(argv, workDir);
-    // The reader thread is woken through this at the end; without it the join could wait
-    // for ever, so a run that cannot have it does not start.
+    int slave = -1;
+    int errorPipe[2] = {-1, -1};
+    QString problem;
+    const bool forked = OpenFds(&slave, errorPipe, &problem) && StartReader(&problem) &&
+                        forkChild(&m_pid, slave, errorPipe, image, &problem);
+    closeEach({slave, errorPipe[1]});
+    *error = forked ? childStartError(errorPipe[0], argv, workDir)
+                    : cannotStart(argv.first()) + QStringLiteral(": ") + problem;
+    closeEach({errorPipe[0]});
+    if (!error->isEmpty()) {
+        endFailedStart();
+        return false;
+    }
+    m_pidFd = static_cast<int>(syscall(SYS_pidfd_open, m_pid, 0));
+    return true;
+}
+
+// A child whose exec failed has ended; the reader, if it started, is stopped.
+void TPtyProcess::endFailedStart()
+{
+    while (m_pid > 0 && waitpid(m_pid, &m_status, 0) < 0 && errno == EINTR) {
+    }
+    m_exited = true;
+    finishOutput();
+    closeFds();
+}
+
+// The reader is woken through m_wakeFd at the end; the exec pipe tells a failed exec.
+bool TPtyProcess::OpenFds(int* slave, int errorPipe[2], QString* error)
+{
     m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (m_wakeFd < 0) {
         *error = errnoText(QStringLiteral("eventfd"), errno);
@@ -152,46 +212,26 @@ bool TPtyProcess::start(const QStringList& argv, const std::optional<QString>& w
     struct winsize size = {};
     size.ws_row = static_cast<unsigned short>(m_screen.rows());
     size.ws_col = static_cast<unsigned short>(m_screen.columns());
-    int slave = -1;
-    if (!OpenPty(&m_master, &slave, size, error)) {
-        closeFds();
+    if (!OpenPty(&m_master, slave, size, error))
         return false;
-    }
-    int errorPipe[2];
+    fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
     if (pipe2(errorPipe, O_CLOEXEC) != 0) {
         *error = errnoText(QStringLiteral("pipe"), errno);
-        close(slave);
-        closeFds();
         return false;
     }
-    m_pid = fork();
-    if (m_pid == 0) {
-        close(errorPipe[0]);
-        runChild(slave, errorPipe[1], image);
-    }
-    const int forkError = errno;
-    close(slave);
-    close(errorPipe[1]);
-    if (m_pid < 0) {
-        close(errorPipe[0]);
-        closeFds();
-        *error = errnoText(QStringLiteral("fork"), forkError);
-        return false;
-    }
-    const QString startError = childStartError(errorPipe[0], argv, workDir);
-    close(errorPipe[0]);
-    if (!startError.isEmpty()) {
-        while (waitpid(m_pid, &m_status, 0) < 0 && errno == EINTR) {
-        }
-        m_exited = true;
-        closeFds();
-        *error = startError;
-        return false;
-    }
-    m_pidFd = static_cast<int>(syscall(SYS_pidfd_open, m_pid, 0));
-    fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
-    m_reader = std::thread(&TPtyProcess::readLoop, this);
     return true;
+}
+
+bool TPtyProcess::StartReader(QString* error)
+{
+    try {
+        m_reader = std::thread(&TPtyProcess::readLoop, this);
+        return true;
+    } catch (const std::system_error& failure) {
+        *error =
+            QStringLiteral("terminal reader: ") + QString::fromStdString(failure.code().message());
+        return false;
+    }
 }
 
 bool TPtyProcess::waitForExit(int timeoutMs)

@@ -22,8 +22,8 @@ public:
     TPtyProcess& operator=(const TPtyProcess&) = delete;
 
     // Starts argv[0] (searched on PATH when it holds no "/") in workDir, or in the current
-    // folder when there is none. Fails synchronously, with errno's text in *error, when the
-    // terminal, the folder or the program cannot be had.
+    // folder when there is none. Fails synchronously, with the program and errno's text in
+    // *error, when the terminal, its reader, the folder or the program cannot be had.
     bool start(const QStringList& argv, const std::optional<QString>& workDir, QString* error);
     // Waits at most timeoutMs for the child to end; true once it has ended and been reaped.
     bool waitForExit(int timeoutMs);
@@ -35,6 +35,10 @@ public:
     int waitStatus() const { return m_status; }
 
 private:
+    // The terminal pair, the exec pipe and the reader's wake-up; the reader itself.
+    bool OpenFds(int* slave, int errorPipe[2], QString* error);
+    bool StartReader(QString* error);
+    void endFailedStart();
     // Reaps the child if it has ended.
     bool reap();
     void readLoop();

@@ -2,6 +2,7 @@
 
 #include <QStringList>
 #include <cstddef>
+#include <memory>
 
 struct VTerm;
 struct VTermScreen;
@@ -12,7 +13,8 @@ struct VTermScreen;
 class TScreen
 {
 public:
-    TScreen(int rows, int columns);
+    // A blank screen; null, with errno's text in *error, when its memory cannot be had.
+    static std::unique_ptr<TScreen> Create(int rows, int columns, QString* error);
     ~TScreen();
     TScreen(const TScreen&) = delete;
     TScreen& operator=(const TScreen&) = delete;
@@ -28,12 +30,17 @@ public:
     QStringList rowTexts() const;
 
 private:
+    class TMemory;
+
+    TScreen(int rows, int columns, std::unique_ptr<TMemory> memory);
     QString rowText(int row) const;
 
     int m_rows;
     int m_columns;
-    VTerm* m_vterm;
-    VTermScreen* m_screen;
+    // Declared before the terminal, which lives in it, so that it is released after it.
+    std::unique_ptr<TMemory> m_memory;
+    VTerm* m_vterm = nullptr;
+    VTermScreen* m_screen = nullptr;
 };
 
 // The runner's snapshot rules: right-trim characters with codes 0..32 from every row, keep

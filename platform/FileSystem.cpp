@@ -186,12 +186,18 @@ TMade CreatePrivateFolder(const QString& parent, const QString& prefix)
 
 bool RemoveFolderTree(const QString& folder)
 {
+    if (folder.isEmpty())
+        return false;
+    const QByteArray path = PathBytes(folder);
+    // An empty folder goes without the walk, which needs memory that a run at the limit of
+    // the machine may not have left.
+    if (rmdir(path.constData()) == 0)
+        return true;
     // Depth first and without following links: a link is removed, never what it names.
-    const auto remove = [](const char* path, const struct stat*, int, FTW*) {
-        return ::remove(path);
+    const auto remove = [](const char* entry, const struct stat*, int, FTW*) {
+        return ::remove(entry);
     };
-    return !folder.isEmpty() &&
-           nftw(PathBytes(folder).constData(), remove, 16, FTW_DEPTH | FTW_PHYS) == 0;
+    return nftw(path.constData(), remove, 16, FTW_DEPTH | FTW_PHYS) == 0;
 }
 
 QString ReplaceFile(const QString& source, const QString& target)
@@ -226,18 +232,27 @@ bool ForceFolders(const QString& path)
     return PathKind(path) == TPathKind::Folder;
 }
 
-// Opening a pipe for reading waits for a writer: the open does not wait, and only a regular
-// file is kept, then read as usual.
-bool OpenForReading(QFile& file, const QString& path)
+// Opening a pipe for reading waits for a writer, and a device may never end: the open does
+// not wait, and only a regular file is kept, then read as usual (blocking).
+int OpenRegularFile(const QString& path)
 {
     const int fd = open(PathBytes(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
+        return -1;
+    struct stat st;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0)
+        return fd;
+    close(fd);
+    return -1;
+}
+
+bool OpenForReading(QFile& file, const QString& path)
+{
+    const int fd = OpenRegularFile(path);
+    if (fd < 0)
         return false;
-    struct stat st = {};
-    const int flags = fcntl(fd, F_GETFL);
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flags >= 0 &&
-        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 &&
-        file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+    if (file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
         return true;
     close(fd);
     return false;

@@ -32,7 +32,7 @@ struct TFolderEntry
     TPathKind Kind = TPathKind::Other;
 };
 
-// The system's words for an errno value ("Permission denied").
+// What a system call's errno says, in the system's words ("Permission denied").
 QString ErrnoText(int error);
 
 // What a path names, following links.
@@ -101,8 +101,12 @@ QString RenameNoReplace(const QString& source, const QString& target);
 // afterwards.
 bool ForceFolders(const QString& path);
 
-// Opens a regular file for reading by its name's bytes (Qt's own opening would mangle a name
-// that is not valid UTF-8); false for anything else, such as a pipe or a device.
+// A descriptor of a regular file, opened read-only (and close-on-exec) by its name's bytes
+// (Qt's own opening would mangle a name that is not valid UTF-8); -1 for anything else, a
+// pipe or a device among them, which is never waited for.
+int OpenRegularFile(const QString& path);
+
+// Opens a regular file for reading, as OpenRegularFile does.
 bool OpenForReading(QFile& file, const QString& path);
 
 // The folder, ending with "/", where a program is found on PATH; empty when it is not. A

@@ -221,11 +221,7 @@ void TForm1::ShowTagList()
 {
     if (!Audio)
         return;
-    m_view.showTags(
-        {QStringLiteral("Title\t= ") + Audio->Title, QStringLiteral("Artist\t= ") + Audio->Artist,
-         QStringLiteral("Tracknr\t= ") + Audio->TrackNr, QStringLiteral("Album\t= ") + Audio->Album,
-         QStringLiteral("Comment\t= ") + Audio->Comment, QStringLiteral("Genre\t= ") + Audio->Genre,
-         QStringLiteral("Date\t= ") + Audio->Date});
+    m_view.showTags(Audio->TagListLines());
 }
 
 void TForm1::ProgressChanged(TAudio* /*sender*/)

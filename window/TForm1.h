@@ -240,9 +240,11 @@ private:
     TForm1JobEvents* m_live = nullptr;
     // The runner of the run that goes on, if any.
     const TJobRunner* m_runner = nullptr;
-    // Of the run: the folder of its intermediate files, made when the first decode needs it;
-    // each MP3 made with the source it was made from; problems of the drop that started it.
+    // Of the run: the folder of its intermediate files, made when the first decode needs it
+    // (or why it could not be); each MP3 made with the source it was made from; problems of
+    // the drop that started it.
     QString m_runFolder;
+    QString m_runFolderError;
     QHash<QString, QString> m_madeThisRun;
     QStringList m_intakeProblems;
     // The throw-away adapter of a running version probe, so that a close request reaches it.

@@ -212,8 +212,11 @@ TJobSettings TForm1::JobSettings(TSourceKind kind)
 {
     // The intermediate files live in a folder of the run's own, made when the first decode
     // needs it.
-    if (kind != TSourceKind::Wav && m_runFolder.isEmpty())
-        m_runFolder = CreatePrivateFolder(QDir::tempPath(), RunFolderPrefix).Path;
+    if (kind != TSourceKind::Wav && m_runFolder.isEmpty()) {
+        const TMade made = CreatePrivateFolder(QDir::tempPath(), RunFolderPrefix);
+        m_runFolder = made.Path;
+        m_runFolderError = made.Error;
+    }
     return {CheckedPresetOptions(),
             SaveDirName,
             IsTicked(TMenuItem::Savetosourcedirectory1),
@@ -224,6 +227,7 @@ TJobSettings TForm1::JobSettings(TSourceKind kind)
             FlacVersionText,
             ApeVersionText,
             m_runFolder,
+            m_runFolderError,
             MakeAdapter};
 }
 

@@ -9,12 +9,18 @@
 #include "TFlac.h"
 #include "TWav.h"
 
+#include <cerrno>
+#include <exception>
+#include <new>
+#include <system_error>
 #include <utility>
 
 namespace {
 
 const QString LameTagDone = QStringLiteral("Writing LAME Tag...done");
-const QString JobFailedText = QStringLiteral(": cannot create intermediate wav file");
+const QString NoIntermediateText = QStringLiteral(": cannot create intermediate wav file");
+const QString JobFailedText = QStringLiteral(": the job could not run");
+const QString NotRegularText = QStringLiteral("not a regular file, so it was not converted");
 // LAME writes to a hidden file of this name in the destination folder; only a whole MP3 is
 // then put in the place of the final name.
 const QString PartFilePrefix = QStringLiteral(".~TT");
@@ -29,6 +35,22 @@ bool DecoderReportedSuccess(const QStringList& rows)
             return true;
     }
     return false;
+}
+
+// What an exception escaping a job says, in the system's words where it has them.
+QString ExceptionText(const std::exception_ptr& exception)
+{
+    try {
+        std::rethrow_exception(exception);
+    } catch (const std::bad_alloc&) {
+        return ErrnoText(ENOMEM);
+    } catch (const std::system_error& error) {
+        return QString::fromStdString(error.code().message());
+    } catch (const std::exception& error) {
+        return QString::fromLocal8Bit(error.what());
+    } catch (...) {
+    }
+    return QStringLiteral("unknown failure");
 }
 
 QString StageNameOf(TSourceKind kind)
@@ -98,17 +120,53 @@ void TJob::Run()
     // Whatever goes wrong inside a job is recorded; the clean-up below always runs, so no
     // intermediate or partial file outlives its job.
     try {
-        if (CreateAdapter()) {
-            if (Prepare())
-                DecodeAndEncode();
-        } else {
-            m_events.failureLine(SourceFile + JobFailedText);
-        }
+        RunSteps();
     } catch (...) {
-        m_events.failureLine(SourceFile + JobFailedText);
+        ReportFailure(std::current_exception());
     }
     m_events.jobEnded();
     CleanUp();
+}
+
+// Without memory even the line that says so may not be made: the job still ends and cleans
+// up, and whoever runs it tells the line once the job's memory is back.
+void TJob::ReportFailure(const std::exception_ptr& failure)
+{
+    m_failure = failure;
+    try {
+        m_events.failureLine(FailureLine(ExceptionText(failure)));
+    } catch (...) {
+        m_failureUntold = true;
+    }
+}
+
+QString TJob::UntoldFailure() const
+{
+    return m_failureUntold ? FailureLine(ExceptionText(m_failure)) : QString();
+}
+
+void TJob::RunSteps()
+{
+    // A pipe or a device put in the place of a queued file would be waited on for ever; a
+    // file gone missing is for the tools to report.
+    const TPathKind kind = PathKind(SourceFile);
+    if (kind == TPathKind::Folder || kind == TPathKind::Other) {
+        m_events.errorEntry({NotRegularText});
+        return;
+    }
+    const QString problem = CreateAdapter();
+    if (!problem.isEmpty())
+        m_events.failureLine(FailureLine(problem));
+    else if (Prepare())
+        DecodeAndEncode();
+}
+
+// The line of a job that could not run: a decoder's job says that its intermediate file could
+// not be made; a WAV job has none.
+QString TJob::FailureLine(const QString& reason) const
+{
+    return SourceFile + (m_kind == TSourceKind::Wav ? JobFailedText : NoIntermediateText) +
+           QStringLiteral(" (") + reason + u')';
 }
 
 void TJob::Stop()
@@ -127,43 +185,44 @@ void TJob::SetAdapter(std::unique_ptr<TAudio> audio)
         m_audio->SetCancel(true);
 }
 
-// False when the job cannot run: no adapter, or no intermediate file could be created.
-bool TJob::CreateAdapter()
+// Why the job cannot run: no adapter, or no intermediate file could be created; empty when it
+// can.
+QString TJob::CreateAdapter()
 {
     SetAdapter(nullptr);
     WavFile.clear();
     m_hadDecodeStep = false;
+    m_events.adapterCreating();
+    SetAdapter(m_settings.MakeAdapter(m_kind));
+    // A maker that gives no adapter had no memory for one.
+    if (!m_audio)
+        return ErrnoText(ENOMEM);
     switch (m_kind) {
     case TSourceKind::Flac:
-        CreateDecoderAdapter(m_settings.FlacPath, m_settings.FlacVersion);
-        break;
+        return CreateIntermediateFile(m_settings.FlacPath, m_settings.FlacVersion);
     case TSourceKind::Ape:
-        CreateDecoderAdapter(m_settings.ApePath, m_settings.ApeVersion);
-        break;
+        return CreateIntermediateFile(m_settings.ApePath, m_settings.ApeVersion);
     case TSourceKind::Wav:
-        m_events.adapterCreating();
-        SetAdapter(m_settings.MakeAdapter(m_kind));
-        WavFile = SourceFile;
         break;
     }
-    return m_audio && (!m_hadDecodeStep || PathKind(WavFile) == TPathKind::File);
+    WavFile = SourceFile;
+    return {};
 }
 
 // The intermediate files live in a folder of the run's own that no one else can enter, so
 // nothing planted in the shared temporary folder can redirect a decoder's write.
-void TJob::CreateDecoderAdapter(const QString& folder, const QString& version)
+QString TJob::CreateIntermediateFile(const QString& folder, const QString& version)
 {
-    m_events.adapterCreating();
-    SetAdapter(m_settings.MakeAdapter(m_kind));
-    if (!m_audio)
-        return;
     m_hadDecodeStep = true;
-    m_audio->TempFolder = m_settings.RunFolder;
-    if (!m_settings.RunFolder.isEmpty())
-        WavFile = m_audio->MakeTempWavName();
     DecoderVersion = version;
     m_audio->DecoderVersion = version;
     m_audio->SetDecoderFolder(folder);
+    if (m_settings.RunFolder.isEmpty())
+        return m_settings.RunFolderError.isEmpty() ? ErrnoText(ENOENT) : m_settings.RunFolderError;
+    m_audio->TempFolder = m_settings.RunFolder;
+    const TMade made = m_audio->MakeTempWav();
+    WavFile = made.Path;
+    return made.Error;
 }
 
 bool TJob::Prepare()
@@ -237,8 +296,9 @@ void TJob::EncodeJob()
     if (m_partFile.isEmpty()) {
         m_events.errorEntry(
             {QStringLiteral("cannot write into %1: %2").arg(FolderPart(DestFile), part.Error)});
+    } else if (!m_audio->Encode(WavFile, m_partFile)) {
+        m_events.errorEntry(m_audio->ToolOutput); // LAME could not start; it says why
     } else {
-        m_audio->Encode(WavFile, m_partFile);
         PutMp3InPlace();
     }
 }
@@ -247,6 +307,10 @@ void TJob::EncodeJob()
 // own with status 0, and its file is there.
 void TJob::PutMp3InPlace()
 {
+    // A cover LAME would refuse, or take in a form readers reject, was left out: the MP3 is
+    // made all the same, and an entry says what it lacks.
+    if (const QString& problem = m_audio->Cover.Problem; !problem.isEmpty())
+        m_events.errorEntry({problem});
     // LAME writes no tag row when its frames are too small to hold the tag (32 kbit/s at
     // 16 kHz); its progress row at 100% then tells the end.
     const bool finished = m_audio->ToolOutput.contains(LameTagDone) || m_audio->Progress == 100;

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -43,8 +44,10 @@ struct TJobSettings
     QString ApePath;
     QString FlacVersion;
     QString ApeVersion;
-    // The run's private folder for intermediate files; empty when it could not be made.
+    // The run's private folder for intermediate files; empty when it could not be made, and
+    // then the reason.
     QString RunFolder;
+    QString RunFolderError;
     AdapterMaker MakeAdapter;
 };
 
@@ -99,6 +102,9 @@ public:
     // From any thread: stops the job's running tool now and every tool it would start.
     void Stop();
     bool Stopped() const { return m_stopped; }
+    // After Run: the line of a failure inside the job that could not be told then; empty when
+    // there was none, or it was told.
+    QString UntoldFailure() const;
 
     // Where the MP3 of a queue entry goes.
     static QString Destination(const TQueueEntry& entry, const TJobSettings& settings);
@@ -116,8 +122,11 @@ public:
     bool MadeMp3 = false;
 
 private:
-    bool CreateAdapter();
-    void CreateDecoderAdapter(const QString& folder, const QString& version);
+    void RunSteps();
+    void ReportFailure(const std::exception_ptr& failure);
+    QString FailureLine(const QString& reason) const;
+    QString CreateAdapter();
+    QString CreateIntermediateFile(const QString& folder, const QString& version);
     // False when the job must not run (its MP3 would replace one this run made).
     bool Prepare();
     void DecodeAndEncode();
@@ -138,6 +147,8 @@ private:
     // Guards m_audio between the job's thread, which makes and ends the adapter, and Stop.
     mutable std::mutex m_audioMutex;
     std::atomic<bool> m_stopped = false;
+    std::exception_ptr m_failure;
+    bool m_failureUntold = false;
     bool m_hadDecodeStep = false;
     // The hidden file LAME writes before it takes DestFile's name; empty once it has.
     QString m_partFile;

@@ -130,14 +130,15 @@ void TJobRunner::NumberEntries()
 // before the next one starts.
 void TJobRunner::StartJobs()
 {
-    for (qsizetype i = 0; i < m_queue.Count() && int(m_running.size()) < m_jobs && !m_refused;
-         ++i) {
+    for (qsizetype i = 0;
+         i < m_queue.Count() && int(m_running.size()) < m_jobs && !m_refused && !m_starved; ++i) {
         if (!IsRunning(m_queue.At(i).Path) && StartJob(m_queue.At(i)) && m_jobs == 1)
             return;
     }
 }
 
-// An entry waits while a running job writes the same MP3.
+// An entry waits while a running job writes the same MP3, and while there is no thread for it
+// but running jobs that give theirs back when they end.
 bool TJobRunner::StartJob(const TQueueEntry& entry)
 {
     const std::optional<TSourceKind> kind = SourceKindOf(entry.Path);
@@ -162,14 +163,21 @@ bool TJobRunner::StartJob(const TQueueEntry& entry)
     auto running = std::make_shared<TRunning>(
         *this, entry, std::move(settings), m_host.MadeThisRun(destination), destination, FreeSlot(),
         m_number.value(entry.Path), onThisThread ? m_host.LiveAdapterSlot() : nullptr);
+    const QString problem = onThisThread ? QString() : StartWorker(*running);
+    if (!problem.isEmpty()) {
+        m_starved = !m_running.empty();
+        if (m_starved)
+            return false;
+        // No thread, so the job never ran: it has nothing to clean up and ends at once.
+        running->failureLine(entry.Path + QStringLiteral(": cannot start a thread: ") + problem);
+        running->Ended = true;
+    }
     m_claimed.insert(destination);
     if (m_view)
         m_view->jobStarted(running->Slot, entry.Path);
     m_running.push_back(running);
     if (onThisThread)
         RunOnThisThread(*running);
-    else
-        RunOnWorker(running);
     return true;
 }
 
@@ -181,21 +189,20 @@ void TJobRunner::RunOnThisThread(TRunning& running)
     EndJob(m_running.back());
 }
 
-void TJobRunner::RunOnWorker(const std::shared_ptr<TRunning>& running)
+// Why the job's thread could not start; empty when it runs.
+QString TJobRunner::StartWorker(TRunning& running)
 {
     try {
-        running->Worker = std::thread([this, job = running.get()] {
+        running.Worker = std::thread([this, job = &running] {
             job->Job.Run();
             std::lock_guard lock(m_mutex);
             job->Ended = true;
             m_ended = true;
             m_news.notify_one();
         });
+        return {};
     } catch (const std::system_error& error) {
-        // No thread, so the job never ran: it has nothing to clean up and ends at once.
-        running->failureLine(running->Job.SourceFile + QStringLiteral(": cannot start a thread: ") +
-                             QString::fromLocal8Bit(error.what()));
-        running->Ended = true;
+        return QString::fromStdString(error.code().message());
     }
 }
 
@@ -233,14 +240,18 @@ void TJobRunner::EndJob(const std::shared_ptr<TRunning>& running)
     ShowJob(*running);
     m_running.erase(std::find(m_running.begin(), m_running.end(), running));
     m_claimed.remove(running->Destination);
+    m_starved = false;
     const TJob& job = running->Job;
     if (job.MadeMp3)
         m_host.RecordMade(job.DestFile, job.SourceFile);
     m_number.remove(job.SourceFile);
-    const bool ok = running->Reports.isEmpty() && !job.Stopped();
+    if (const QString untold = job.UntoldFailure(); !untold.isEmpty())
+        running->Reports.append({false, {untold}});
+    const bool failed = !running->Reports.isEmpty();
+    const bool ok = !failed && !job.Stopped();
     ++m_done;
     m_succeeded += ok ? 1 : 0;
-    m_failed += running->Reports.isEmpty() ? 0 : 1;
+    m_failed += failed ? 1 : 0;
     m_results.emplace(running->Number, TResult{job.SourceFile, std::move(running->Reports)});
     m_host.EntryDone(job.SourceFile);
     if (m_view)

@@ -58,8 +58,8 @@ private:
     void StartJobs();
     // False when the job could not be started now.
     bool StartJob(const TQueueEntry& entry);
+    QString StartWorker(TRunning& running);
     void RunOnThisThread(TRunning& running);
-    void RunOnWorker(const std::shared_ptr<TRunning>& running);
     void PumpEvents();
     void StopAll();
     void TakeEndedJobs();
@@ -88,6 +88,8 @@ private:
     qint64 m_nextNumber = 0;
     std::map<qint64, TResult> m_results;
     bool m_refused = false;
+    // A job found no thread while others ran: no more start until one of them ends.
+    bool m_starved = false;
     int m_done = 0;
     int m_succeeded = 0;
     int m_failed = 0;

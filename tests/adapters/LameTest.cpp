@@ -13,6 +13,9 @@ struct EncodeCase
     const char* name;
     bool hasTags = true;
     QString title{}, artist{}, track{}, album{}, comment{}, genre{}, date{};
+    QString albumArtist{}, trackTotal{}, disc{}, discTotal{}, composer{};
+    QString trackGain{}, trackPeak{}, albumGain{}, albumPeak{};
+    QString coverFile{};
     QString lameFolder = "/opt/lame/";
     QString wav = "/music/in.wav";
     QString mp3 = "/music/out.mp3";
@@ -43,24 +46,34 @@ std::vector<EncodeCase> EncodeCases()
                      .title = "Ignored",
                      .expected = R"("/opt/lame/lame" --nohist --preset standard )"
                                  R"("/music/in.wav" "/music/out.mp3")"});
-    cases.push_back(
-        TagCase("AllTagsEmpty", R"( --tt "" --ta "" --tn "" --tl "" --tc "" --tg "" --ty "")"));
+    // A field the source lacks gives no option, so LAME writes no empty frame.
+    EncodeCase empty = TagCase("AllTagsEmptyGiveNoOptions", QString());
+    empty.expected = R"("/opt/lame/lame" --nohist --preset standard )"
+                     R"("/music/in.wav" "/music/out.mp3")";
+    cases.push_back(empty);
     EncodeCase cut = TagCase("LongValuesAreCut", QString());
     cut.title = QString(300, u't');
     cut.artist = QString(256, u'a');
     cut.track = "12345678901234";
     cut.album = QString(255, u'b');
-    cut.comment = "never passed on";
+    cut.comment = QString(300, u'c');
     cut.genre = QString(70, u'g');
     cut.date = "2024-05-06T10:20:30";
+    cut.albumArtist = QString(300, u'p');
+    cut.composer = QString(300, u'm');
+    cut.disc = "123456";
+    cut.discTotal = "789";
+    cut.trackGain = QString(300, u'9');
     cut.expected += " --tt \"" + QString(255, u't') + "\" --ta \"" + QString(255, u'a') +
-                    "\" --tn \"12345678\" --tl \"" + QString(255, u'b') + "\" --tc \"\" --tg \"" +
-                    QString(64, u'g') + "\" --ty \"2024\"";
+                    "\" --tn \"12345678\" --tl \"" + QString(255, u'b') + "\" --tc \"" +
+                    QString(255, u'c') + "\" --tv \"COMM==" + QString(255, u'c') + "\" --tg \"" +
+                    QString(64, u'g') + "\" --ty \"2024\" --tv \"TPE2=" + QString(255, u'p') +
+                    "\" --tv \"TPOS=123456/7\" --tv \"TCOM=" + QString(255, u'm') +
+                    "\" --tv \"TXXX=REPLAYGAIN_TRACK_GAIN=" + QString(255, u'9') + "\"";
     cases.push_back(cut);
     EncodeCase quote = TagCase(
         "QuoteInTitleIsDoubled",
-        R"( --tt "The ""Quoted"" Song" --ta "Café Artist" --tn "3" --tl "" --tc "" --tg "Rock")"
-        R"( --ty "2024")");
+        R"( --tt "The ""Quoted"" Song" --ta "Café Artist" --tn "3" --tg "Rock" --ty "2024")");
     quote.title = R"(The "Quoted" Song)";
     quote.artist = "Café Artist";
     quote.track = "3";
@@ -70,9 +83,39 @@ std::vector<EncodeCase> EncodeCases()
     // A cut between the two halves of a surrogate pair would leave half a character.
     EncodeCase pair = TagCase("CutKeepsWholeCharacters", QString());
     pair.title = QString(254, u'x') + QString::fromUtf8("\U0001F3B5");
-    pair.expected +=
-        " --tt \"" + QString(254, u'x') + R"(" --ta "" --tn "" --tl "" --tc "" --tg "" --ty "")";
+    pair.expected += " --tt \"" + QString(254, u'x') + "\"";
     cases.push_back(pair);
+    EncodeCase other = TagCase(
+        "EveryOtherField",
+        R"( --tn "3/12" --tc "a ""quoted"" = note" --tv "COMM==a ""quoted"" = note")"
+        R"( --tv "TPE2=Various = Artists" --tv "TPOS=1/2" --tv "TCOM=J. S. Bach")"
+        R"( --tv "TXXX=REPLAYGAIN_TRACK_GAIN=-6.50 dB" --tv "TXXX=REPLAYGAIN_TRACK_PEAK=0.988")"
+        R"( --tv "TXXX=REPLAYGAIN_ALBUM_GAIN=-7.10 dB" --tv "TXXX=REPLAYGAIN_ALBUM_PEAK=1.000")"
+        R"( --ti "/run/~TTcover.jpg")");
+    other.track = "3";
+    other.trackTotal = "12";
+    other.comment = R"(a "quoted" = note)";
+    other.albumArtist = "Various = Artists";
+    other.disc = "1";
+    other.discTotal = "2";
+    other.composer = "J. S. Bach";
+    other.trackGain = "-6.50 dB";
+    other.trackPeak = "0.988";
+    other.albumGain = "-7.10 dB";
+    other.albumPeak = "1.000";
+    other.coverFile = "/run/~TTcover.jpg";
+    cases.push_back(other);
+    // A total without its number is no track or disc field.
+    EncodeCase totals = TagCase("TotalWithoutNumberIsNoOption", R"( --tt "t")");
+    totals.title = "t";
+    totals.trackTotal = "12";
+    totals.discTotal = "2";
+    cases.push_back(totals);
+    cases.push_back({.name = "NoTagsNoCover",
+                     .hasTags = false,
+                     .coverFile = "/run/~TTcover.jpg",
+                     .expected = R"("/opt/lame/lame" --nohist --preset standard )"
+                                 R"("/music/in.wav" "/music/out.mp3")"});
     cases.push_back({.name = "PathsWithBlanksAndQuotes",
                      .hasTags = false,
                      .lameFolder = R"(/opt/my "lame" tools/)",
@@ -102,6 +145,16 @@ TEST_P(LameCommandLineTest, PiecesStandInTheirOrder)
     audio.Comment = c.comment;
     audio.Genre = c.genre;
     audio.Date = c.date;
+    audio.AlbumArtist = c.albumArtist;
+    audio.TrackTotal = c.trackTotal;
+    audio.DiscNr = c.disc;
+    audio.DiscTotal = c.discTotal;
+    audio.Composer = c.composer;
+    audio.TrackGain = c.trackGain;
+    audio.TrackPeak = c.trackPeak;
+    audio.AlbumGain = c.albumGain;
+    audio.AlbumPeak = c.albumPeak;
+    audio.CoverFile = c.coverFile;
     audio.LameOptions = c.options;
     audio.SetLameFolder(c.lameFolder);
     EXPECT_EQ(audio.LameCommandLine(c.wav, c.mp3), c.expected);
@@ -119,6 +172,8 @@ TEST(LameCommandLineTest, EveryValueReachesTheToolUnchanged)
     audio.HasTags = true;
     audio.Title = R"(He said "hi" \o/)";
     audio.Artist = "Café  Two  Blanks";
+    audio.Comment = R"(=x "y")";
+    audio.Composer = R"(\"=)";
     audio.SetLameFolder(R"(/opt/my "lame" tools/)");
     audio.LameOptions = " -V 2";
     const QStringList args =
@@ -134,16 +189,12 @@ TEST(LameCommandLineTest, EveryValueReachesTheToolUnchanged)
                                   R"(He said "hi" \o/)",
                                   "--ta",
                                   "Café  Two  Blanks",
-                                  "--tn",
-                                  "",
-                                  "--tl",
-                                  "",
                                   "--tc",
-                                  "",
-                                  "--tg",
-                                  "",
-                                  "--ty",
-                                  ""};
+                                  R"(=x "y")",
+                                  "--tv",
+                                  R"(COMM===x "y")",
+                                  "--tv",
+                                  R"(TCOM=\"=)"};
     EXPECT_EQ(args, expected);
 }
 
@@ -163,7 +214,9 @@ TEST(LameCommandLineTest, DateGivesLameItsYear)
         audio.HasTags = true;
         audio.Date = c.date;
         const QStringList args = SplitCommandLine(audio.LameCommandLine("in.wav", "out.mp3"));
-        EXPECT_EQ(args.value(args.indexOf("--ty") + 1), c.year) << c.date.toStdString();
+        const qsizetype at = args.indexOf("--ty");
+        EXPECT_EQ(at < 0 ? QString() : args.value(at + 1), c.year) << c.date.toStdString();
+        EXPECT_EQ(at < 0, c.year.isEmpty()) << c.date.toStdString();
         EXPECT_EQ(audio.Date, c.date) << "the tag list shows the whole date";
     }
 }

@@ -276,3 +276,99 @@ TEST(GenreNames, NumberTheGenresWithAnEmptyLastEntry)
 }
 
 } // namespace
+
+namespace {
+
+// The fields read besides the seven, and the cover, from APE items a tagger writes; the tag
+// list shows each one the file has after the seven.
+struct OtherFieldsCase
+{
+    const char* name;
+    QList<QByteArray> items;
+    QStringList listedAfterTheSeven;
+    QByteArray cover = {};
+};
+
+void PrintTo(const OtherFieldsCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class OtherFieldsTest : public testing::TestWithParam<OtherFieldsCase>
+{};
+
+const QByteArray CoverPng = QByteArray("\x89PNG\r\n\x1A\n", 8) + QByteArray(40, 'p');
+
+TEST_P(OtherFieldsTest, AreReadAndListed)
+{
+    const OtherFieldsCase& c = GetParam();
+    const QTemporaryDir dir;
+    const QString path = dir.filePath("a.ape");
+    // Only the cover item's value is larger than the reader's item buffer.
+    ASSERT_TRUE(WriteFile(path, Audio() + ApeTag(c.items)));
+    TApe ape;
+    ape.ReadTags(path);
+    EXPECT_EQ(ape.TagListLines().mid(7), c.listedAfterTheSeven);
+    EXPECT_EQ(ape.Cover.Image, c.cover);
+    EXPECT_EQ(ape.Title, QStringLiteral("After"));
+}
+
+const QByteArray BigImage = CoverPng + QByteArray(4000, 'x');
+
+INSTANTIATE_TEST_SUITE_P(
+    Items, OtherFieldsTest,
+    testing::Values(
+        OtherFieldsCase{"Every",
+                        {ApeItem("Album Artist", "Various"), ApeItem("Track", "3/12"),
+                         ApeItem("Disc", "1/2"), ApeItem("Composer", "Bach"),
+                         ApeItem("REPLAYGAIN_TRACK_GAIN", "-6.50 dB"),
+                         ApeItem("replaygain_track_peak", "0.988"),
+                         ApeItem("REPLAYGAIN_ALBUM_GAIN", "-7.10 dB"),
+                         ApeItem("REPLAYGAIN_ALBUM_PEAK", "1.000"),
+                         ApeItem("Cover Art (Front)", "front.png" + QByteArray(1, '\0') + BigImage),
+                         ApeItem("Title", "After")},
+                        {"Albumartist\t= Various", "Tracktotal\t= 12", "Discnr\t= 1",
+                         "Disctotal\t= 2", "Composer\t= Bach", "Trackgain\t= -6.50 dB",
+                         "Trackpeak\t= 0.988", "Albumgain\t= -7.10 dB", "Albumpeak\t= 1.000",
+                         QStringLiteral("Cover\t= the APE item Cover Art (Front), %1 bytes")
+                             .arg(BigImage.size())},
+                        BigImage},
+        OtherFieldsCase{"NoneOfThem", {ApeItem("Title", "After")}, {}},
+        OtherFieldsCase{
+            "ControlCharactersAndZeroTotal",
+            {ApeItem("ALBUMARTIST", "a\nb\tc"), ApeItem("Track", "0/0"), ApeItem("Title", "After")},
+            {"Albumartist\t= a b c"}},
+        OtherFieldsCase{"CoverOfAnUnknownKind",
+                        {ApeItem("Cover Art (Front)", "f.bmp" + QByteArray(1, '\0') + "BM...."),
+                         ApeItem("Title", "After")},
+                        {"Cover\t= the APE item Cover Art (Front) is no JPEG, PNG or GIF image: "
+                         "the MP3 has no cover"}},
+        OtherFieldsCase{"CoverWithoutAFileName",
+                        {ApeItem("Cover Art (Front)", CoverPng), ApeItem("Title", "After")},
+                        {"Cover\t= the APE item Cover Art (Front) is no JPEG, PNG or GIF image: "
+                         "the MP3 has no cover"}}),
+    [](const testing::TestParamInfo<OtherFieldsCase>& info) {
+        return std::string(info.param.name);
+    });
+
+// A cover item larger than any cover is passed over whole: the items after it are read.
+TEST(OtherFields, CoverTooLargeIsPassedOver)
+{
+    const QTemporaryDir dir;
+    const QString path = dir.filePath("a.ape");
+    const QByteArray huge =
+        "f.png" + QByteArray(1, '\0') + CoverPng + QByteArray(MaxCoverBytes + 4096, 'x');
+    ASSERT_TRUE(WriteFile(
+        path, Audio() + ApeTag({ApeItem("Cover Art (Front)", huge), ApeItem("Title", "After")})));
+    TApe ape;
+    ape.ReadTags(path);
+    EXPECT_EQ(ape.Title, QStringLiteral("After"));
+    EXPECT_TRUE(ape.Cover.Image.isEmpty());
+    EXPECT_EQ(ape.Cover.Problem,
+              QStringLiteral("the APE item Cover Art (Front) holds %1 bytes, more than the %2 "
+                             "bytes a cover may hold: the MP3 has no cover")
+                  .arg(huge.size())
+                  .arg(MaxCoverBytes));
+}
+
+} // namespace

@@ -251,7 +251,7 @@ TEST_F(ProgramTest, SaveFolderThatIsNotThereStaysStoredAfterAClose)
 {
     ASSERT_TRUE(WriteFile(root.filePath("in/a.wav"), ReadAll(SHARED_DIR "/fixtures/in.wav")));
     const QString gone = root.filePath("gone") + "/";
-    const TSettingsStore store(root.filePath("config/Fendrick/KPZ05.json"), root.filePath("none"));
+    const TSettingsStore store = Store();
     ASSERT_EQ(store.Write({{"width", 470}, {"SaveDirName", gone}, {"checkupdate", false}}),
               QString());
     QProcess program;
@@ -259,10 +259,8 @@ TEST_F(ProgramTest, SaveFolderThatIsNotThereStaysStoredAfterAClose)
     ASSERT_TRUE(RunEventsUntil([&] { return QFile::exists(root.filePath("home/a.mp3")); }))
         << program.readAllStandardError().toStdString();
 
-    ::kill(pid_t(program.processId()), SIGTERM);
-    ASSERT_TRUE(program.waitForFinished(60000));
+    StopAndExpectAnEnd(program);
 
-    EXPECT_EQ(program.exitCode(), 0);
     const TSettingsStore::TKey key = store.OpenForReading("width");
     EXPECT_EQ(key.readString("SaveDirName").Value, gone);
     EXPECT_EQ(key.stored("checkupdate"), QJsonValue(false));

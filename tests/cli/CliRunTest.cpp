@@ -2,7 +2,9 @@
 #include "BrokenSettings.h"
 #include "CommandLine.h"
 #include "FileSystem.h"
+#include "Limits.h"
 #include "LocalNames.h"
+#include "Pipes.h"
 #include "Privileges.h"
 #include "QtPrinters.h"
 #include "TCons.h"
@@ -105,16 +107,38 @@ protected:
     // are the real lame's.
     QString StalledLameFolder(const QString& on)
     {
-        const QString folder = root.filePath("stalled-lame") + "/";
-        if (!QFile::exists(folder + "lame")) {
-            EXPECT_TRUE(QDir().mkpath(folder));
-            EXPECT_TRUE(QFile::link(STALL_TOOL, folder + "lame"));
-        }
+        const QString folder = StandInFolder("lame", {});
         environment.insert("STALL_EXEC", QStandardPaths::findExecutable("lame"));
         environment.insert("STALL_ON", on);
         environment.insert("STALL_ROWS", "    10/767   ( 1%)|    0:00/    0:00|    0:00/    "
                                          "0:00|   1.0000x|    0:00 \r");
         environment.insert("STALL_OUTPUT", ".mp3");
+        return folder;
+    }
+
+    // A folder for --flac-dir whose flac is the stand-in that, on the runs naming a file that
+    // holds `on`, puts a pipe in the place of the source and runs the real flac on it, as on a
+    // source swapped for a pipe after every check: the real flac waits on the pipe.
+    QString FlacOnAPipeFolder(const QString& on)
+    {
+        const QString folder = StandInFolder("flac", {"metaflac"});
+        environment.insert("STALL_EXEC", QStandardPaths::findExecutable("flac"));
+        environment.insert("STALL_ON", on);
+        environment.insert("STALL_FIFO", ".flac");
+        return folder;
+    }
+
+    // A folder of the test's where `tool` is the stand-in that stalls and the `others` are the
+    // real tools.
+    QString StandInFolder(const QString& tool, const QStringList& others)
+    {
+        const QString folder = root.filePath("stalled-" + tool) + "/";
+        if (!QFile::exists(folder + tool)) {
+            EXPECT_TRUE(QDir().mkpath(folder));
+            EXPECT_TRUE(QFile::link(STALL_TOOL, folder + tool));
+            for (const QString& other : others)
+                EXPECT_TRUE(QFile::link(QStandardPaths::findExecutable(other), folder + other));
+        }
         return folder;
     }
 
@@ -200,6 +224,38 @@ TEST_F(CliRunTest, FolderConvertsWithItsStructureAndTags)
     EXPECT_EQ(ReadAll(In + "/album/cd1/a.flac"), ReadAll(SHARED_DIR "/fixtures/in.flac"));
 }
 
+// The fields besides the seven and the image beside the source reach the MP3; the comment
+// frame reads cleanly.
+TEST_F(CliRunTest, EveryFieldAndTheCoverBesideReachTheMp3)
+{
+    Copy("in.flac", "a.flac");
+    const QByteArray cover = PngBytes(3, 3);
+    ASSERT_TRUE(WriteFile(In + "/FRONT.png", cover));
+    ASSERT_EQ(RunTool("metaflac", {"--set-tag=ALBUM_ARTIST=Various", "--set-tag=DISCNUMBER=1",
+                                   "--set-tag=TOTALDISCS=2", "--set-tag=TRACKTOTAL=12",
+                                   "--set-tag=COMPOSER=Bach",
+                                   "--set-tag=REPLAYGAIN_ALBUM_PEAK=1.000", In + "/a.flac"}),
+              0);
+    const TCliResult r = Run({"--save-to", Out, In + "/a.flac"});
+    EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
+    const QString mp3 = Out + "/a.mp3";
+    const std::map<std::string, QString> frames = Id3v2Frames(mp3);
+    const std::map<std::string, QString> expected = {{"TIT2", "The \"Quoted\" Song"},
+                                                     {"TPE1", "Test Artist"},
+                                                     {"TRCK", "3/12"},
+                                                     {"TALB", "Café Album"},
+                                                     {"COMM:", "Encoded for tests; naïve café"},
+                                                     {"TCON", "Rock"},
+                                                     {"TDRC", "2024"},
+                                                     {"TPE2", "Various"},
+                                                     {"TPOS", "1/2"},
+                                                     {"TCOM", "Bach"},
+                                                     {"TXXX:REPLAYGAIN_ALBUM_PEAK", "1.000"}};
+    EXPECT_EQ(frames, expected);
+    EXPECT_EQ(Id3v2Cover(mp3), cover);
+    EXPECT_EQ(FfprobeWarnings(mp3), QString());
+}
+
 TEST_F(CliRunTest, VerifyOnACorruptFlacReportsItsErrorEntry)
 {
     Copy("corrupt.flac", "bad.flac");
@@ -211,17 +267,37 @@ TEST_F(CliRunTest, VerifyOnACorruptFlacReportsItsErrorEntry)
     EXPECT_EQ(FilesBelow(Out), QStringList());
 }
 
-// No intermediate file can be made: the job never runs, its line is all the error list
-// holds, and the run must not count as a success.
-TEST_F(CliRunTest, JobThatCannotRunFailsTheRun)
+// No intermediate file can be made: the FLAC job never runs, its line says why, and the run
+// must not count as a success. A WAV job has no intermediate file and converts.
+TEST_F(CliRunTest, JobThatCannotRunFailsTheRunAndSaysWhy)
 {
     Copy("in.flac", "a.flac");
-    environment.insert("TMPDIR", root.filePath("missing"));
-    const TCliResult r = Run({"--save-to", Out, In + "/a.flac"});
-    EXPECT_EQ(r.exitCode, 1) << r.out.toStdString();
-    EXPECT_TRUE(r.out.endsWith(In + "/a.flac: cannot create intermediate wav file\n"))
-        << r.out.toStdString();
-    EXPECT_EQ(FilesBelow(Out), QStringList());
+    Copy("in.wav", "b.wav");
+    const QString locked = root.filePath("locked");
+    ASSERT_TRUE(QDir().mkpath(locked));
+    ASSERT_EQ(chmod(QFile::encodeName(locked).constData(), 0555), 0);
+    struct Case
+    {
+        const char* name;
+        QString tmp;
+        QString reason;
+    };
+    for (const Case& c : {Case{"missing", root.filePath("missing"), "No such file or directory"},
+                          Case{"not writable", locked, "Permission denied"}}) {
+        SCOPED_TRACE(c.name);
+        environment.insert("TMPDIR", c.tmp);
+        // Root writes anywhere; the run goes without its privileges.
+        childSetup = DropPrivilegesForGood;
+        const TCliResult r = Run({"--save-to", Out, In + "/a.flac", In + "/b.wav"});
+        EXPECT_EQ(r.exitCode, 1) << r.out.toStdString();
+        EXPECT_TRUE(r.out.endsWith("\n" + In + "/a.flac: cannot create intermediate wav file (" +
+                                   c.reason + ")\n"))
+            << r.out.toStdString();
+        EXPECT_EQ(r.out.count("cannot create intermediate"), 1) << r.out.toStdString();
+        EXPECT_EQ(FilesBelow(Out), QStringList{"b.mp3"});
+        EXPECT_EQ(FilesBelow(c.tmp), QStringList());
+        QFile::remove(Out + "/b.mp3");
+    }
 }
 
 TEST_F(CliRunTest, UsageErrorsExitWithTwoAndSayWhat)
@@ -459,6 +535,14 @@ QString WavWithoutData(FailureExitTest& test)
     return "the WAV data chunk is empty, so it was not encoded";
 }
 
+// A picture of a kind LAME refuses (it would fail the whole encode) is left out; the MP3 is
+// made without it.
+QString CoverOfAnUnknownKind(FailureExitTest& test)
+{
+    WriteFile(test.In + "/cover.jpg", "BM" + QByteArray(100, 'b'));
+    return test.In + "/cover.jpg is no JPEG, PNG or GIF image: the MP3 has no cover";
+}
+
 // Root reads any folder; the run goes without its privileges.
 QString FolderUnreadable(FailureExitTest& test)
 {
@@ -477,6 +561,7 @@ INSTANTIATE_TEST_SUITE_P(
         TFailureCase{"disk_full", {"a.wav"}, DiskFull, {}},
         TFailureCase{"wav_without_data", {"a.wav", "b.wav"}, WavWithoutData, {"b.mp3"}},
         TFailureCase{"same_mp3_twice", {"song.flac", "song.wav"}, SameMp3Twice, {"song.mp3"}},
+        TFailureCase{"cover_of_an_unknown_kind", {"a.flac"}, CoverOfAnUnknownKind, {"a.mp3"}},
         TFailureCase{"folder_unreadable",
                      {"album/a.wav", "album/locked/b.wav"},
                      FolderUnreadable,
@@ -698,6 +783,153 @@ TEST_F(CliRunTest, StopSignalDuringTheVersionProbeStopsItAndStartsNoJob)
         EXPECT_EQ(r.leftRunning, QStringList());
         EXPECT_EQ(FilesBelow(Out), QStringList());
     }
+}
+
+// The process ids a stand-in wrote to its pid file.
+QList<pid_t> StandInPids(const QString& pidFile)
+{
+    QList<pid_t> pids;
+    for (const QByteArray& line : ReadAll(pidFile).split('\n')) {
+        if (line.toInt() > 0)
+            pids << pid_t(line.toInt());
+    }
+    return pids;
+}
+
+// A queued source that something else replaced with a pipe while earlier jobs ran is refused
+// with its entry, one job at a time and several at once; nothing waits on the pipe, and the
+// run converts the rest.
+class ReplacedSourceTest : public CliRunTest, public testing::WithParamInterface<int>
+{};
+
+TEST_P(ReplacedSourceTest, IsRefusedAndTheRunGoesOn)
+{
+    const int jobs = GetParam();
+    for (const char* file : {"a-stall.wav", "b-stall.wav", "d.wav"})
+        Copy("in.wav", file);
+    Copy("in.flac", "c.flac");
+    const QString pidFile = root.filePath("stalled-lame.pids");
+    environment.insert("STALL_PIDS", pidFile);
+    QProcess process;
+    Start(process, {"--jobs", QString::number(jobs), "--save-to", Out, "--lame-dir",
+                    StalledLameFolder("-stall"), In + "/a-stall.wav", In + "/b-stall.wav",
+                    In + "/c.flac", In + "/d.wav"});
+    // Once the first jobs stall, c.flac becomes a pipe; then every stalled encoder is killed
+    // as it shows up, so that the later jobs run. The deadline only bounds a broken run.
+    QElapsedTimer timer;
+    timer.start();
+    bool swapped = false;
+    QList<pid_t> killed;
+    while (process.state() == QProcess::Running && timer.elapsed() < 60000) {
+        const QList<pid_t> stalled = StandInPids(pidFile);
+        if (!swapped && stalled.size() >= jobs)
+            swapped = MakePipe(In + "/c.flac");
+        for (pid_t pid : stalled) {
+            if (swapped && !killed.contains(pid) && ::kill(pid, SIGKILL) == 0)
+                killed << pid;
+        }
+        process.waitForFinished(20);
+    }
+    const bool ended = process.state() != QProcess::Running;
+    if (!ended) {
+        process.kill();
+        process.waitForFinished();
+    }
+    const QString out = QString::fromUtf8(process.readAllStandardOutput());
+
+    ASSERT_TRUE(ended) << "the run waits on the pipe\n" << out.toStdString();
+    EXPECT_TRUE(swapped);
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 1) << out.toStdString();
+    EXPECT_TRUE(QRegularExpression("\nMessage \\d+ - " +
+                                   QRegularExpression::escape(In + "/c.flac") +
+                                   "\nnot a regular file, so it was not converted\n")
+                    .match(out)
+                    .hasMatch())
+        << out.toStdString();
+    EXPECT_EQ(FilesBelow(Out), QStringList{"d.mp3"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Jobs, ReplacedSourceTest, testing::Values(1, 2),
+                         [](const testing::TestParamInfo<int>& info) {
+                             return "jobs_" + std::to_string(info.param);
+                         });
+
+// Two decoders wait on sources swapped for pipes after every check: one Ctrl+C ends both,
+// the waiting job never starts, and nothing of the run remains.
+TEST_F(CliRunTest, InterruptEndsDecodersThatWaitOnPipes)
+{
+    Copy("in.flac", "a.flac");
+    Copy("in.flac", "b.flac");
+    Copy("in.wav", "c.wav");
+    const QString pidFile = root.filePath("flac.pids");
+    environment.insert("STALL_PIDS", pidFile);
+    QProcess process;
+    Start(process, {"--jobs", "2", "--save-to", Out, "--flac-dir", FlacOnAPipeFolder(".flac"),
+                    In + "/a.flac", In + "/b.flac", In + "/c.wav"});
+    // A writer can open a pipe once its reader has: then flac reads it and gets nothing.
+    QList<int> writers;
+    QElapsedTimer timer;
+    timer.start();
+    while (writers.size() < 2 && process.state() == QProcess::Running && timer.elapsed() < 60000) {
+        for (const char* file : {"/a.flac", "/b.flac"}) {
+            const int writer = OpenPipeWriter(In + file);
+            if (writer >= 0 && writers.size() < 2)
+                writers << writer;
+        }
+        process.waitForFinished(20);
+    }
+    EXPECT_EQ(writers.size(), 2) << "the decoders never opened their pipes";
+    ::kill(pid_t(process.processId()), SIGINT);
+    const bool ended = process.waitForFinished(20000);
+    if (!ended) {
+        process.kill();
+        process.waitForFinished();
+    }
+    for (int writer : writers)
+        close(writer);
+    const QString out = QString::fromUtf8(process.readAllStandardOutput());
+
+    ASSERT_TRUE(ended) << "one Ctrl+C did not end the run";
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 128 + SIGINT) << out.toStdString();
+    for (pid_t flac : StandInPids(pidFile))
+        EXPECT_NE(::kill(flac, 0), 0) << "flac " << flac << " still runs";
+    EXPECT_FALSE(out.contains("c.wav")) << out.toStdString();
+    EXPECT_EQ(FilesBelow(Out), QStringList());
+}
+
+// Under the address-space limit that crashed --jobs 8, every job either makes its MP3 whole or
+// is in the error list; quarlow-cli ends on its own, and nothing of a failed job remains.
+TEST_F(CliRunTest, TightAddressSpaceFailsJobsWithTheirReasonAndLeavesNothing)
+{
+    if (UnderSanitizer)
+        GTEST_SKIP() << "the sanitizers' own memory is far beyond the limit";
+    QStringList sources;
+    for (int i = 0; i < 6; ++i) {
+        for (const char* kind : {"flac", "wav"}) {
+            sources << QStringLiteral("%1%2.%1").arg(kind).arg(i);
+            Copy(QStringLiteral("in.%1").arg(kind), sources.last());
+        }
+    }
+    const QString reference = root.filePath("reference");
+    ASSERT_EQ(Run({"--jobs", "2", "--save-to", reference, In}).exitCode, 0);
+    childSetup = [] { SetSoftLimit(RLIMIT_AS, 250'000 * 1024); };
+    const TCliResult r = Run({"--jobs", "8", "--save-to", Out, In});
+
+    EXPECT_TRUE(r.exitCode == 0 || r.exitCode == 1) << r.exitCode << r.err.toStdString();
+    for (const QString& source : sources) {
+        const QString mp3 = "in/" + QString(source).replace(QRegularExpression("\\.\\w+$"), ".mp3");
+        if (QFile::exists(Out + "/" + mp3)) {
+            EXPECT_EQ(ReadAll(Out + "/" + mp3), ReadAll(reference + "/" + mp3))
+                << mp3.toStdString();
+        } else {
+            EXPECT_TRUE(r.out.contains("Message ") && r.out.contains(In + "/" + source))
+                << source.toStdString() << "\n"
+                << r.out.toStdString();
+        }
+    }
+    EXPECT_EQ(FilesBelow(Out).filter(".~TT"), QStringList());
 }
 
 // However narrow the terminal, each job keeps to one row short of the last column, counted

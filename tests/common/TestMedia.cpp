@@ -13,8 +13,13 @@
 #include <cmath>
 #include <fcntl.h>
 #include <numbers>
+#include <taglib/attachedpictureframe.h>
+#include <taglib/commentsframe.h>
 #include <taglib/fileref.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
 #include <taglib/tag.h>
+#include <taglib/textidentificationframe.h>
 
 namespace {
 
@@ -48,6 +53,52 @@ QByteArray WavHeader(quint32 dataBytes, int channels, int rate)
     header.append("data");
     AppendLe32(header, dataBytes);
     return header;
+}
+
+QString FromTagLib(const TagLib::String& text)
+{
+    return QString::fromStdString(text.to8Bit(true));
+}
+
+QByteArray PngChunk(const QByteArray& type, const QByteArray& data)
+{
+    QByteArray chunk;
+    char length[4];
+    qToBigEndian(quint32(data.size()), length);
+    chunk.append(length, 4);
+    chunk.append(type + data);
+    // CRC-32 of the type and the data, as zlib computes it.
+    quint32 crc = 0xFFFFFFFF;
+    for (const char byte : type + data) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
+    }
+    char sum[4];
+    qToBigEndian(~crc, sum);
+    chunk.append(sum, 4);
+    return chunk;
+}
+
+// The key a reader looks a frame up by.
+std::string FrameKey(const TagLib::ID3v2::Frame* frame)
+{
+    const TagLib::ByteVector id = frame->frameID();
+    std::string key(id.data(), id.size());
+    if (const auto* user = dynamic_cast<const TagLib::ID3v2::UserTextIdentificationFrame*>(frame))
+        key += ":" + user->description().to8Bit(true);
+    else if (const auto* comment = dynamic_cast<const TagLib::ID3v2::CommentsFrame*>(frame))
+        key += ":" + comment->description().to8Bit(true);
+    return key;
+}
+
+QString FrameText(const TagLib::ID3v2::Frame* frame)
+{
+    if (const auto* user = dynamic_cast<const TagLib::ID3v2::UserTextIdentificationFrame*>(frame))
+        return FromTagLib(user->fieldList().size() > 1 ? user->fieldList()[1] : TagLib::String());
+    if (const auto* comment = dynamic_cast<const TagLib::ID3v2::CommentsFrame*>(frame))
+        return FromTagLib(comment->text());
+    return FromTagLib(frame->toString());
 }
 
 } // namespace
@@ -118,4 +169,61 @@ TMp3Tags ReadMp3Tags(const QString& path)
     auto text = [](const TagLib::String& s) { return QString::fromStdString(s.to8Bit(true)); };
     const int seconds = file.audioProperties() ? file.audioProperties()->lengthInSeconds() : 0;
     return {text(tag->title()), text(tag->artist()), text(tag->album()), tag->track(), seconds};
+}
+
+std::map<std::string, QString> Id3v2Frames(const QString& mp3)
+{
+    std::map<std::string, QString> frames;
+    TagLib::MPEG::File file(PathBytes(mp3).constData());
+    if (!file.hasID3v2Tag())
+        return frames;
+    for (const TagLib::ID3v2::Frame* frame : file.ID3v2Tag()->frameList()) {
+        std::string key = FrameKey(frame);
+        if (key == "TLEN" || key == "TSSE" || key == "APIC")
+            continue;
+        while (frames.count(key))
+            key += " (again)";
+        frames[key] = FrameText(frame);
+    }
+    return frames;
+}
+
+QByteArray Id3v2Cover(const QString& mp3)
+{
+    TagLib::MPEG::File file(PathBytes(mp3).constData());
+    if (!file.hasID3v2Tag())
+        return {};
+    for (const TagLib::ID3v2::Frame* frame : file.ID3v2Tag()->frameListMap()["APIC"]) {
+        const auto* picture = dynamic_cast<const TagLib::ID3v2::AttachedPictureFrame*>(frame);
+        if (picture) {
+            const TagLib::ByteVector data = picture->picture();
+            return QByteArray(data.data(), int(data.size()));
+        }
+    }
+    return {};
+}
+
+QByteArray PngBytes(int width, int height)
+{
+    QByteArray header(13, '\0');
+    qToBigEndian(quint32(width), header.data());
+    qToBigEndian(quint32(height), header.data() + 4);
+    header[8] = 8; // bits per sample
+    header[9] = 2; // RGB
+    QByteArray rows;
+    for (int y = 0; y < height; ++y)
+        rows += QByteArray(1, '\0') + QByteArray("\xC0\x40\x20").repeated(width);
+    // qCompress puts the length in front of the zlib stream.
+    const QByteArray pixels = qCompress(rows).mid(4);
+    return QByteArray("\x89PNG\r\n\x1A\n") + PngChunk("IHDR", header) + PngChunk("IDAT", pixels) +
+           PngChunk("IEND", QByteArray());
+}
+
+QString FfprobeWarnings(const QString& path)
+{
+    QString output;
+    const int status = RunTool(QStringLiteral("ffprobe"),
+                               {QStringLiteral("-v"), QStringLiteral("warning"), path}, &output);
+    return status == 0 ? output
+                       : QStringLiteral("ffprobe ended with %1: %2").arg(status).arg(output);
 }

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <map>
+#include <string>
 
 class TSettingsStore;
 
@@ -36,3 +38,19 @@ TSettingsStore TestStore(const QString& folder);
 
 // The tags TagLib finds in an MP3; all empty when it finds none.
 TMp3Tags ReadMp3Tags(const QString& path);
+
+// The ID3v2 frames of an MP3 as a reader looks them up, each with its text: by frame id
+// ("TPE2"), user texts and comments by id and description ("TXXX:REPLAYGAIN_TRACK_GAIN",
+// "COMM:" for the comment without one). LAME's own TLEN and TSSE are left out, and so are
+// pictures (Id3v2Cover). A frame that comes twice is listed again with " (again)".
+std::map<std::string, QString> Id3v2Frames(const QString& mp3);
+
+// The bytes of the MP3's picture (LAME 3.100 marks its one picture as of type "other"); empty
+// when it has none.
+QByteArray Id3v2Cover(const QString& mp3);
+
+// A small PNG image, whole and valid, filled with one colour.
+QByteArray PngBytes(int width, int height);
+
+// What `ffprobe -v warning` prints about a file: empty when it reads it without complaint.
+QString FfprobeWarnings(const QString& path);

@@ -1,6 +1,7 @@
 #include "TCons.h"
 
 #include "CommandLine.h"
+#include "Limits.h"
 #include "QtPrinters.h"
 
 #include <QDir>
@@ -16,12 +17,6 @@
 #include <unistd.h>
 
 namespace {
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool sanitized = true;
-#else
-constexpr bool sanitized = false;
-#endif
 
 QString helperLine(const QString& mode, const QString& arg = {}, const QString& marker = {})
 {
@@ -186,27 +181,90 @@ TEST_F(TConsTest, StartFailureKeepsLinesAndCallsNoPoll)
     }
 }
 
-// Without a free descriptor the run cannot be watched to its end: it must not start, rather
-// than start and then wait for ever for its reader.
-TEST_F(TConsTest, NoFreeDescriptorFailsTheStartCleanly)
+int openFdCount()
 {
-    if (sanitized)
-        GTEST_SKIP() << "the sanitizers' own checks need free descriptors";
-    const int lowestFree = dup(0);
-    ASSERT_GE(lowestFree, 0);
-    close(lowestFree);
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
-    const rlimit none{rlim_t(lowestFree), saved.rlim_max};
-    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &none), 0);
-    const bool started = run("print", "x");
-    setrlimit(RLIMIT_NOFILE, &saved);
+    return static_cast<int>(QDir("/proc/self/fd").entryList(QDir::Files | QDir::System).size());
+}
+
+// What a run needs is had before its tool starts; a run that cannot have it does not start
+// (rather than start and then wait for ever for its reader, or crash in the screen model),
+// says why in the system's words and leaves nothing behind.
+struct StartFailureCase
+{
+    const char* name;
+    int resource;
+    rlim_t (*limit)();
+    // The screen the run asks for.
+    int rows;
+    int columns;
+    const char* failure;
+    // The limit is too tight for the sanitizers' own books.
+    bool tight;
+};
+
+class TConsStartFailureTest : public TConsTest, public testing::WithParamInterface<StartFailureCase>
+{};
+
+TEST_P(TConsStartFailureTest, FailsCleanlyAndSaysWhy)
+{
+    const StartFailureCase& c = GetParam();
+    if (c.tight && UnderSanitizer)
+        GTEST_SKIP() << "the sanitizers need what the limit takes away";
+    ASSERT_TRUE(run("print", "kept"));
+    polls = 0;
+    const int fdsBefore = openFdCount();
+    cons.BufferRows = c.rows;
+    cons.BufferColumns = c.columns;
+    bool started = true;
+    {
+        const rlim_t limit = c.limit();
+        ASSERT_NE(limit, RLIM_INFINITY);
+        const TFreshThreadStacks freshStacks;
+        const TResourceLimit lowered(c.resource, limit);
+        ASSERT_TRUE(lowered.isSet());
+        started = run("print", "x");
+    }
 
     EXPECT_FALSE(started);
-    EXPECT_EQ(cons.startError(), "eventfd: Too many open files");
+    EXPECT_EQ(cons.startError(), QStringLiteral("cannot start " CONSOLE_HELPER ": ") + c.failure);
+    EXPECT_EQ(cons.Lines, QStringList({"kept"}));
     EXPECT_EQ(polls, 0);
-    ASSERT_TRUE(run("print", "x")) << "the runner works again once descriptors are free";
+    EXPECT_EQ(openFdCount(), fdsBefore);
+    errno = 0;
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD) << "a tool was started";
+    cons.BufferRows = 200;
+    cons.BufferColumns = 265;
+    ASSERT_TRUE(run("print", "again")) << "the runner works again once the limit is gone";
+    EXPECT_EQ(cons.Lines, QStringList({"again"}));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, TConsStartFailureTest,
+    testing::Values(
+        // The largest screen a terminal can have: far more memory than a gigabyte.
+        StartFailureCase{"no_memory_for_the_screen", RLIMIT_AS,
+                         [] { return AddressSpaceWithRoom(size_t(1) << 30); }, 65535, 65535,
+                         "terminal screen: Cannot allocate memory", false},
+        // Room for a small screen, none for the reader's stack.
+        StartFailureCase{"no_memory_for_the_reader", RLIMIT_AS,
+                         [] { return AddressSpaceWithRoom(size_t(1) << 20); }, 2, 20,
+                         "terminal reader: Resource temporarily unavailable", true},
+        StartFailureCase{"no_descriptor_for_the_wake_up", RLIMIT_NOFILE,
+                         [] { return DescriptorsWithRoom(0); }, 200, 265,
+                         "eventfd: Too many open files", true},
+        StartFailureCase{"no_descriptor_for_the_terminal", RLIMIT_NOFILE,
+                         [] { return DescriptorsWithRoom(1); }, 200, 265,
+                         "openpty: Too many open files", true},
+        StartFailureCase{"no_descriptor_for_its_far_side", RLIMIT_NOFILE,
+                         [] { return DescriptorsWithRoom(2); }, 200, 265,
+                         "openpty: Too many open files", true},
+        StartFailureCase{"no_descriptor_for_the_exec_pipe", RLIMIT_NOFILE,
+                         [] { return DescriptorsWithRoom(3); }, 200, 265,
+                         "pipe: Too many open files", true}),
+    [](const testing::TestParamInfo<StartFailureCase>& info) {
+        return std::string(info.param.name);
+    });
 
 TEST_F(TConsTest, LastRowBeforeExitIsAlwaysInTheFinalSnapshot)
 {
@@ -249,13 +307,8 @@ TEST_F(TConsTest, SeveralMegabytesWithoutPauseKeepTheLastRow)
 {
     // Every line feed scrolls the whole 265 x 200 screen; under the sanitizers, which check
     // each of those moves, a smaller flood keeps the suite quick.
-    ASSERT_TRUE(run("flood", QString::number(sanitized ? 1024 : 3 * 1024)));
+    ASSERT_TRUE(run("flood", QString::number(UnderSanitizer ? 1024 : 3 * 1024)));
     EXPECT_EQ(cons.Lines.last(), "the very last row");
-}
-
-int openFdCount()
-{
-    return static_cast<int>(QDir("/proc/self/fd").entryList(QDir::Files | QDir::System).size());
 }
 
 TEST_F(TConsTest, ManyRunsLeaveNoFdsAndNoZombies)

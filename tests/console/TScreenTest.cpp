@@ -9,11 +9,19 @@
 
 namespace {
 
+std::unique_ptr<TScreen> makeScreen()
+{
+    QString error;
+    std::unique_ptr<TScreen> screen = TScreen::Create(200, 265, &error);
+    EXPECT_TRUE(screen) << error.toStdString();
+    return screen;
+}
+
 QStringList snapshotOf(const QByteArray& bytes)
 {
-    TScreen screen(200, 265);
-    screen.feed(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    return SnapshotRows(screen.rowTexts());
+    const std::unique_ptr<TScreen> screen = makeScreen();
+    screen->feed(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return SnapshotRows(screen->rowTexts());
 }
 
 QByteArray readFile(const QString& path)
@@ -94,21 +102,45 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ScreenModelTest, ClearBlanksEverythingAndHomesTheCursor)
 {
-    TScreen screen(200, 265);
-    screen.feed("old row one\r\nold row two", 24);
-    screen.clear();
-    screen.feed("new", 3);
-    EXPECT_EQ(SnapshotRows(screen.rowTexts()), QStringList({"new"}));
+    const std::unique_ptr<TScreen> screen = makeScreen();
+    screen->feed("old row one\r\nold row two", 24);
+    screen->clear();
+    screen->feed("new", 3);
+    EXPECT_EQ(SnapshotRows(screen->rowTexts()), QStringList({"new"}));
+}
+
+// The screen's memory is reserved with it; a run of combining marks far longer than any tool
+// prints makes libvterm grow its buffer for them beyond that, which must still work and be
+// given back.
+TEST(ScreenModelTest, ALongRunOfCombiningMarksStillShows)
+{
+    const std::unique_ptr<TScreen> screen = makeScreen();
+    QByteArray bytes = "e";
+    for (int i = 0; i < 40000; ++i)
+        bytes += "\xcc\x81";
+    bytes += " end";
+    screen->feed(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    const QStringList rows = SnapshotRows(screen->rowTexts());
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_TRUE(rows.first().startsWith(QStringLiteral("e\u0301"))) << rows.first().size();
+    EXPECT_TRUE(rows.first().endsWith(QStringLiteral(" end")));
+}
+
+TEST(ScreenModelTest, AScreenWithoutCellsIsRefused)
+{
+    QString error;
+    EXPECT_EQ(TScreen::Create(0, 265, &error), nullptr);
+    EXPECT_EQ(error, QStringLiteral("Invalid argument"));
 }
 
 TEST(ScreenModelTest, OldestRowsScrollAway)
 {
-    TScreen screen(200, 265);
+    const std::unique_ptr<TScreen> screen = makeScreen();
     QByteArray bytes;
     for (int i = 0; i < 250; ++i)
         bytes += "row " + QByteArray::number(i) + "\r\n";
-    screen.feed(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    const QStringList rows = SnapshotRows(screen.rowTexts());
+    screen->feed(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    const QStringList rows = SnapshotRows(screen->rowTexts());
     ASSERT_EQ(rows.size(), 199); // the cursor stands on the last, empty row
     EXPECT_EQ(rows.first(), "row 51");
     EXPECT_EQ(rows.last(), "row 249");

@@ -1,14 +1,18 @@
 #include "FileSystem.h"
 
+#include "Pipes.h"
 #include "QtPrinters.h"
+#include "TestMedia.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -145,6 +149,62 @@ TEST_F(FileSystemTest, ForceFoldersCreatesEveryMissingLevel)
     Touch(QStringLiteral("file"));
     EXPECT_FALSE(ForceFolders(Path(QStringLiteral("file/sub"))));
 }
+
+// Only a regular file is opened, and never waited for: a pipe without a writer blocks an
+// ordinary open for ever, a device never ends. What is opened is read-only, reads block as
+// usual, and no tool inherits it.
+struct TOpenCase
+{
+    const char* name;
+    // Puts what the case names at path; returns false when it could not.
+    bool (*make)(const QString& path);
+    bool opens;
+    // The test holds the pipe open for writing, so that a blocking open would return.
+    bool withWriter = false;
+};
+
+void PrintTo(const TOpenCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class OpenForReadingTest : public FileSystemTest, public ::testing::WithParamInterface<TOpenCase>
+{};
+
+TEST_P(OpenForReadingTest, OpensOnlyARegularFileAndNeverWaits)
+{
+    const TOpenCase& c = GetParam();
+    const QString path = Path(QStringLiteral("source.flac"));
+    ASSERT_TRUE(c.make(path));
+    const int holder =
+        c.withWriter ? open(QFile::encodeName(path).constData(), O_RDWR | O_NONBLOCK) : -1;
+    QFile file;
+    bool opened = false;
+    RunWithoutWaiting("OpenForReading", [&] { opened = OpenForReading(file, path); });
+    EXPECT_EQ(opened, c.opens);
+    if (c.opens) {
+        const int flags = fcntl(file.handle(), F_GETFL);
+        EXPECT_EQ(flags & O_ACCMODE, O_RDONLY);
+        EXPECT_EQ(flags & O_NONBLOCK, 0);
+        EXPECT_TRUE(fcntl(file.handle(), F_GETFD) & FD_CLOEXEC);
+        EXPECT_EQ(file.readAll(), QByteArray("audio"));
+    }
+    if (holder >= 0)
+        close(holder);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, OpenForReadingTest,
+    ::testing::Values(
+        TOpenCase{"regular_file", [](const QString& path) { return WriteFile(path, "audio"); },
+                  true},
+        TOpenCase{"pipe_without_a_writer", MakePipe, false},
+        TOpenCase{"pipe_with_a_writer", MakePipe, false, true},
+        TOpenCase{"device", [](const QString& path) { return QFile::link("/dev/zero", path); },
+                  false},
+        TOpenCase{"folder", [](const QString& path) { return QDir().mkdir(path); }, false},
+        TOpenCase{"missing", [](const QString&) { return true; }, false}),
+    [](const testing::TestParamInfo<TOpenCase>& info) { return std::string(info.param.name); });
 
 TEST(HiddenNameTest, DotStartsAHiddenName)
 {

@@ -3,17 +3,21 @@
 #include "FileSystem.h"
 #include "IJobHost.h"
 #include "IJobsView.h"
+#include "Limits.h"
 #include "PathText.h"
 #include "RiffWave.h"
 #include "TAudio.h"
 #include "TFlac.h"
 #include "TJobRunner.h"
 #include "TRunDisplay.h"
+#include "TWav.h"
 #include "WindowTestSupport.h"
 
 #include <QRegularExpression>
 #include <QThread>
 #include <atomic>
+#include <functional>
+#include <utility>
 
 namespace {
 
@@ -30,6 +34,8 @@ public:
         ExpectOwnThread();
         Started << source;
         Slots.insert(source, slot);
+        if (OnJobStarted)
+            OnJobStarted(source);
     }
     void jobProgress(int slot, const QString& stage, int percent) override
     {
@@ -48,6 +54,8 @@ public:
     {
         ExpectOwnThread();
         EXPECT_LE(done, total);
+        if (OnShowRun)
+            OnShowRun();
     }
     void runEnded(int succeeded, int failed, qint64) override
     {
@@ -63,6 +71,8 @@ public:
     int Succeeded = 0;
     // Read by the test's adapters on their workers.
     std::atomic<bool> AnyEnded = false;
+    std::function<void(const QString&)> OnJobStarted;
+    std::function<void()> OnShowRun;
 
 private:
     void ExpectOwnThread() const { EXPECT_EQ(QThread::currentThread(), m_thread); }
@@ -181,6 +191,110 @@ TEST_F(JobRunnerTest, DropDuringTheRunIsTakenByIt)
     EXPECT_EQ(jobs.RunEnds, QStringList{"2 0"});
 }
 
+// A job whose tool cannot have its screen fails with its entry while the others convert.
+TEST_F(JobRunnerTest, JobWithoutItsScreenFailsAndTheOthersConvert)
+{
+    for (const char* file : {"a.flac", "b.wav", "c.wav"})
+        CopySource(QString::fromUtf8(file));
+    // The largest screen a terminal can have: far more memory than the gigabytes left.
+    form->MakeAdapter = [standard = form->MakeAdapter](TSourceKind kind) {
+        std::unique_ptr<TAudio> audio = standard(kind);
+        if (kind == TSourceKind::Flac)
+            audio->Cons.BufferRows = audio->Cons.BufferColumns = 65535;
+        return audio;
+    };
+    {
+        const TResourceLimit limit(RLIMIT_AS, AddressSpaceWithRoom(size_t(4) << 30));
+        ASSERT_TRUE(limit.isSet());
+        Drop({InPath("a.flac"), InPath("b.wav"), InPath("c.wav")});
+    }
+
+    EXPECT_EQ(view.Errors, (QStringList{QStringLiteral("Message 1 - ") + InPath("a.flac"),
+                                        "cannot start " + form->FlacPath +
+                                            "flac: terminal screen: Cannot allocate memory",
+                                        Hyphens}));
+    EXPECT_EQ(FilesBelow(Save), (QStringList{"b.mp3", "c.mp3"}));
+    EXPECT_EQ(jobs.RunEnds, QStringList{"2 1"});
+}
+
+// No thread can be had for a job: each job is a line that says why, and the run ends.
+TEST_F(JobRunnerTest, JobsWithoutAThreadFailWithTheReason)
+{
+    if (UnderSanitizer)
+        GTEST_SKIP() << "the sanitizers need what the limit takes away";
+    CopySource(QStringLiteral("a.wav"));
+    CopySource(QStringLiteral("b.wav"));
+    {
+        const TFreshThreadStacks freshStacks;
+        const TResourceLimit limit(RLIMIT_AS, AddressSpaceWithRoom(size_t(1) << 20));
+        ASSERT_TRUE(limit.isSet());
+        Drop({InPath("a.wav"), InPath("b.wav")});
+    }
+
+    const QString reason =
+        QStringLiteral(": cannot start a thread: Resource temporarily unavailable");
+    EXPECT_EQ(view.Errors, (QStringList{InPath("a.wav") + reason, InPath("b.wav") + reason}));
+    EXPECT_EQ(FilesBelow(Save), QStringList());
+    EXPECT_EQ(jobs.RunEnds, QStringList{"0 2"});
+    EXPECT_TRUE(form->Queue().IsEmpty());
+}
+
+// A WAV job held back before its encode until the test lets it go.
+class THeldBackWav : public TWav
+{
+public:
+    explicit THeldBackWav(std::atomic<bool>& go) : m_go(go) {}
+
+    bool ConvertToWav(const QString& source, const QString& wav) override
+    {
+        m_go.wait(false);
+        return TWav::ConvertToWav(source, wav);
+    }
+
+private:
+    std::atomic<bool>& m_go;
+};
+
+// A job that finds no thread while another job runs waits for that job to end, whose thread
+// is then free, and runs: a loaded machine converts fewer files at once, not fewer files.
+TEST_F(JobRunnerTest, JobWithoutAThreadWaitsForARunningJob)
+{
+    if (UnderSanitizer)
+        GTEST_SKIP() << "the sanitizers need what the limit takes away";
+    CopySource(QStringLiteral("a.wav"));
+    CopySource(QStringLiteral("b.wav"));
+    std::atomic<bool> go = false;
+    bool first = true;
+    form->MakeAdapter = [&, standard = form->MakeAdapter](TSourceKind kind) {
+        return std::exchange(first, false) ? std::make_unique<THeldBackWav>(go) : standard(kind);
+    };
+    // While a's job is held back, b's thread finds no memory; the memory comes back before a's
+    // job ends.
+    std::unique_ptr<TFreshThreadStacks> freshStacks;
+    std::unique_ptr<TResourceLimit> limit;
+    jobs.OnJobStarted = [&](const QString& source) {
+        if (source != InPath("a.wav"))
+            return;
+        freshStacks = std::make_unique<TFreshThreadStacks>();
+        limit = std::make_unique<TResourceLimit>(RLIMIT_AS, AddressSpaceWithRoom(size_t(1) << 20));
+    };
+    jobs.OnShowRun = [&] {
+        if (!limit)
+            return;
+        limit.reset();
+        freshStacks.reset();
+        go = true;
+        go.notify_all();
+    };
+    Drop({InPath("a.wav"), InPath("b.wav")});
+
+    EXPECT_TRUE(go);
+    EXPECT_EQ(view.Errors, QStringList());
+    EXPECT_EQ(FilesBelow(Save), (QStringList{"a.mp3", "b.mp3"}));
+    EXPECT_EQ(jobs.Started, (QStringList{InPath("a.wav"), InPath("b.wav")}));
+    EXPECT_EQ(jobs.RunEnds, QStringList{"2 0"});
+}
+
 // Two decoders stall; the Cancel stops both at once, no entry is written for what the stop
 // did, nothing of either job remains, and the waiting entry never runs.
 TEST_F(JobRunnerTest, CancelStopsEveryRunningJob)
@@ -230,6 +344,7 @@ public:
                 m_form.FlacVersionText,
                 m_form.ApeVersionText,
                 m_runFolder,
+                QString(),
                 CreateCodecAdapter};
     }
     QString MadeThisRun(const QString& destination) const override

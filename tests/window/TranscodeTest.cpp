@@ -1,18 +1,24 @@
 // The transcoding loop end to end: real lame, flac and metaflac, the stand-in mac, a
 // recording view. Every test also checks (in TearDown) that no "~TT" file is left behind.
 #include "FileSystem.h"
+#include "Limits.h"
 #include "LocalNames.h"
 #include "PathText.h"
+#include "Pipes.h"
 #include "QtPrinters.h"
 #include "RiffWave.h"
 #include "TFlac.h"
+#include "TWav.h"
 #include "WindowTestSupport.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <fcntl.h>
+#include <new>
 #include <optional>
 #include <stdexcept>
 #include <sys/resource.h>
@@ -92,6 +98,67 @@ TEST_F(TranscodeTest, DroppedAlbumIsRebuiltUnderTheSaveFolderWithItsTags)
         EXPECT_TRUE(view.enabled(item)) << int(item);
     EXPECT_TRUE(view.HintEnabled);
     EXPECT_EQ(view.CloseRequests, 0);
+}
+
+// Every kind of MP3 the program writes reads cleanly: a FLAC source with every field and a
+// cover, a tagged APE source and a WAV source.
+TEST_F(TranscodeTest, EveryKindOfMp3ReadsWithoutAComplaint)
+{
+    const QString flac = InPath(QStringLiteral("album/a.flac"));
+    CopyFixture(QStringLiteral("in.flac"), flac);
+    const QByteArray cover = PngBytes(6, 6);
+    Write(InPath(QStringLiteral("art/front.png")), cover);
+    ASSERT_EQ(
+        RunTool(
+            QStringLiteral("metaflac"),
+            {"--set-tag=ALBUMARTIST=Various", "--set-tag=DISCNUMBER=2/3", "--set-tag=TOTALTRACKS=9",
+             "--set-tag=COMPOSER=Bach", "--set-tag=REPLAYGAIN_TRACK_GAIN=-6.50 dB",
+             "--set-tag=REPLAYGAIN_TRACK_PEAK=0.988", "--set-tag=REPLAYGAIN_ALBUM_GAIN=-7.10 dB",
+             "--set-tag=REPLAYGAIN_ALBUM_PEAK=1.000",
+             "--import-picture-from=3||||" + InPath(QStringLiteral("art/front.png")), flac}),
+        0);
+    CopyFixture(QStringLiteral("tagged.ape"), InPath(QStringLiteral("album/b.ape")));
+    CopySource(QStringLiteral("album/c.wav"));
+
+    Drop({InPath(QStringLiteral("album"))});
+
+    EXPECT_EQ(view.Errors, QStringList());
+    ASSERT_EQ(FilesBelow(Save), (QStringList{"album/a.mp3", "album/b.mp3", "album/c.mp3"}));
+    for (const char* mp3 : {"album/a.mp3", "album/b.mp3", "album/c.mp3"})
+        EXPECT_EQ(FfprobeWarnings(SavePath(QString::fromUtf8(mp3))), QString()) << mp3;
+    const std::map<std::string, QString> frames =
+        Id3v2Frames(SavePath(QStringLiteral("album/a.mp3")));
+    EXPECT_EQ(frames.at("TRCK"), QStringLiteral("3/9"));
+    EXPECT_EQ(frames.at("TPOS"), QStringLiteral("2/3"));
+    EXPECT_EQ(frames.at("COMM:"), QStringLiteral("Encoded for tests; naïve café"));
+    EXPECT_EQ(Id3v2Cover(SavePath(QStringLiteral("album/a.mp3"))), cover);
+    EXPECT_EQ(frames.at("TPE2"), QStringLiteral("Various"));
+    EXPECT_EQ(Id3v2Frames(SavePath(QStringLiteral("album/c.mp3"))).size(), 0u);
+}
+
+// A cover LAME would be given in a form players reject is left out with an entry saying so;
+// the MP3 is made with every other field, and the tag list tells the same.
+TEST_F(TranscodeTest, CoverTooLargeIsLeftOutAndTheMp3IsMade)
+{
+    const QString flac = InPath(QStringLiteral("a.flac"));
+    CopyFixture(QStringLiteral("in.flac"), flac);
+    const QString cover = InPath(QStringLiteral("Cover.PNG"));
+    Write(cover, PngBytes(1, 1) + QByteArray(MaxCoverBytes, 'x'));
+
+    Drop({flac});
+
+    const QString problem =
+        DisplayPath(cover) +
+        QStringLiteral(" holds %1 bytes, more than the %2 bytes a cover may hold: the MP3 has "
+                       "no cover")
+            .arg(QFileInfo(cover).size())
+            .arg(MaxCoverBytes);
+    EXPECT_EQ(view.Errors, (QStringList{"Message 1 - " + flac, problem, Hyphens}));
+    ASSERT_EQ(FilesBelow(Save), QStringList({"a.mp3"}));
+    EXPECT_EQ(Id3v2Cover(SavePath(QStringLiteral("a.mp3"))), QByteArray());
+    EXPECT_EQ(Id3v2Frames(SavePath(QStringLiteral("a.mp3"))).at("TIT2"),
+              QStringLiteral("The \"Quoted\" Song"));
+    EXPECT_EQ(view.Tags.mid(7), QStringList{"Cover\t= " + problem});
 }
 
 // While a tool runs, the commands that would start another tool or change the job's
@@ -220,30 +287,74 @@ TEST_F(TranscodeTest, DecodeThatLeavesNoWavIsAnErrorAndIsNotEncoded)
     EXPECT_EQ(FilesBelow(Save), QStringList());
 }
 
-// The decoder writes its output and then something inside the job fails.
-class TFailingFlac : public TFlac
+// The decoder writes its output, or LAME is to run, and then something inside the job fails.
+template <typename Adapter, typename Failure> class TFailingAdapter : public Adapter
 {
 public:
     bool ConvertToWav(const QString& source, const QString& wav) override
     {
-        TFlac::ConvertToWav(source, wav);
-        throw std::runtime_error("out of resources");
+        Adapter::ConvertToWav(source, wav);
+        throw Failure();
     }
 };
 
-TEST_F(TranscodeTest, FailureInsideAJobIsListedAndTheNextJobRuns)
+template <typename Adapter, typename Failure> std::unique_ptr<TAudio> MakeFailing()
 {
-    UseFlacAdapter([] { return std::make_unique<TFailingFlac>(); });
-    CopySource(QStringLiteral("a.flac"));
-    CopySource(QStringLiteral("b.wav"));
-    Drop({InPath(QStringLiteral("a.flac")), InPath(QStringLiteral("b.wav"))});
+    return std::make_unique<TFailingAdapter<Adapter, Failure>>();
+}
 
-    EXPECT_EQ(view.Errors, QStringList{InPath(QStringLiteral("a.flac")) +
-                                       ": cannot create intermediate wav file"});
+struct TOutOfResources : std::runtime_error
+{
+    TOutOfResources() : std::runtime_error("out of resources") {}
+};
+
+// The failure is one line with its reason; only a decoder's job has an intermediate file to
+// speak of. The next job runs, and nothing of the failed one remains.
+struct TJobFailureCase
+{
+    const char* name;
+    const char* source;
+    std::unique_ptr<TAudio> (*make)();
+    const char* line;
+    // The next job, of another kind.
+    const char* next;
+};
+
+void PrintTo(const TJobFailureCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class JobFailureTest : public TranscodeTest, public ::testing::WithParamInterface<TJobFailureCase>
+{};
+
+TEST_P(JobFailureTest, IsListedWithItsReasonAndTheNextJobRuns)
+{
+    const TJobFailureCase& c = GetParam();
+    const QString source = QString::fromUtf8(c.source);
+    const TSourceKind kind = *SourceKindOf(source);
+    form->MakeAdapter = [standard = form->MakeAdapter, kind, make = c.make](TSourceKind asked) {
+        return asked == kind ? make() : standard(asked);
+    };
+    const QString next = QString::fromUtf8(c.next);
+    CopySource(source);
+    CopySource(next);
+    Drop({InPath(source), InPath(next)});
+
+    EXPECT_EQ(view.Errors, QStringList{InPath(source) + QString::fromUtf8(c.line)});
     EXPECT_EQ(form->ErrorCount, 0);
-    EXPECT_EQ(FilesBelow(Save), QStringList{"b.mp3"});
+    EXPECT_EQ(FilesBelow(Save), QStringList{"z.mp3"});
     EXPECT_TRUE(view.enabled(TMenuItem::Checkcodecpaths1));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, JobFailureTest,
+    ::testing::Values(
+        TJobFailureCase{"decoder_job", "a.flac", MakeFailing<TFlac, TOutOfResources>,
+                        ": cannot create intermediate wav file (out of resources)", "z.wav"},
+        TJobFailureCase{"wav_job_without_memory", "a.wav", MakeFailing<TWav, std::bad_alloc>,
+                        ": the job could not run (Cannot allocate memory)", "z.flac"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A tool that cannot be started is said in an entry with the reason; the next job runs.
 struct TUnstartableCase
@@ -303,12 +414,93 @@ QString LameMissing(TForm1& form, const QString& folder)
     return "cannot start " + folder + "lame: No such file or directory";
 }
 
-INSTANTIATE_TEST_SUITE_P(Tools, UnstartableToolTest,
-                         ::testing::Values(TUnstartableCase{"flac_missing", "a.flac", FlacMissing},
-                                           TUnstartableCase{"flac_not_a_program", "a.flac",
-                                                            FlacNotAProgram},
-                                           TUnstartableCase{"lame_missing", "a.wav", LameMissing}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Tools, UnstartableToolTest,
+    ::testing::Values(TUnstartableCase{"flac_missing", "a.flac", FlacMissing},
+                      TUnstartableCase{"flac_not_a_program", "a.flac", FlacNotAProgram},
+                      TUnstartableCase{"lame_missing", "a.wav", LameMissing},
+                      // The decode's progress is no encode's.
+                      TUnstartableCase{"lame_missing_after_a_decode", "a.flac", LameMissing}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// What a job's tool needs to start (its screen, its terminal, the pipe that tells a failed
+// start) may be missing on a loaded machine: the job fails with an entry that says why, the
+// next job runs, and nothing of the failed one remains.
+struct TNoResourceCase
+{
+    const char* name;
+    const char* source;
+    int resource;
+    rlim_t (*limit)();
+    // The screen the job's tool asks for.
+    int rows;
+    int columns;
+    // The row that says why, after "cannot start TOOL: ".
+    const char* tool;
+    const char* reason;
+    // The limit is too tight for the sanitizers' own books.
+    bool tight;
+};
+
+void PrintTo(const TNoResourceCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class NoResourceTest : public TranscodeTest, public ::testing::WithParamInterface<TNoResourceCase>
+{};
+
+TEST_P(NoResourceTest, FailsThatJobWithItsReasonAndTheNextJobRuns)
+{
+    const TNoResourceCase& c = GetParam();
+    if (c.tight && UnderSanitizer)
+        GTEST_SKIP() << "the sanitizers need what the limit takes away";
+    const QString source = QString::fromUtf8(c.source);
+    const QString next =
+        source.endsWith(u".wav") ? QStringLiteral("z.flac") : QStringLiteral("z.wav");
+    CopySource(source);
+    CopySource(next);
+    // The limit holds from the failing job's adapter to the next job's.
+    std::unique_ptr<TResourceLimit> limit;
+    form->MakeAdapter = [&, standard = form->MakeAdapter,
+                         kind = *SourceKindOf(source)](TSourceKind asked) {
+        limit.reset();
+        std::unique_ptr<TAudio> audio = standard(asked);
+        if (asked == kind) {
+            audio->Cons.BufferRows = c.rows;
+            audio->Cons.BufferColumns = c.columns;
+            limit = std::make_unique<TResourceLimit>(c.resource, c.limit());
+            EXPECT_TRUE(limit->isSet());
+        }
+        return audio;
+    };
+    Drop({InPath(source), InPath(next)});
+    limit.reset();
+
+    const QString tool = QString::fromUtf8(c.tool);
+    const QString folder = tool == u"lame" ? form->LamePath : form->FlacPath;
+    EXPECT_EQ(view.Errors,
+              (QStringList{"Message 1 - " + InPath(source),
+                           "cannot start " + folder + tool + ": " + c.reason, Hyphens}));
+    EXPECT_EQ(FilesBelow(Save), QStringList{"z.mp3"});
+    EXPECT_EQ(form->ErrorCount, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, NoResourceTest,
+    ::testing::Values(
+        // The largest screen a terminal can have: far more memory than the gigabyte left.
+        TNoResourceCase{"no_memory_for_the_screen", "a.flac", RLIMIT_AS,
+                        [] { return AddressSpaceWithRoom(size_t(1) << 30); }, 65535, 65535, "flac",
+                        "terminal screen: Cannot allocate memory", false},
+        // The WAV job opens its source and LAME's file first, one at a time.
+        TNoResourceCase{"no_descriptor_for_the_terminal", "a.wav", RLIMIT_NOFILE,
+                        [] { return DescriptorsWithRoom(1); }, 200, 265, "lame",
+                        "openpty: Too many open files", true},
+        TNoResourceCase{"no_descriptor_for_the_exec_pipe", "a.flac", RLIMIT_NOFILE,
+                        [] { return DescriptorsWithRoom(3); }, 200, 265, "flac",
+                        "pipe: Too many open files", true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // The tools are started in their own folders; a folder given relative to ours still finds
 // them.
@@ -357,24 +549,6 @@ public:
     using TranscodeTest::Stall;
 };
 
-// Sets the file-size limit that the tools started meanwhile inherit.
-class TFileSizeLimit
-{
-public:
-    explicit TFileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        const rlimit limit{bytes, m_saved.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~TFileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
-    TFileSizeLimit(const TFileSizeLimit&) = delete;
-    TFileSizeLimit& operator=(const TFileSizeLimit&) = delete;
-
-private:
-    rlimit m_saved{};
-};
-
 TEST_P(ReconvertTest, FailureKeepsTheEarlierMp3)
 {
     const TReconvertCase& c = GetParam();
@@ -388,7 +562,7 @@ TEST_P(ReconvertTest, FailureKeepsTheEarlierMp3)
 
     const QString row = c.spoil(*this, source);
     {
-        const TFileSizeLimit limit(c.writeLimit);
+        const TResourceLimit limit(RLIMIT_FSIZE, c.writeLimit);
         Drop({source});
     }
 
@@ -902,6 +1076,106 @@ INSTANTIATE_TEST_SUITE_P(Moments, CancelTest,
                              TCancelCase{"flac_before_any_progress", "b.flac", "flac", "/b.flac",
                                          "", ".wav", DecodeIsSilent, "Flac: "}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A queued source that something else replaced before its job began is not read (a pipe would
+// be waited on for ever, a device never ends): its entry says so and the run goes on.
+struct TReplacedSourceCase
+{
+    const char* name;
+    const char* source;
+    bool (*replace)(const QString& path);
+};
+
+void PrintTo(const TReplacedSourceCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class ReplacedSourceTest : public TranscodeTest,
+                           public ::testing::WithParamInterface<TReplacedSourceCase>
+{};
+
+TEST_P(ReplacedSourceTest, IsRefusedAndTheRunGoesOn)
+{
+    const TReplacedSourceCase& c = GetParam();
+    const QString source = InPath(QString::fromUtf8(c.source));
+    CopySource(QStringLiteral("a.wav"));
+    CopySource(QString::fromUtf8(c.source));
+    CopySource(QStringLiteral("c.wav"));
+    bool replaced = false;
+    view.OnProcessEvents = [&] {
+        if (!replaced && form->Audio && form->SourceFile == InPath(QStringLiteral("a.wav"))) {
+            replaced = true;
+            ASSERT_TRUE(QFile::remove(source));
+            ASSERT_TRUE(c.replace(source));
+        }
+    };
+    RunWithoutWaiting("the run", [&] {
+        Drop({InPath(QStringLiteral("a.wav")), source, InPath(QStringLiteral("c.wav"))});
+    });
+
+    EXPECT_TRUE(replaced);
+    EXPECT_EQ(view.Errors, (QStringList{"Message 1 - " + source,
+                                        "not a regular file, so it was not converted", Hyphens}));
+    EXPECT_EQ(FilesBelow(Save), (QStringList{"a.mp3", "c.mp3"}));
+    EXPECT_TRUE(form->Queue().IsEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replacements, ReplacedSourceTest,
+    ::testing::Values(TReplacedSourceCase{"pipe_for_a_flac", "b.flac", MakePipe},
+                      TReplacedSourceCase{"pipe_for_an_ape", "b.ape", MakePipe},
+                      TReplacedSourceCase{"pipe_for_a_wav", "b.wav", MakePipe},
+                      TReplacedSourceCase{
+                          "device_for_a_flac", "b.flac",
+                          [](const QString& path) { return QFile::link("/dev/zero", path); }},
+                      TReplacedSourceCase{"folder_for_a_wav", "b.wav",
+                                          [](const QString& path) { return QDir().mkdir(path); }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A source swapped for a pipe after every check of its job: the decoder waits on the pipe,
+// and the Cancel still ends it at once. Nothing of the job remains, the next never runs.
+TEST_F(TranscodeTest, CancelEndsADecoderThatWaitsOnAPipe)
+{
+    const QString source = InPath(QStringLiteral("b.flac"));
+    CopySource(QStringLiteral("b.flac"));
+    CopySource(QStringLiteral("c.wav"));
+    Stall(QStringLiteral("flac"), "/b.flac");
+    qputenv("STALL_FIFO", ".flac");
+    const QString pids = root.filePath(QStringLiteral("flac.pids"));
+    qputenv("STALL_PIDS", QFile::encodeName(pids));
+    int writer = -1;
+    bool released = false;
+    QElapsedTimer sinceCancel;
+    view.OnProcessEvents = [&] {
+        if (writer < 0) {
+            // Once flac has opened the pipe, it reads it and gets nothing.
+            writer = OpenPipeWriter(source);
+            if (writer >= 0) {
+                form->Stopcurrentprocesses1Click();
+                sinceCancel.start();
+            }
+        } else if (!released && sinceCancel.elapsed() > 60000) {
+            // A Cancel that does not end the tool: the pipe's end lets flac go, so that the
+            // test fails instead of hanging.
+            released = true;
+            close(writer);
+        }
+    };
+    Drop({source, InPath(QStringLiteral("c.wav"))});
+
+    ASSERT_GE(writer, 0) << "flac never opened the pipe";
+    EXPECT_FALSE(released) << "the Cancel did not end flac";
+    if (!released)
+        close(writer);
+    const pid_t flac = pid_t(ReadAll(pids).trimmed().toInt());
+    ASSERT_GT(flac, 0);
+    EXPECT_NE(kill(flac, 0), 0) << "flac still runs";
+    EXPECT_EQ(view.Errors, QStringList());
+    EXPECT_EQ(FilesBelow(Save), QStringList());
+    EXPECT_TRUE(form->Queue().IsEmpty());
+    EXPECT_FALSE(view.ticked(TMenuItem::Stopcurrentprocesses1));
+}
 
 // A version probe runs a tool as a job does: a drop meanwhile queues and starts no run, the
 // commands that would start another tool are off, and a close request stops the probe.

@@ -31,8 +31,8 @@ void TFormTest::SetUp()
 void TFormTest::TearDown()
 {
     form.reset();
-    for (const char* name :
-         {"STALL_EXEC", "STALL_ON", "STALL_ROWS", "STALL_OUTPUT", "STALL_SIGNAL", "STALL_PIDS"})
+    for (const char* name : {"STALL_EXEC", "STALL_ON", "STALL_ROWS", "STALL_OUTPUT", "STALL_SIGNAL",
+                             "STALL_FIFO", "STALL_PIDS"})
         qunsetenv(name);
     EXPECT_EQ(TempEntries(), QStringList());
     // Qt cannot remove a file whose name is not UTF-8.

@@ -12,6 +12,9 @@
 //   STALL_SIGNAL  a stalling call then dies of this signal, as a tool killed from outside
 //   STALL_PIDS    a file to which a stalling call appends its process id once it has printed
 //                 its rows, so that a test knows it stalls and can see it gone afterwards
+//   STALL_FIFO    a stalling call puts a named pipe in the place of its first argument that
+//                 ends with this text, tells its process id and runs STALL_EXEC: the real tool
+//                 then waits on the pipe, as on a source swapped for a pipe after it was checked
 //
 // Otherwise a stalling call waits for its end. It gives up after two minutes with status 3,
 // so a stop that never comes fails a test instead of hanging it; it then appends the line
@@ -22,6 +25,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <string_view>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -47,16 +51,19 @@ bool Stalls(int argc, char** argv)
     return false;
 }
 
+bool EndsWith(std::string_view text, std::string_view suffix)
+{
+    return !suffix.empty() && text.size() >= suffix.size() &&
+           text.substr(text.size() - suffix.size()) == suffix;
+}
+
 void WritePartialOutput(int argc, char** argv)
 {
     const std::string_view suffix = Env("STALL_OUTPUT");
     const std::string_view on = Env("STALL_ON");
-    if (suffix.empty())
-        return;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (arg.size() >= suffix.size() && arg.substr(arg.size() - suffix.size()) == suffix &&
-            (on.empty() || arg.find(on) == std::string_view::npos)) {
+        if (EndsWith(arg, suffix) && (on.empty() || arg.find(on) == std::string_view::npos)) {
             if (std::FILE* file = std::fopen(argv[i], "wb")) {
                 std::fputs("the first bytes of an output that was never finished", file);
                 std::fclose(file);
@@ -77,17 +84,35 @@ void TellPid()
     }
 }
 
+bool SwapForPipe(int argc, char** argv)
+{
+    const std::string_view suffix = Env("STALL_FIFO");
+    for (int i = 1; i < argc; ++i) {
+        if (EndsWith(argv[i], suffix))
+            return unlink(argv[i]) == 0 && mkfifo(argv[i], 0600) == 0;
+    }
+    return false;
+}
+
+int RunRealTool(char** argv)
+{
+    const std::string_view real = Env("STALL_EXEC");
+    if (real.empty())
+        return 2;
+    execv(real.data(), argv);
+    std::perror("stall: cannot run STALL_EXEC");
+    return 2;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (!Stalls(argc, argv)) {
-        const std::string_view real = Env("STALL_EXEC");
-        if (real.empty())
-            return 2;
-        execv(real.data(), argv);
-        std::perror("stall: cannot run STALL_EXEC");
-        return 2;
+    if (!Stalls(argc, argv))
+        return RunRealTool(argv);
+    if (SwapForPipe(argc, argv)) {
+        TellPid();
+        return RunRealTool(argv);
     }
     WritePartialOutput(argc, argv);
     std::fputs(Env("STALL_ROWS").data(), stderr);
