@@ -49,6 +49,9 @@ struct ExecImage
     std::vector<QByteArray> storage;
     std::vector<char*> argv;
     std::vector<char*> envp;
+    // Where the program may be: itself when its name holds a "/", else each folder of PATH
+    // in turn, as a shell would look.
+    std::vector<QByteArray> candidates;
     QByteArray workDir;
     bool changeDir = false;
 
@@ -72,8 +75,37 @@ struct ExecImage
         changeDir = folder.has_value();
         if (changeDir)
             workDir = PathBytes(*folder);
+        findCandidates(storage.front());
+    }
+
+private:
+    void findCandidates(const QByteArray& program)
+    {
+        if (program.isEmpty() || program.contains('/')) {
+            candidates.push_back(program);
+            return;
+        }
+        const char* path = getenv("PATH");
+        for (const QByteArray& folder : QByteArray(path ? path : "/bin:/usr/bin").split(':'))
+            candidates.push_back((folder.isEmpty() ? QByteArray(".") : folder) + '/' + program);
     }
 };
+
+// Runs the first candidate that can be run. A file that is not a program (no "#!" line, no
+// binary format the kernel knows) is an exec format error, never a script for /bin/sh, which
+// is what execvp would make of it: a tool is never run through a shell.
+void execProgram(const ExecImage& image)
+{
+    int reason = ENOENT;
+    for (const QByteArray& candidate : image.candidates) {
+        execve(candidate.constData(), image.argv.data(), image.envp.data());
+        if (errno == EACCES)
+            reason = EACCES;
+        else if (errno != ENOENT && errno != ENOTDIR)
+            return;
+    }
+    errno = reason;
+}
 
 [[noreturn]] void runChild(int slave, int errorPipe, const ExecImage& image)
 {
@@ -89,7 +121,7 @@ struct ExecImage
     int failure[2] = {0, 0};
     if (!image.changeDir || chdir(image.workDir.constData()) == 0) {
         failure[0] = 1;
-        execvpe(image.argv[0], image.argv.data(), image.envp.data());
+        execProgram(image);
     }
     failure[1] = errno;
     (void)!write(errorPipe, failure, sizeof failure);

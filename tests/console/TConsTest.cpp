@@ -181,6 +181,30 @@ TEST_F(TConsTest, StartFailureKeepsLinesAndCallsNoPoll)
     }
 }
 
+// A tool file that is not a program (shell text without a "#!" line) is not started: no shell
+// ever runs it, by its path or found on PATH.
+TEST_F(TConsTest, FileThatIsNoProgramIsNotHandedToAShell)
+{
+    QTemporaryDir dir;
+    const QString marker = dir.filePath("ran");
+    const QString tool = dir.filePath("tool");
+    QFile file(tool);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("touch " + QFile::encodeName(marker) + "\n");
+    file.close();
+    ASSERT_TRUE(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                    QFileDevice::ExeOwner));
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(dir.path()) + ':' + path);
+    for (const QString& commandLine : {QuoteArgument(tool), QStringLiteral("tool")}) {
+        EXPECT_FALSE(cons.Execute("t", commandLine, false, "0")) << commandLine.toStdString();
+        EXPECT_TRUE(cons.startError().endsWith(QStringLiteral(": Exec format error")))
+            << cons.startError().toStdString();
+    }
+    qputenv("PATH", path);
+    EXPECT_FALSE(QFile::exists(marker)) << "a shell ran the tool file";
+}
+
 int openFdCount()
 {
     return static_cast<int>(QDir("/proc/self/fd").entryList(QDir::Files | QDir::System).size());
