@@ -2,6 +2,7 @@
 
 #include "WidgetColors.h"
 
+#include <QAction>
 #include <QListView>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -46,20 +47,42 @@ private:
 
 } // namespace
 
-TDataPanel::TDataPanel(QWidget* parent) : QTabWidget(parent)
+TDataPanel::TDataPanel(QWidget* parent, std::function<void(QList<qsizetype>)> removeRows)
+    : QTabWidget(parent), m_removeRows(std::move(removeRows))
 {
     setObjectName(QStringLiteral("PageControl1"));
     setTabBar(new TDataTabBar(this));
     setTabPosition(QTabWidget::South);
-    m_queue = addList(QStringLiteral("lbxCueList"), QStringLiteral("Cue List"));
+    QListView* queue = addList(QStringLiteral("lbxCueList"), QStringLiteral("Cue List"));
+    m_queue = qobject_cast<QStringListModel*>(queue->model());
+    addRemoveCommand(*queue);
     m_tags = new QPlainTextEdit(this);
     m_tags->setObjectName(QStringLiteral("memTagsList"));
     m_tags->setReadOnly(true);
     addTab(m_tags, QStringLiteral("Tag List"));
-    m_errors = addList(QStringLiteral("lbxErrorsList"), QStringLiteral("Error List"));
+    m_errors = qobject_cast<QStringListModel*>(
+        addList(QStringLiteral("lbxErrorsList"), QStringLiteral("Error List"))->model());
 }
 
-QStringListModel* TDataPanel::addList(const QString& name, const QString& caption)
+// Delete, and the same command in the list's own context menu.
+void TDataPanel::addRemoveCommand(QListView& queue)
+{
+    queue.setSelectionMode(QAbstractItemView::ExtendedSelection);
+    auto* remove = new QAction(QStringLiteral("&Remove from the queue"), &queue);
+    remove->setObjectName(QStringLiteral("RemoveQueueEntries"));
+    remove->setShortcut(QKeySequence::Delete);
+    remove->setShortcutContext(Qt::WidgetShortcut);
+    queue.addAction(remove);
+    queue.setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(remove, &QAction::triggered, &queue, [this, &queue] {
+        QList<qsizetype> rows;
+        for (const QModelIndex& index : queue.selectionModel()->selectedRows())
+            rows << index.row();
+        m_removeRows(rows);
+    });
+}
+
+QListView* TDataPanel::addList(const QString& name, const QString& caption)
 {
     auto* view = new QListView(this);
     view->setObjectName(name);
@@ -71,7 +94,7 @@ QStringListModel* TDataPanel::addList(const QString& name, const QString& captio
     auto* model = new QStringListModel(view);
     view->setModel(model);
     addTab(view, caption);
-    return model;
+    return view;
 }
 
 void TDataPanel::showTags(const QStringList& lines)
@@ -84,11 +107,6 @@ void TDataPanel::append(QStringListModel& model, const QString& line)
     const int row = model.rowCount();
     model.insertRows(row, 1);
     model.setData(model.index(row), line);
-}
-
-void TDataPanel::removeFirst(QStringListModel& model)
-{
-    model.removeRows(0, 1);
 }
 
 void TDataPanel::clear(QStringListModel& model)

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QList>
 #include <QStringList>
 #include <QTabWidget>
+#include <functional>
 
+class QListView;
 class QPlainTextEdit;
 class QStringListModel;
 
@@ -12,20 +15,22 @@ class QStringListModel;
 class TDataPanel : public QTabWidget
 {
 public:
-    explicit TDataPanel(QWidget* parent);
+    // removeRows: the user asked to take the Cue List's selected rows out of the queue.
+    TDataPanel(QWidget* parent, std::function<void(QList<qsizetype>)> removeRows);
 
     QStringListModel& queue() { return *m_queue; }
     QStringListModel& errors() { return *m_errors; }
     void showTags(const QStringList& lines);
 
     static void append(QStringListModel& model, const QString& line);
-    static void removeFirst(QStringListModel& model);
     static void clear(QStringListModel& model);
 
 private:
-    QStringListModel* addList(const QString& name, const QString& caption);
+    QListView* addList(const QString& name, const QString& caption);
+    void addRemoveCommand(QListView& queue);
 
     QStringListModel* m_queue;
     QStringListModel* m_errors;
     QPlainTextEdit* m_tags;
+    std::function<void(QList<qsizetype>)> m_removeRows;
 };

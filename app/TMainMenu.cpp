@@ -1,9 +1,12 @@
 #include "TMainMenu.h"
 
+#include "TMainSettings.h"
+
 #include <QAction>
 #include <QKeySequence>
 #include <QMenu>
 #include <QWidget>
+#include <algorithm>
 
 namespace {
 
@@ -42,16 +45,21 @@ const std::array<TItemText, MenuItemCount> ItemTexts = {{
     {"Checkcodecpaths1", "&Find codec locations", Qt::Key_F10, false},
 }};
 
+// The numbers "Files at once" offers besides one per core.
+constexpr int ListedJobs = 8;
+
 } // namespace
 
-TMainMenu::TMainMenu(QWidget& window, Command command)
-    : m_window(window), m_command(std::move(command)), m_menu(new QMenu(&window))
+TMainMenu::TMainMenu(QWidget& window, Command command, JobsChoice chooseJobs)
+    : m_window(window), m_command(std::move(command)), m_menu(new QMenu(&window)),
+      m_chooseJobs(std::move(chooseJobs))
 {
     m_menu->setObjectName(QStringLiteral("PopupMenu1"));
     addItems(*m_menu, {TMenuItem::Help1, TMenuItem::LameHelpShow1});
     m_menu->addSeparator();
     addItems(*m_menu, {TMenuItem::mnuSaveTo, TMenuItem::Savetosourcedirectory1});
     m_menu->addMenu(&addOptionsMenu());
+    m_menu->addMenu(&addJobsMenu());
     m_menu->addSeparator();
     addItems(*m_menu, {TMenuItem::Stopcurrentprocesses1});
     m_menu->addAction(addShowData());
@@ -95,6 +103,44 @@ void TMainMenu::addItems(QMenu& menu, std::initializer_list<TMenuItem> items)
         m_window.addAction(action);
         m_actions[size_t(item)] = action;
     }
+}
+
+QMenu& TMainMenu::addJobsMenu()
+{
+    m_jobsMenu = new QMenu(QStringLiteral("Files at &once"), m_menu);
+    m_jobsMenu->setObjectName(QStringLiteral("FilesAtOnce"));
+    addJobsEntry(1, QStringLiteral("1 (one after the other)"), nullptr);
+    for (int jobs = 2; jobs <= ListedJobs; ++jobs)
+        addJobsEntry(jobs, QString::number(jobs), nullptr);
+    addJobsEntry(TMainSettings::OnePerCore,
+                 QStringLiteral("one per core (%1)").arg(TMainSettings::CoreCount()), nullptr);
+    return *m_jobsMenu;
+}
+
+// Like a toggle's, the tick is the window's to set.
+QAction* TMainMenu::addJobsEntry(int jobs, const QString& caption, QAction* before)
+{
+    auto* action = new QAction(caption, m_jobsMenu);
+    action->setObjectName(QStringLiteral("Jobs%1").arg(jobs));
+    action->setCheckable(true);
+    action->setData(jobs);
+    m_jobsMenu->insertAction(before, action);
+    QObject::connect(action, &QAction::triggered, action, [this, action, jobs] {
+        action->setChecked(!action->isChecked());
+        m_chooseJobs(jobs);
+    });
+    m_jobs.push_back(action);
+    return action;
+}
+
+void TMainMenu::tickJobs(int jobs)
+{
+    const auto listed = std::find_if(m_jobs.begin(), m_jobs.end(),
+                                     [jobs](QAction* action) { return action->data() == jobs; });
+    QAction* ticked =
+        listed != m_jobs.end() ? *listed : addJobsEntry(jobs, QString::number(jobs), m_jobs.back());
+    for (QAction* action : m_jobs)
+        action->setChecked(action == ticked);
 }
 
 QAction* TMainMenu::addShowData()

@@ -61,7 +61,9 @@ TMenuItem PresetItem(int index)
 } // namespace
 
 TMainWindow::TMainWindow()
-    : m_menu(std::make_unique<TMainMenu>(*this, [this](TMenuItem item) { runCommand(item); }))
+    : m_menu(std::make_unique<TMainMenu>(
+          *this, [this](TMenuItem item) { runCommand(item); },
+          [this](int jobs) { chooseJobs(jobs); }))
 {
     setObjectName(QStringLiteral("Form1"));
     setAutoFillBackground(true);
@@ -72,7 +74,10 @@ TMainWindow::TMainWindow()
     buildLinks();
     setMinimumWidth(CompactWidth);
     setMaximumWidth(MaxWidth);
-    m_panel = new TDataPanel(this);
+    m_panel = new TDataPanel(this, [this](const QList<qsizetype>& rows) {
+        if (m_form)
+            m_form->RemoveWaitingEntries(rows);
+    });
     m_panel->hide();
     connect(&m_menu->showData(), &QAction::toggled, this, [this](bool on) { showDataPanel(on); });
     resize(CompactWidth, CompactHeight);
@@ -85,6 +90,8 @@ void TMainWindow::attach(TForm1& form)
 {
     m_form = &form;
     m_commands = std::make_unique<TWindowCommands>(form, *this);
+    m_runDisplay = std::make_unique<TRunDisplay>(*this, *this, form.Queue());
+    form.TakeStoredJobs(*m_runDisplay);
     m_commands->ShowWebLink();
 }
 
@@ -94,6 +101,16 @@ void TMainWindow::applySettings()
     resize(std::clamp(settings.Width - StoredFrameWidth, CompactWidth, MaxWidth), height());
     move(settings.Left, settings.Top);
     m_panel->setCurrentIndex(settings.TabIndex);
+    m_menu->tickJobs(settings.Jobs);
+}
+
+// Taken when the next run starts, stored at exit.
+void TMainWindow::chooseJobs(int jobs)
+{
+    if (!m_form)
+        return;
+    m_form->Settings.SetJobs(jobs);
+    m_menu->tickJobs(m_form->Settings.Jobs);
 }
 
 void TMainWindow::keepSettings()
@@ -213,9 +230,15 @@ void TMainWindow::appendQueueEntry(const QString& path)
     TDataPanel::append(m_panel->queue(), DisplayPath(path));
 }
 
-void TMainWindow::removeFirstQueueEntry()
+void TMainWindow::removeQueueEntry(qsizetype index)
 {
-    TDataPanel::removeFirst(m_panel->queue());
+    m_panel->queue().removeRows(int(index), 1);
+}
+
+void TMainWindow::setQueueEntryText(qsizetype index, const QString& text)
+{
+    QStringListModel& queue = m_panel->queue();
+    queue.setData(queue.index(int(index)), text);
 }
 
 void TMainWindow::clearQueue()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "IMainView.h"
+#include "TRunDisplay.h"
 #include "TWindowCommands.h"
 
 #include <QWidget>
@@ -19,7 +20,10 @@ class TMainMenu;
 // The desktop main window: the compact status area, the popup menu and the data panel with
 // the queue, the error list and the tags. It shows what its TForm1 tells it and hands the
 // user's commands, drops and close requests to it.
-class TMainWindow : public QWidget, public IMainView, public IWindowCommandsView
+class TMainWindow : public QWidget,
+                    public IMainView,
+                    public IQueueRowsView,
+                    public IWindowCommandsView
 {
 public:
     static constexpr int CompactWidth = 462;
@@ -45,7 +49,8 @@ public:
     void closeFromOutside();
 
     void appendQueueEntry(const QString& path) override;
-    void removeFirstQueueEntry() override;
+    void removeQueueEntry(qsizetype index) override;
+    void setQueueEntryText(qsizetype index, const QString& text) override;
     void clearQueue() override;
     void appendError(const QString& line) override;
     void clearErrors() override;
@@ -105,6 +110,7 @@ private:
     void buildLinks();
     void layOutBottomRow();
     void runCommand(TMenuItem item);
+    void chooseJobs(int jobs);
     void takeDrop(const QStringList& paths);
     void showDataPanel(bool show);
     static void endOpenDialogs();
@@ -123,6 +129,7 @@ private:
     std::unique_ptr<TMainMenu> m_menu;
     TLameHelpDialog* m_help = nullptr;
     std::unique_ptr<TWindowCommands> m_commands;
+    std::unique_ptr<TRunDisplay> m_runDisplay;
     TCodecLocatorDialog* m_codecLocator = nullptr;
     QString m_applicationTitle;
     bool m_closingFromOutside = false;

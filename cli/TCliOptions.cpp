@@ -4,8 +4,6 @@
 #include "LocalNames.h"
 #include "PathText.h"
 
-#include <QThread>
-
 namespace {
 
 QString AsFolder(const QString& path)
@@ -69,7 +67,7 @@ QString Check(const TCliOptions& o, const QStringList& presetNames,
 std::optional<int> JobsFrom(const QString& text)
 {
     if (text.isNull())
-        return qBound(1, QThread::idealThreadCount(), MaxJobs);
+        return TMainSettings::CoreCount();
     bool ok = false;
     const int jobs = text.toInt(&ok);
     if (!ok || jobs < 1 || jobs > MaxJobs || text != QString::number(jobs))

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TMainSettings.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -32,7 +34,7 @@ struct TCliParse
 };
 
 // The most jobs --jobs takes.
-inline constexpr int MaxJobs = 64;
+inline constexpr int MaxJobs = TMainSettings::MaxJobs;
 
 // presetNames: the names --preset accepts. defaultSaveFolder: where the MP3s go by default
 // (the window's save folder, else the home folder); empty when there is none, and then a

@@ -114,12 +114,11 @@ void TConsoleView::appendQueueEntry(const QString& path)
     ++m_queuedCount;
 }
 
-// The first entry is the job being worked on; it leaves the queue when the job is over.
-void TConsoleView::removeFirstQueueEntry()
+// An entry leaves the queue when its job is over.
+void TConsoleView::removeQueueEntry(qsizetype index)
 {
     endProgressLine();
-    if (!m_queue.isEmpty())
-        m_queue.removeFirst();
+    m_queue.removeAt(index);
 }
 
 void TConsoleView::clearQueue()

@@ -19,7 +19,7 @@ public:
     explicit TConsoleView(std::FILE* out);
 
     void appendQueueEntry(const QString& path) override;
-    void removeFirstQueueEntry() override;
+    void removeQueueEntry(qsizetype index) override;
     void clearQueue() override;
     void appendError(const QString& line) override;
     void clearErrors() override;

@@ -73,9 +73,9 @@ class IMainView : public ICodecLocatorHost,
 public:
     virtual ~IMainView() = default;
 
-    // The "Cue List": the queue, first entry first.
+    // The "Cue List": the queue, first entry first; an entry leaves it from where it stands.
     virtual void appendQueueEntry(const QString& path) = 0;
-    virtual void removeFirstQueueEntry() = 0;
+    virtual void removeQueueEntry(qsizetype index) = 0;
     virtual void clearQueue() = 0;
 
     // The "Error List".

@@ -205,10 +205,10 @@ void TForm1::ReportIntakeProblem(const QString& line)
 void TForm1::AddErrorEntry(const QStringList& rows)
 {
     if (!ErrorsMuted)
-        WriteErrorEntry(SourceFile, rows);
+        WriteEntry(SourceFile, rows);
 }
 
-void TForm1::WriteErrorEntry(const QString& source, const QStringList& rows)
+void TForm1::WriteEntry(const QString& source, const QStringList& rows)
 {
     ++ErrorCount;
     m_view.appendError(QStringLiteral("Message %1 - ").arg(ErrorCount) + source);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "IJobHost.h"
 #include "IMainView.h"
 #include "TFormCodec.h"
 #include "TJob.h"
@@ -19,20 +20,23 @@
 
 class IJobsView;
 class TAudio;
+class TForm1JobEvents;
+class TJobRunner;
 class TVersionComp;
 struct TFolderId;
 
 // The main window's logic: file intake, the job queue and the transcoding loop. It drives
 // one codec adapter per job and shows what happens through an IMainView; it never touches a
-// widget, so the desktop window, a console front end and the tests can all drive it.
-class TForm1
+// widget, so the desktop window, a console front end and the tests can all drive it. Its runs
+// are worked off by a TJobRunner, for which it is the host.
+class TForm1 : private IJobHost
 {
 public:
     using AdapterMaker = TJobSettings::AdapterMaker;
 
     // The settings live in store.
     TForm1(IMainView& view, TSettingsStore store);
-    ~TForm1();
+    ~TForm1() override;
     TForm1(const TForm1&) = delete;
     TForm1& operator=(const TForm1&) = delete;
 
@@ -46,9 +50,11 @@ public:
 
     // The transcoding loop and what it shows.
     void TranscodeQueue();
-    // Above one, that many jobs run at once, each shown on jobsView; one is the loop's own
-    // one job at a time.
+    // Above one, that many jobs run at once, each shown on jobsView; with one, the job is
+    // shown as it goes. TakeStoredJobs: each run takes the number the settings hold when it
+    // starts.
     void SetParallelJobs(int jobs, IJobsView* jobsView);
+    void TakeStoredJobs(IJobsView& jobsView);
     void ProgressChanged(TAudio* sender);
     QString CheckedPresetOptions() const;
     QString ShortenPath(const QString& path) const;
@@ -137,6 +143,9 @@ public:
     void SetEnabled(TMenuItem item, bool enabled);
 
     const TJobQueue& Queue() const { return m_queue; }
+    // The Cue List's Delete: the waiting entries at these rows leave the queue; a running
+    // one stays (Cancel is for that).
+    void RemoveWaitingEntries(QList<qsizetype> rows);
 
     static const QString ActivateMessage;
 
@@ -175,20 +184,26 @@ public:
 
 private:
     friend class TForm1JobEvents;
-    friend class TJobRunner;
 
     void TakeDroppedItems(const QStringList& droppedPaths);
     void StartRun();
     void EndRun();
-    bool RunIteration();
-    bool RunFirstEntry();
-    void RunJob(const TQueueEntry& entry);
-    // What a job of this kind reads of the window, now.
-    TJobSettings JobSettings(TSourceKind kind);
+    // The runner's host.
+    TJobSettings JobSettings(TSourceKind kind) override;
+    QString MadeThisRun(const QString& destination) const override;
+    void RecordMade(const QString& destination, const QString& source) override;
+    bool CancelPending() const override { return CancelRequested; }
+    void ProcessEvents() override;
+    void EntryDone(const QString& source) override;
+    void WriteEntry(const QString& source, const QStringList& rows) override;
+    void WriteLine(const QString& line) override;
+    void ResultWritten() override;
+    void RefuseEntry(const QString& source) override;
+    void DropWaitingEntries() override;
+    IJobDisplay* LiveEvents(const TJob& job) override;
+    std::unique_ptr<TAudio>* LiveAdapterSlot() override { return &Audio; }
 
     void AddErrorEntry(const QStringList& rows);
-    // An entry of the source's rows, muted or not.
-    void WriteErrorEntry(const QString& source, const QStringList& rows);
     // One line in the error list that counts as an error but is no tool's entry.
     void AddCountedLine(const QString& line);
     // A drop's problem (a folder that cannot be read): listed at once during a run, else
@@ -201,6 +216,7 @@ private:
     void SetAsideBrokenSettings();
     void SetCustomSettingsEnabled(bool enabled);
     void SetOptionCommandsEnabled(bool enabled);
+    void SetJobSettingCommandsEnabled(bool enabled);
     void FirstActivation();
     void CheckForUpdate(const TVersionComp& version);
     bool CloseMustWait() const;
@@ -218,7 +234,12 @@ private:
     std::array<bool, MenuItemCount> m_ticked{};
     std::array<bool, MenuItemCount> m_enabled{};
     int m_jobs = 1;
+    bool m_storedJobs = false;
     IJobsView* m_jobsView = nullptr;
+    // How the window shows a run's one job at a time as it goes; null while no run goes on.
+    TForm1JobEvents* m_live = nullptr;
+    // The runner of the run that goes on, if any.
+    const TJobRunner* m_runner = nullptr;
     // Of the run: the folder of its intermediate files, made when the first decode needs it
     // (or why it could not be); each MP3 made with the source it was made from; problems of
     // the drop that started it.

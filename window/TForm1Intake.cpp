@@ -8,10 +8,13 @@ void TForm1::AppMessage(const QStringList& droppedPaths)
     m_view.bringToFront(false);
     if (!Busy)
         ErrorCount = 0;
-    // A drop during a run withdraws a pending Cancel, never a close request.
+    // A drop during a run withdraws a pending Cancel, never a close request; the run goes
+    // on as before the Cancel.
     CancelRequested = m_closeRequested;
     PassCancelToAdapter();
     SetTicked(TMenuItem::Stopcurrentprocesses1, false);
+    if (Busy)
+        SetJobSettingCommandsEnabled(false);
     ErrorsMuted = false;
     TakeDroppedItems(droppedPaths);
     m_view.bringToFront(false);

@@ -1,11 +1,13 @@
-// TForm1: the transcoding loop. One job per queue entry, one at a time, shown as it goes; or
-// several at once through a TJobRunner.
+// TForm1: its runs. A TJobRunner works the queue off, one job at a time shown as it goes, or
+// several at once; the window is its host.
 #include "FileSystem.h"
 #include "TAudio.h"
 #include "TForm1.h"
 #include "TJobRunner.h"
 
 #include <QDir>
+#include <algorithm>
+#include <functional>
 #include <utility>
 
 namespace {
@@ -20,13 +22,17 @@ const QString RunFolderPrefix = QStringLiteral("quarlow-");
 
 } // namespace
 
-// Shows the job the loop runs on the window, as it goes.
-class TForm1JobEvents : public IJobEvents
+// Shows the job that runs on the window's thread, as it goes.
+class TForm1JobEvents : public IJobDisplay
 {
 public:
     explicit TForm1JobEvents(TForm1& form) : m_form(form) {}
 
-    void Follow(const TJob& job) { m_job = &job; }
+    void Follow(const TJob& job)
+    {
+        m_job = &job;
+        m_form.SourceFile = job.SourceFile;
+    }
 
     void adapterCreating() override
     {
@@ -57,8 +63,6 @@ public:
         m_form.ShowTagList();
     }
 
-    void decodeStarting() override { m_form.SetEnabled(TMenuItem::Checkcodecpaths1, false); }
-
     void encodeStageStarted() override
     {
         m_form.m_view.setProgress(0);
@@ -66,12 +70,6 @@ public:
         TakeJobState();
         m_form.ShowStatusLines(m_form.VerifyMode);
     }
-
-    void encoderRunning(bool running) override { m_form.SetCustomSettingsEnabled(!running); }
-    void jobEnded() override { m_form.SetEnabled(TMenuItem::Checkcodecpaths1, true); }
-    void errorEntry(const QStringList& rows) override { m_form.AddErrorEntry(rows); }
-    void failureLine(const QString& line) override { m_form.m_view.appendError(line); }
-    bool stopRequested() const override { return m_form.CancelRequested; }
 
 private:
     // The window's run state names the running job's files and stage.
@@ -91,23 +89,38 @@ void TForm1::SetParallelJobs(int jobs, IJobsView* jobsView)
 {
     m_jobs = jobsView ? jobs : 1;
     m_jobsView = jobsView;
+    m_storedJobs = false;
+}
+
+void TForm1::TakeStoredJobs(IJobsView& jobsView)
+{
+    m_jobsView = &jobsView;
+    m_storedJobs = true;
 }
 
 void TForm1::TranscodeQueue()
 {
+    if (m_storedJobs)
+        m_jobs = Settings.JobCount();
     StartRun();
-    if (m_jobs > 1)
-        TJobRunner(*this, *m_jobsView, m_jobs).Run();
-    else
-        while (!m_queue.IsEmpty() && RunIteration()) {
-        }
+    TForm1JobEvents live(*this);
+    m_live = m_jobs == 1 ? &live : nullptr;
+    TJobRunner runner(*this, m_queue, m_jobs == 1 ? nullptr : m_jobsView, m_jobs);
+    m_runner = &runner;
+    runner.Run();
+    m_runner = nullptr;
+    m_live = nullptr;
     EndRun();
 }
 
+// The codec locator would open its modal dialog inside the run's event pump, so it stays off
+// for the whole run.
 void TForm1::StartRun()
 {
     Busy = true;
     SetEnabled(TMenuItem::Exit1, false);
+    SetEnabled(TMenuItem::Checkcodecpaths1, false);
+    SetJobSettingCommandsEnabled(false);
     m_view.setHintEnabled(false);
     SetEnabled(TMenuItem::LameHelpShow1, false);
     m_view.clearErrors();
@@ -120,58 +133,79 @@ void TForm1::StartRun()
         AddCountedLine(problem);
 }
 
-// False when the loop is to end at once (an entry of a kind no adapter serves).
-bool TForm1::RunIteration()
+// The user's commands run: Cancel, further drops, the window's commands.
+void TForm1::ProcessEvents()
 {
-    // Between jobs the user's commands run: Cancel, further drops, the window's commands.
     m_view.processEvents();
-    SetEnabled(TMenuItem::mnuSaveTo, false);
-    SetEnabled(TMenuItem::Savetosourcedirectory1, false);
-    SetOptionCommandsEnabled(false);
-    if (CancelRequested)
-        AbortQueue();
-    else if (!RunFirstEntry())
-        return false;
+}
+
+// The commands that change a job's settings are off while a run takes jobs.
+void TForm1::SetJobSettingCommandsEnabled(bool enabled)
+{
+    SetEnabled(TMenuItem::mnuSaveTo, enabled && !IsTicked(TMenuItem::Savetosourcedirectory1));
+    SetEnabled(TMenuItem::Savetosourcedirectory1, enabled);
+    SetOptionCommandsEnabled(enabled);
+}
+
+IJobDisplay* TForm1::LiveEvents(const TJob& job)
+{
+    if (m_live)
+        m_live->Follow(job);
+    return m_live;
+}
+
+// From the last row up, so that each row still names its entry.
+void TForm1::RemoveWaitingEntries(QList<qsizetype> rows)
+{
+    std::sort(rows.begin(), rows.end(), std::greater<>());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    for (qsizetype row : rows) {
+        if (row < 0 || row >= m_queue.Count())
+            continue;
+        const QString path = m_queue.At(row).Path;
+        if (m_runner && m_runner->IsRunning(path))
+            continue;
+        m_queue.Remove(path);
+        m_view.removeQueueEntry(row);
+    }
+}
+
+QString TForm1::MadeThisRun(const QString& destination) const
+{
+    return m_madeThisRun.value(destination);
+}
+
+void TForm1::RecordMade(const QString& destination, const QString& source)
+{
+    m_madeThisRun.insert(destination, source);
+}
+
+void TForm1::EntryDone(const QString& source)
+{
+    const qsizetype index = m_queue.Remove(source);
+    if (index >= 0)
+        m_view.removeQueueEntry(index);
+}
+
+void TForm1::WriteLine(const QString& line)
+{
+    m_view.appendError(line);
+}
+
+void TForm1::ResultWritten()
+{
     if (VerifyMode && ErrorCount != 0)
         ShowErrorSummary();
-    return true;
 }
 
-bool TForm1::RunFirstEntry()
+void TForm1::RefuseEntry(const QString& /*source*/)
 {
-    const TQueueEntry entry = m_queue.First();
-    SourceFile = entry.Path;
-    if (!SourceKindOf(SourceFile)) {
-        m_view.showMessage(ExtensionErrorText);
-        return false;
-    }
-    RunJob(entry);
-    if (!m_queue.IsEmpty()) {
-        m_queue.RemoveFirst();
-        m_view.removeFirstQueueEntry();
-    }
-    return true;
+    m_view.showMessage(ExtensionErrorText);
 }
 
-// The job's tools keep the window responsive while they run.
-void TForm1::RunJob(const TQueueEntry& entry)
+void TForm1::DropWaitingEntries()
 {
-    TJobSettings settings = JobSettings(*SourceKindOf(entry.Path));
-    settings.MakeAdapter = [this, make = std::move(settings.MakeAdapter)](TSourceKind kind) {
-        std::unique_ptr<TAudio> audio = make(kind);
-        if (audio)
-            audio->Cons.Pump = [this] { m_view.processEvents(); };
-        return audio;
-    };
-    const QString madeEarlierFrom = m_madeThisRun.value(TJob::Destination(entry, settings));
-    TForm1JobEvents events(*this);
-    TJob job(entry, std::move(settings), events, madeEarlierFrom, &Audio);
-    events.Follow(job);
-    job.Run();
-    if (const QString untold = job.UntoldFailure(); !untold.isEmpty())
-        m_view.appendError(untold);
-    if (job.MadeMp3)
-        m_madeThisRun.insert(job.DestFile, job.SourceFile);
+    AbortQueue();
 }
 
 TJobSettings TForm1::JobSettings(TSourceKind kind)
@@ -209,12 +243,13 @@ void TForm1::EndRun()
 {
     if (ErrorCount != 0)
         ShowErrorSummary();
-    SetEnabled(TMenuItem::mnuSaveTo, !IsTicked(TMenuItem::Savetosourcedirectory1));
-    SetEnabled(TMenuItem::Savetosourcedirectory1, true);
-    SetOptionCommandsEnabled(true);
+    SetJobSettingCommandsEnabled(true);
     SetEnabled(TMenuItem::Exit1, true);
+    SetEnabled(TMenuItem::Checkcodecpaths1, true);
     m_view.setProgress(0);
-    m_view.setLabelText(TLabel::Version, {});
+    // After several jobs at once the line that sums the run up stays.
+    if (m_jobs == 1)
+        m_view.setLabelText(TLabel::Version, {});
     m_view.setLabelText(TLabel::Audio, {});
     m_view.setLabelText(TLabel::Destination, {});
     RemoveFolderTree(std::exchange(m_runFolder, {}));

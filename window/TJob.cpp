@@ -229,13 +229,13 @@ bool TJob::Prepare()
 {
     m_audio->LameOptions = m_settings.LameOptions;
     m_audio->SourceFile = SourceFile;
-    DestFile = ChangeExtension(SourceFile, Mp3Extension);
+    // The destination is known before anything is read, and shown from the job's first moment.
+    DestFile = Destination(m_entry, m_settings);
     StageName = StageNameOf(m_kind);
     NoDecodeStep = !m_hadDecodeStep;
     m_events.jobPrepared();
     m_audio->OnProgress = [this](TAudio*) { m_events.progressChanged(); };
     m_audio->ReadTags(SourceFile);
-    DestFile = Destination(m_entry, m_settings);
     m_events.tagsRead();
     if (m_settings.Verify)
         return true;
@@ -290,7 +290,6 @@ bool TJob::DecodeSucceeded() const
 // step. Whatever else happens, an MP3 made earlier stays as it was.
 void TJob::EncodeJob()
 {
-    m_events.encoderRunning(true);
     m_audio->SetLameFolder(m_settings.LamePath);
     const TMade part = CreateUniqueFile(FolderPart(DestFile), PartFilePrefix, Mp3Extension);
     m_partFile = part.Path;
@@ -302,7 +301,6 @@ void TJob::EncodeJob()
     } else {
         PutMp3InPlace();
     }
-    m_events.encoderRunning(false);
 }
 
 // A whole encode: LAME wrote its tag row (or reached 100%), showed progress and ended on its

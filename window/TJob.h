@@ -51,12 +51,12 @@ struct TJobSettings
     AdapterMaker MakeAdapter;
 };
 
-// What a job tells whoever runs it, at the moments the window shows something. Every call
-// comes on the thread that runs the job.
-class IJobEvents
+// What a job shows as it goes, at the moments the window shows something. Every call comes
+// on the thread that runs the job.
+class IJobDisplay
 {
 public:
-    virtual ~IJobEvents() = default;
+    virtual ~IJobDisplay() = default;
     // The adapter is about to be made; the job's kind is known.
     virtual void adapterCreating() {}
     // The destination and the decoder are known; the tags are read next.
@@ -67,8 +67,13 @@ public:
     virtual void decodeStarting() {}
     // The decode has ended and is judged; LAME runs next unless it failed.
     virtual void encodeStageStarted() {}
-    virtual void encoderRunning(bool /*running*/) {}
     virtual void jobEnded() {}
+};
+
+// What a job tells whoever runs it: what it shows, and what fails.
+class IJobEvents : public IJobDisplay
+{
+public:
     // A failed step: the rows of one error entry.
     virtual void errorEntry(const QStringList& rows) = 0;
     // The job could not run at all: one line, not counted as an entry.
@@ -78,8 +83,8 @@ public:
 };
 
 // The rules of one job: the adapter for the source's kind, the destination, the tags, the
-// decode, the judging of each step, the encode, the error entries and the clean-up. The
-// one-at-a-time loop of the window and the parallel runner both run jobs of this class.
+// decode, the judging of each step, the encode, the error entries and the clean-up. The job
+// runner runs jobs of this class, for the window and for quarlow-cli.
 class TJob
 {
 public:

@@ -11,22 +11,20 @@ bool TJobQueue::Append(const QString& path, const QString& baseFolder)
     return true;
 }
 
-void TJobQueue::RemoveFirst()
-{
-    m_paths.remove(m_entries.front().Path);
-    m_entries.pop_front();
-}
-
 void TJobQueue::Clear()
 {
     m_entries.clear();
     m_paths.clear();
 }
 
-void TJobQueue::Remove(const QString& path)
+qsizetype TJobQueue::Remove(const QString& path)
 {
     if (!m_paths.remove(path))
-        return;
-    m_entries.erase(std::find_if(m_entries.begin(), m_entries.end(),
-                                 [&path](const TQueueEntry& entry) { return entry.Path == path; }));
+        return -1;
+    const auto entry =
+        std::find_if(m_entries.begin(), m_entries.end(),
+                     [&path](const TQueueEntry& queued) { return queued.Path == path; });
+    const qsizetype index = entry - m_entries.begin();
+    m_entries.erase(entry);
+    return index;
 }

@@ -20,11 +20,12 @@ public:
     // False, and nothing changes, when the path is queued already.
     bool Append(const QString& path, const QString& baseFolder);
     const TQueueEntry& First() const { return m_entries.front(); }
-    void RemoveFirst();
-    // Removes the entry of this path, wherever it is.
-    void Remove(const QString& path);
+    // Removes the entry of this path, wherever it is: where it stood, or -1 when it was not
+    // queued.
+    qsizetype Remove(const QString& path);
     void Clear();
     bool IsEmpty() const { return m_entries.empty(); }
+    bool Contains(const QString& path) const { return m_paths.contains(path); }
     qsizetype Count() const { return qsizetype(m_entries.size()); }
     const TQueueEntry& At(qsizetype index) const { return m_entries.at(size_t(index)); }
 

@@ -1,29 +1,39 @@
 #include "TJobRunner.h"
 
+#include "IJobHost.h"
 #include "IJobsView.h"
 #include "TAudio.h"
-#include "TForm1.h"
 
 #include <algorithm>
 #include <chrono>
 #include <limits>
 #include <system_error>
 
-// One running job: its worker reports through here. What the runner reads while the job runs
+// One running job: it reports through here. What the runner reads while a worker runs the job
 // (progress, end) is guarded by the runner's mutex; the rest is the worker's until the job has
-// ended, and the runner's after.
+// ended, and the runner's after. A job on the runner's own thread is also shown live by the
+// host, through Live.
 struct TJobRunner::TRunning : IJobEvents
 {
     TRunning(TJobRunner& runner, const TQueueEntry& entry, TJobSettings settings,
-             const QString& madeEarlierFrom, QString destination, int slot, qint64 number)
-        : Runner(runner), Job(entry, std::move(settings), *this, madeEarlierFrom),
+             const QString& madeEarlierFrom, QString destination, int slot, qint64 number,
+             std::unique_ptr<TAudio>* adapterSlot)
+        : Runner(runner), Job(entry, std::move(settings), *this, madeEarlierFrom, adapterSlot),
           Destination(std::move(destination)), Slot(slot), Number(number)
     {}
+
+    void adapterCreating() override { Tell(&IJobDisplay::adapterCreating); }
+    void jobPrepared() override { Tell(&IJobDisplay::jobPrepared); }
+    void tagsRead() override { Tell(&IJobDisplay::tagsRead); }
+    void decodeStarting() override { Tell(&IJobDisplay::decodeStarting); }
+    void encodeStageStarted() override { Tell(&IJobDisplay::encodeStageStarted); }
+    void jobEnded() override { Tell(&IJobDisplay::jobEnded); }
 
     // Each stage the job enters is kept with its latest percentage, so that the view learns
     // of every stage, however short.
     void progressChanged() override
     {
+        Tell(&IJobDisplay::progressChanged);
         std::lock_guard lock(Runner.m_mutex);
         const int percent = Job.Audio()->Progress;
         if (!Progress.isEmpty() && Progress.last().first == Job.StageName)
@@ -39,11 +49,18 @@ struct TJobRunner::TRunning : IJobEvents
     }
     void failureLine(const QString& line) override { Reports.append({false, {line}}); }
 
+    void Tell(void (IJobDisplay::*event)())
+    {
+        if (Live)
+            (Live->*event)();
+    }
+
     TJobRunner& Runner;
     TJob Job;
     const QString Destination;
     const int Slot;
     const qint64 Number;
+    IJobDisplay* Live = nullptr;
     QList<TReport> Reports;
     // Under the runner's mutex: the stages since the runner last looked, and the end.
     QList<QPair<QString, int>> Progress;
@@ -53,8 +70,8 @@ struct TJobRunner::TRunning : IJobEvents
     std::thread Worker;
 };
 
-TJobRunner::TJobRunner(TForm1& form, IJobsView& view, int jobs)
-    : m_form(form), m_view(view), m_jobs(jobs)
+TJobRunner::TJobRunner(IJobHost& host, const TJobQueue& queue, IJobsView* view, int jobs)
+    : m_host(host), m_queue(queue), m_view(view), m_jobs(std::max(jobs, 1))
 {}
 
 // Only a run left by an exception has jobs still running here.
@@ -70,80 +87,106 @@ TJobRunner::~TJobRunner()
 void TJobRunner::Run()
 {
     m_elapsed.start();
-    m_form.SetEnabled(TMenuItem::mnuSaveTo, false);
-    m_form.SetEnabled(TMenuItem::Savetosourcedirectory1, false);
-    m_form.SetOptionCommandsEnabled(false);
     for (;;) {
         // The user's commands run here: Cancel, further drops.
-        m_form.m_view.processEvents();
+        m_host.ProcessEvents();
         TakeEndedJobs();
         NumberEntries();
-        if (m_form.CancelRequested)
+        if (m_host.CancelPending())
             StopAll();
         else if (!m_refused)
             StartJobs();
         WriteResults(false);
         ShowProgress();
-        if (m_running.empty() && (m_form.CancelRequested || m_refused || m_form.m_queue.IsEmpty()))
+        if (m_running.empty() && (m_host.CancelPending() || m_refused || m_queue.IsEmpty()))
             break;
-        WaitForNews();
+        if (!m_running.empty())
+            WaitForNews();
     }
-    if (m_form.CancelRequested)
-        m_form.AbortQueue();
+    if (m_host.CancelPending())
+        m_host.DropWaitingEntries();
     WriteResults(true);
-    m_view.runEnded(m_succeeded, m_failed, m_elapsed.elapsed());
+    if (m_view)
+        m_view->runEnded(m_succeeded, m_failed, m_elapsed.elapsed());
 }
 
 // Entries get their numbers in queue order; a drop appends, so a later entry always has a
 // higher number than those before it.
 void TJobRunner::NumberEntries()
 {
-    const TJobQueue& queue = m_form.m_queue;
-    for (qsizetype i = 0; i < queue.Count(); ++i) {
-        if (!m_number.contains(queue.At(i).Path))
-            m_number.insert(queue.At(i).Path, m_nextNumber++);
+    // An entry the user took out loses its number, so that a later drop of it queues it last.
+    if (m_number.size() > m_queue.Count()) {
+        m_number.removeIf([this](const auto& numbered) {
+            return !m_queue.Contains(numbered.key()) && !IsRunning(numbered.key());
+        });
+    }
+    for (qsizetype i = 0; i < m_queue.Count(); ++i) {
+        if (!m_number.contains(m_queue.At(i).Path))
+            m_number.insert(m_queue.At(i).Path, m_nextNumber++);
     }
 }
 
+// A job on the runner's own thread has ended when StartJob returns: the user's commands run
+// before the next one starts.
 void TJobRunner::StartJobs()
 {
-    const TJobQueue& queue = m_form.m_queue;
     for (qsizetype i = 0;
-         i < queue.Count() && int(m_running.size()) < m_jobs && !m_refused && !m_starved; ++i) {
-        if (!IsRunning(queue.At(i).Path))
-            StartJob(queue.At(i));
+         i < m_queue.Count() && int(m_running.size()) < m_jobs && !m_refused && !m_starved; ++i) {
+        if (!IsRunning(m_queue.At(i).Path) && StartJob(m_queue.At(i)) && m_jobs == 1)
+            return;
     }
 }
 
 // An entry waits while a running job writes the same MP3, and while there is no thread for it
 // but running jobs that give theirs back when they end.
-void TJobRunner::StartJob(const TQueueEntry& entry)
+bool TJobRunner::StartJob(const TQueueEntry& entry)
 {
     const std::optional<TSourceKind> kind = SourceKindOf(entry.Path);
     if (!kind) {
-        m_form.m_view.showMessage(ExtensionErrorText);
+        m_host.RefuseEntry(entry.Path);
         m_refused = true;
-        return;
+        return false;
     }
-    TJobSettings settings = m_form.JobSettings(*kind);
+    TJobSettings settings = m_host.JobSettings(*kind);
     const QString destination = TJob::Destination(entry, settings);
     if (m_claimed.contains(destination))
-        return;
-    auto running = std::make_shared<TRunning>(*this, entry, std::move(settings),
-                                              m_form.m_madeThisRun.value(destination), destination,
-                                              FreeSlot(), m_number.value(entry.Path));
-    const QString problem = StartWorker(*running);
+        return false;
+    const bool onThisThread = m_jobs == 1;
+    if (onThisThread) {
+        settings.MakeAdapter = [this, make = std::move(settings.MakeAdapter)](TSourceKind made) {
+            std::unique_ptr<TAudio> audio = make(made);
+            if (audio)
+                audio->Cons.Pump = [this] { PumpEvents(); };
+            return audio;
+        };
+    }
+    auto running = std::make_shared<TRunning>(
+        *this, entry, std::move(settings), m_host.MadeThisRun(destination), destination, FreeSlot(),
+        m_number.value(entry.Path), onThisThread ? m_host.LiveAdapterSlot() : nullptr);
+    const QString problem = onThisThread ? QString() : StartWorker(*running);
     if (!problem.isEmpty()) {
         m_starved = !m_running.empty();
         if (m_starved)
-            return;
+            return false;
         // No thread, so the job never ran: it has nothing to clean up and ends at once.
         running->failureLine(entry.Path + QStringLiteral(": cannot start a thread: ") + problem);
         running->Ended = true;
     }
     m_claimed.insert(destination);
-    m_view.jobStarted(running->Slot, entry.Path);
+    if (m_view)
+        m_view->jobStarted(running->Slot, entry.Path);
     m_running.push_back(running);
+    if (onThisThread)
+        RunOnThisThread(*running);
+    return true;
+}
+
+void TJobRunner::RunOnThisThread(TRunning& running)
+{
+    running.Live = m_host.LiveEvents(running.Job);
+    running.Job.Run();
+    running.Ended = true;
+    EndJob(m_running.back());
 }
 
 // Why the job's thread could not start; empty when it runs.
@@ -161,6 +204,14 @@ QString TJobRunner::StartWorker(TRunning& running)
     } catch (const std::system_error& error) {
         return QString::fromStdString(error.code().message());
     }
+}
+
+// While the tool of a job on this thread polls: a Cancel stops the job there and then.
+void TJobRunner::PumpEvents()
+{
+    m_host.ProcessEvents();
+    if (m_host.CancelPending())
+        StopAll();
 }
 
 // Every running tool is stopped at once; the jobs remove what they had begun.
@@ -192,8 +243,7 @@ void TJobRunner::EndJob(const std::shared_ptr<TRunning>& running)
     m_starved = false;
     const TJob& job = running->Job;
     if (job.MadeMp3)
-        m_form.m_madeThisRun.insert(job.DestFile, job.SourceFile);
-    m_form.m_queue.Remove(job.SourceFile);
+        m_host.RecordMade(job.DestFile, job.SourceFile);
     m_number.remove(job.SourceFile);
     if (const QString untold = job.UntoldFailure(); !untold.isEmpty())
         running->Reports.append({false, {untold}});
@@ -203,33 +253,35 @@ void TJobRunner::EndJob(const std::shared_ptr<TRunning>& running)
     m_succeeded += ok ? 1 : 0;
     m_failed += failed ? 1 : 0;
     m_results.emplace(running->Number, TResult{job.SourceFile, std::move(running->Reports)});
-    m_view.jobEnded(running->Slot, job.SourceFile, ok);
+    m_host.EntryDone(job.SourceFile);
+    if (m_view)
+        m_view->jobEnded(running->Slot, job.SourceFile, ok);
 }
 
 // A job's entries are written once every job before it in the queue has written its own.
 void TJobRunner::WriteResults(bool all)
 {
-    const TJobQueue& queue = m_form.m_queue;
     const qint64 waiting =
-        all || queue.IsEmpty()
+        all || m_queue.IsEmpty()
             ? std::numeric_limits<qint64>::max()
-            : m_number.value(queue.First().Path, std::numeric_limits<qint64>::max());
+            : m_number.value(m_queue.First().Path, std::numeric_limits<qint64>::max());
     while (!m_results.empty() && m_results.begin()->first < waiting) {
         const TResult& result = m_results.begin()->second;
         for (const TReport& report : result.Reports) {
             if (report.Counted)
-                m_form.WriteErrorEntry(result.Source, report.Rows);
+                m_host.WriteEntry(result.Source, report.Rows);
             else
-                m_form.m_view.appendError(report.Rows.value(0));
+                m_host.WriteLine(report.Rows.value(0));
         }
         m_results.erase(m_results.begin());
-        if (m_form.VerifyMode && m_form.ErrorCount != 0)
-            m_form.ShowErrorSummary();
+        m_host.ResultWritten();
     }
 }
 
 void TJobRunner::ShowJob(TRunning& running)
 {
+    if (!m_view)
+        return;
     QList<QPair<QString, int>> progress;
     {
         std::lock_guard lock(m_mutex);
@@ -237,16 +289,18 @@ void TJobRunner::ShowJob(TRunning& running)
     }
     for (const auto& shown : progress) {
         if (shown != running.Shown)
-            m_view.jobProgress(running.Slot, shown.first, shown.second);
+            m_view->jobProgress(running.Slot, shown.first, shown.second);
         running.Shown = shown;
     }
 }
 
 void TJobRunner::ShowProgress()
 {
+    if (!m_view)
+        return;
     for (const std::shared_ptr<TRunning>& running : m_running)
         ShowJob(*running);
-    m_view.showRun(m_done, m_done + int(m_form.m_queue.Count()), m_elapsed.elapsed());
+    m_view->showRun(m_done, m_done + int(m_queue.Count()), m_elapsed.elapsed());
 }
 
 // Until a job ends, or for one poll of the tools, so that progress and the user's commands

@@ -12,28 +12,33 @@
 #include <thread>
 #include <vector>
 
+class IJobHost;
 class IJobsView;
-class TForm1;
 
-// Works off the window's queue with several jobs at once, each on a worker thread of its own
-// with its own adapter and terminal: at most `jobs` threads, one per running job, joined when
-// the job ends. They are plain threads, not a QThreadPool: Qt hands a task to its pool under
-// its own locks, which ThreadSanitizer cannot see in a Qt not built for it. The runner itself runs
-// on the window's thread: it starts up to `jobs` jobs in queue order, keeps two jobs with one
-// destination from running at the same time (the later waits, so the result is that of one job
-// after the other), passes a Cancel on to every running job, and shows progress and error entries.
-// No worker touches a view or pumps events: what a job tells reaches the view through this thread,
-// and the error entries of the jobs come in queue order, each whole.
+// Works off a queue for its host, the only loop that runs jobs. With one job at a time the
+// job runs on the runner's own thread, its tools pumping the host's events, and the host
+// shows it as it goes. With more, each job runs on a worker thread of its own with its own
+// adapter and terminal: at most `jobs` threads, one per running job, joined when the job ends. They
+// are plain threads, not a QThreadPool: Qt hands a task to its pool under its own locks, which
+// ThreadSanitizer cannot see in a Qt not built for it. The runner itself runs on the window's
+// thread: it starts up to `jobs` jobs in queue order, keeps two jobs with one destination from
+// running at the same time (the later waits, so the result is that of one job after the other),
+// passes a Cancel on to every running job, and shows progress and error entries. No worker touches
+// a view or pumps events: what a job tells reaches the view through this thread, and the error
+// entries of the jobs come in queue order, each whole.
 class TJobRunner
 {
 public:
-    TJobRunner(TForm1& form, IJobsView& view, int jobs);
+    // view: where the jobs are shown one by one (may be null).
+    TJobRunner(IJobHost& host, const TJobQueue& queue, IJobsView* view, int jobs);
     ~TJobRunner();
     TJobRunner(const TJobRunner&) = delete;
     TJobRunner& operator=(const TJobRunner&) = delete;
 
     // Returns when the queue is empty and no job runs, or once a Cancel has stopped them all.
     void Run();
+    // Whether a job of this source runs now.
+    bool IsRunning(const QString& source) const;
 
 private:
     struct TRunning;
@@ -51,8 +56,11 @@ private:
 
     void NumberEntries();
     void StartJobs();
-    void StartJob(const TQueueEntry& entry);
+    // False when the job could not be started now.
+    bool StartJob(const TQueueEntry& entry);
     QString StartWorker(TRunning& running);
+    void RunOnThisThread(TRunning& running);
+    void PumpEvents();
     void StopAll();
     void TakeEndedJobs();
     void EndJob(const std::shared_ptr<TRunning>& running);
@@ -60,11 +68,11 @@ private:
     void ShowProgress();
     void ShowJob(TRunning& running);
     void WaitForNews();
-    bool IsRunning(const QString& source) const;
     int FreeSlot() const;
 
-    TForm1& m_form;
-    IJobsView& m_view;
+    IJobHost& m_host;
+    const TJobQueue& m_queue;
+    IJobsView* const m_view;
     const int m_jobs;
     QElapsedTimer m_elapsed;
     // Shared with the workers: their progress and their end.

@@ -5,6 +5,7 @@
 #include "PathText.h"
 #include "ToolNames.h"
 
+#include <QThread>
 #include <algorithm>
 #include <fcntl.h>
 
@@ -27,6 +28,7 @@ const QString LamePathValue = QStringLiteral("LamePath");
 const QString FlacPathValue = QStringLiteral("FlacPath");
 const QString ApePathValue = QStringLiteral("ApePath");
 const QString SaveToSourceValue = QStringLiteral("Save2Src");
+const QString JobsValue = QStringLiteral("jobs");
 
 // A tool folder of another type stands for a folder that was never set.
 const QString NoFolder = QStringLiteral("0");
@@ -96,10 +98,31 @@ TSettingsLoad TMainSettings::LoadSettings(const TSettingsStore& store, const QSt
     LamePath = ToolFolder(key.readString(LamePathValue), LameTool);
     ApePath = ToolFolder(key.readString(ApePathValue), MacTool);
     SaveToSource = BooleanOr(key.readBoolean(SaveToSourceValue), false);
+    const int jobs = IntegerOr(key.readInteger(JobsValue), OnePerCore);
+    Jobs = jobs >= 0 && jobs <= MaxJobs ? jobs : OnePerCore;
     m_asRead.Remember(key, StoredValues(Update.StoredDay));
     if (!load.SaveFolderFallback.isEmpty())
         m_asRead.Keep(key, SaveDirValue, SaveDirName);
+    // A number out of range stays stored as it was until the user chooses.
+    if (Jobs != jobs)
+        m_asRead.Keep(key, JobsValue, Jobs);
     return load;
+}
+
+void TMainSettings::SetJobs(int jobs)
+{
+    Jobs = std::clamp(jobs, OnePerCore, MaxJobs);
+    m_asRead.Forget(JobsValue);
+}
+
+int TMainSettings::JobCount() const
+{
+    return Jobs != OnePerCore ? Jobs : CoreCount();
+}
+
+int TMainSettings::CoreCount()
+{
+    return std::clamp(QThread::idealThreadCount(), 1, MaxJobs);
 }
 
 // A missing value reads as the empty folder and so, like one that is gone or read-only,
@@ -156,6 +179,7 @@ TSettingsStore::TValues TMainSettings::StoredValues(const QString& day) const
         {FlacPathValue, FlacPath},
         {ApePathValue, ApePath},
         {SaveToSourceValue, StoredBoolean(SaveToSource)},
+        {JobsValue, Jobs},
     };
 }
 

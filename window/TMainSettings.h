@@ -46,6 +46,9 @@ public:
     static constexpr int DefaultSmem = MaxSmem / 2;
     static constexpr int DefaultTop = 40;
     static constexpr int DefaultLeft = 20;
+    // "jobs": how many files a run converts at once; 0 is one per core.
+    static constexpr int OnePerCore = 0;
+    static constexpr int MaxJobs = 64;
 
     // Reads every value on its own: a missing value or one of another type gives that
     // value's default and the rest are read all the same. A tool folder that was never stored
@@ -87,6 +90,15 @@ public:
     bool SaveToSource = false;
     // The folder the "Save to:" item shows.
     QString SaveFolder;
+    // OnePerCore or 1..MaxJobs; set it with SetJobs.
+    int Jobs = OnePerCore;
+
+    // The user's choice of how many files a run converts at once.
+    void SetJobs(int jobs);
+    // Jobs as a number of jobs: OnePerCore is the number of cores.
+    int JobCount() const;
+    // The number of cores, at most MaxJobs.
+    static int CoreCount();
 
 private:
     // Sets SaveFolder, except for a value of another type.

@@ -58,6 +58,8 @@ protected:
         form->FlacPath = ToolFolderOnPath(QStringLiteral("flac"));
         form->LameFound = form->FlacFound = form->MetaflacFound = true;
         form->SelectPreset(TMenuItem::fs1);
+        // What a run of one job at a time shows; a fresh store would run one job per core.
+        form->Settings.SetJobs(1);
     }
 
     void TearDown() override
@@ -242,6 +244,30 @@ TEST_F(MainWindowTest, RunInProgressShowsInTheTabsAndTheTitle)
     EXPECT_EQ(Child<QTabWidget>("PageControl1").tabText(1), QStringLiteral("Tag List"));
 }
 
+// Delete on the Cue List with the running entry and a waiting one selected: only the waiting
+// one leaves the queue.
+TEST_F(MainWindowTest, DeleteOnTheCueListRemovesTheSelectedWaitingEntries)
+{
+    StallLameOn("a.wav");
+    for (const QString name : {"a.wav", "b.wav", "c.wav"})
+        ASSERT_TRUE(WriteFile(In + u'/' + name, SineWavBytes(1, 2)));
+    QStringList queue;
+    WhileStalled([&] {
+        QTest::keyClick(&window, Qt::Key_F5);
+        auto& list = Child<QListView>("lbxCueList");
+        list.setFocus();
+        list.selectionModel()->select(list.model()->index(0, 0), QItemSelectionModel::Select);
+        list.selectionModel()->select(list.model()->index(2, 0), QItemSelectionModel::Select);
+        QTest::keyClick(&list, Qt::Key_Delete);
+        queue = Lines("lbxCueList");
+        QTest::keyClick(&window, Qt::Key_F4);
+    });
+    Drop({In});
+
+    EXPECT_EQ(queue, (QStringList{In + QStringLiteral("/a.wav"), In + QStringLiteral("/b.wav")}));
+    EXPECT_EQ(Rows("lbxCueList"), 0);
+}
+
 // A name that is no valid UTF-8 reaches the tools with its own bytes, and so does its MP3.
 TEST_F(MainWindowTest, DroppedNameThatIsNotUtf8KeepsItsBytes)
 {
@@ -325,9 +351,38 @@ TEST_F(MainWindowTest, PopupMenuHoldsEveryItemInItsPlace)
               (QStringList{"Help1", "LameHelpShow1", "-", "mnuSaveTo", "Savetosourcedirectory1",
                            "CustomLameoption1[mnuCustomSettings - cs1 cs2 cs3 cs4 cs5 "
                            "standardoptions1 - fs1 fs2 fs3 fs4 fs5]",
+                           "FilesAtOnce[Jobs1 Jobs2 Jobs3 Jobs4 Jobs5 Jobs6 Jobs7 Jobs8 Jobs0]",
                            "-", "Stopcurrentprocesses1", "ShowData", "CopyErrorListtoClipboard1",
                            "-", "Alwaysontop1", "CheckUpdates", "Exit1", "Verifyonly1", "-",
                            "Checkcodecpaths1"}));
+}
+
+// The ticked entry is the stored number; a choice is taken and ticked, and a stored number
+// the menu does not list gets an entry of its own.
+TEST_F(MainWindowTest, FilesAtOnceTicksTheStoredNumberAndTakesTheChoice)
+{
+    const auto ticked = [this] {
+        QStringList names;
+        for (QAction* action : Child<QMenu>("FilesAtOnce").actions()) {
+            if (action->isChecked())
+                names << action->objectName();
+        }
+        return names;
+    };
+    window.applySettings();
+    EXPECT_EQ(ticked(), QStringList{"Jobs1"});
+    EXPECT_EQ(Child<QAction>("Jobs0").text(),
+              QStringLiteral("one per core (%1)").arg(TMainSettings::CoreCount()));
+    Child<QAction>("Jobs3").trigger();
+    EXPECT_EQ(form->Settings.Jobs, 3);
+    EXPECT_EQ(ticked(), QStringList{"Jobs3"});
+    Child<QAction>("Jobs0").trigger();
+    EXPECT_EQ(form->Settings.Jobs, TMainSettings::OnePerCore);
+    EXPECT_EQ(ticked(), QStringList{"Jobs0"});
+    form->Settings.SetJobs(12);
+    window.applySettings();
+    EXPECT_EQ(ticked(), QStringList{"Jobs12"});
+    EXPECT_EQ(Child<QAction>("Jobs12").text(), QStringLiteral("12"));
 }
 
 struct TMenuCase

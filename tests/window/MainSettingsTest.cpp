@@ -59,6 +59,7 @@ QStringList Described(const TMainSettings& s)
         "FlacPath=" + s.FlacPath,
         "ApePath=" + s.ApePath,
         "Save2Src=" + tick(s.SaveToSource),
+        "jobs=" + number(s.Jobs),
         "SaveFolder=" + s.SaveFolder,
     };
 }
@@ -181,6 +182,7 @@ TEST_F(MainSettingsTest, FirstStartGivesEveryDefault)
                                        "FlacPath=" + FlacOnPath,
                                        "ApePath=",
                                        "Save2Src=false",
+                                       "jobs=0",
                                        "SaveFolder=" + UserFolder,
                                    }));
     EXPECT_EQ(settings.SaveToCaption(), Caption(UserFolder));
@@ -204,7 +206,8 @@ TEST_F(MainSettingsTest, UserStoreWithoutWidthMakesTheMachineStoreGiveEveryValue
                {"LamePath", "/u/lame/"},
                {"FlacPath", "/u/flac/"},
                {"ApePath", "/u/mac/"},
-               {"Save2Src", 0}});
+               {"Save2Src", 0},
+               {"jobs", 5}});
     Store(store.machineFile(), {{"tindex", 2},
                                 {"width", 900},
                                 {"smem", 100},
@@ -218,7 +221,8 @@ TEST_F(MainSettingsTest, UserStoreWithoutWidthMakesTheMachineStoreGiveEveryValue
                                 {"SaveDirName", Out},
                                 {"FlacPath", "/opt/flac/"},
                                 {"ApePath", "/opt/mac/"},
-                                {"Save2Src", 1}});
+                                {"Save2Src", 1},
+                                {"jobs", 2}});
 
     const TSettingsLoad load = Load();
 
@@ -241,6 +245,7 @@ TEST_F(MainSettingsTest, UserStoreWithoutWidthMakesTheMachineStoreGiveEveryValue
                                        "FlacPath=/opt/flac/",
                                        "ApePath=/opt/mac/",
                                        "Save2Src=true",
+                                       "jobs=2",
                                        "SaveFolder=" + Out,
                                    }));
 }
@@ -337,7 +342,9 @@ INSTANTIATE_TEST_SUITE_P(
                       TReadCase{"ApplVersAsNumber", "applversnew", 3, "0.8.9.22"},
                       TReadCase{"LamePathAsNumber", "LamePath", 0, "0"},
                       TReadCase{"FlacPathAsNumber", "FlacPath", 1, "0"},
-                      TReadCase{"ApePathAsBoolean", "ApePath", true, "0"}),
+                      TReadCase{"ApePathAsBoolean", "ApePath", true, "0"},
+                      TReadCase{"JobsAsString", "jobs", "3", "0"},
+                      TReadCase{"JobsAsFraction", "jobs", 2.5, "0"}),
     [](const auto& info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -348,7 +355,11 @@ INSTANTIATE_TEST_SUITE_P(
                       TReadCase{"FalseIsUnticked", "checkupdate", false, "false"},
                       TReadCase{"TrueIsTicked", "VerifyOnly", true, "true"},
                       TReadCase{"TrueIsRetrieved", "applversretrieved", true, "true"},
-                      TReadCase{"FalseIsUntickedToo", "Save2Src", false, "false"}),
+                      TReadCase{"FalseIsUntickedToo", "Save2Src", false, "false"},
+                      TReadCase{"JobsOne", "jobs", 1, "1"},
+                      TReadCase{"JobsAtMost", "jobs", 64, "64"},
+                      TReadCase{"JobsAboveMostIsOnePerCore", "jobs", 65, "0"},
+                      TReadCase{"JobsNegativeIsOnePerCore", "jobs", -1, "0"}),
     [](const auto& info) { return info.param.name; });
 
 // One value in the user store besides "width", what the user changes after the load, and
@@ -411,7 +422,14 @@ INSTANTIATE_TEST_SUITE_P(
                       TWriteBackCase{"DayAsNumberBecomesToday", "julianday", 45000, nullptr,
                                      "46000"},
                       TWriteBackCase{"ToolFolderAsNumberStays", "LamePath", 0, nullptr, 0},
-                      TWriteBackCase{"SaveDirNameAsNumberStays", "SaveDirName", 5, nullptr, 5}),
+                      TWriteBackCase{"SaveDirNameAsNumberStays", "SaveDirName", 5, nullptr, 5},
+                      TWriteBackCase{"JobsStay", "jobs", 3, nullptr, 3},
+                      TWriteBackCase{"JobsOutOfRangeStay", "jobs", 65, nullptr, 65},
+                      TWriteBackCase{"JobsAsStringStay", "jobs", "2", nullptr, "2"},
+                      TWriteBackCase{"JobsOutOfRangeChosenAreWritten", "jobs", 65,
+                                     [](TMainSettings& s) { s.SetJobs(2); }, 2},
+                      TWriteBackCase{"JobsAsStringChosenOnePerCoreAreWritten", "jobs", "2",
+                                     [](TMainSettings& s) { s.SetJobs(0); }, 0}),
     [](const auto& info) { return info.param.name; });
 
 // The stored save folder and what becomes of it.
@@ -579,10 +597,11 @@ TMainSettings Sample(const QString& saveFolder)
     s.FlacPath = "/opt/flac/";
     s.ApePath = "/opt/mac/";
     s.SaveToSource = true;
+    s.SetJobs(3);
     return s;
 }
 
-TEST_F(MainSettingsTest, SaveSettingsWritesTheSixteenValuesAndKeepsTheOthers)
+TEST_F(MainSettingsTest, SaveSettingsWritesEveryValueAndKeepsTheOthers)
 {
     StoreUser({{"lamename", "APX"}, {"width", 470}});
 
@@ -604,7 +623,8 @@ TEST_F(MainSettingsTest, SaveSettingsWritesTheSixteenValuesAndKeepsTheOthers)
                                        {"LamePath", "/opt/lame/"},
                                        {"FlacPath", "/opt/flac/"},
                                        {"ApePath", "/opt/mac/"},
-                                       {"Save2Src", 1}}));
+                                       {"Save2Src", 1},
+                                       {"jobs", 3}}));
 }
 
 TEST_F(MainSettingsTest, WidthIsStoredAtMost960)

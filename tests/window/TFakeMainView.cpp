@@ -3,17 +3,25 @@
 void TFakeMainView::appendQueueEntry(const QString& path)
 {
     Queue.append(path);
+    QueueRows.append(path);
     QueueLog.append(path);
 }
 
-void TFakeMainView::removeFirstQueueEntry()
+void TFakeMainView::removeQueueEntry(qsizetype index)
 {
-    Queue.removeFirst();
+    Queue.removeAt(index);
+    QueueRows.removeAt(index);
 }
 
 void TFakeMainView::clearQueue()
 {
     Queue.clear();
+    QueueRows.clear();
+}
+
+void TFakeMainView::setQueueEntryText(qsizetype index, const QString& text)
+{
+    QueueRows[index] = text;
 }
 
 void TFakeMainView::appendError(const QString& line)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "IMainView.h"
+#include "TRunDisplay.h"
 
 #include <QList>
 #include <QString>
@@ -12,11 +13,12 @@
 // A main view that records what the user would see, for tests and benchmarks. Text widths
 // are measured by TextWidth (one unit per character unless a test sets its own), and
 // OnProcessEvents stands for the user acting while the window pumps its events.
-class TFakeMainView : public IMainView
+class TFakeMainView : public IMainView, public IQueueRowsView
 {
 public:
+    void setQueueEntryText(qsizetype index, const QString& text) override;
     void appendQueueEntry(const QString& path) override;
-    void removeFirstQueueEntry() override;
+    void removeQueueEntry(qsizetype index) override;
     void clearQueue() override;
     void appendError(const QString& line) override;
     void clearErrors() override;
@@ -61,6 +63,8 @@ public:
 
     // What is shown now.
     QStringList Queue;
+    // What each row of the Cue List shows: its path, or what a run of several jobs wrote.
+    QStringList QueueRows;
     QStringList Errors;
     QStringList Tags;
     std::array<QString, 5> Labels;
