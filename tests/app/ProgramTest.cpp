@@ -267,4 +267,46 @@ TEST_F(ProgramTest, SaveFolderThatIsNotThereStaysStoredAfterAClose)
     EXPECT_FALSE(QFile::exists(gone));
 }
 
+// "--help" and "--version" answer on the terminal without a display, and start no window:
+// nothing is stored and no file is taken.
+struct TAnswerCase
+{
+    const char* name;
+    const char* option;
+    QStringList lines;
+};
+
+void PrintTo(const TAnswerCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class ProgramAnswerTest : public ProgramTest, public ::testing::WithParamInterface<TAnswerCase>
+{};
+
+TEST_P(ProgramAnswerTest, AnswersWithoutADisplay)
+{
+    for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(display);
+    QProcess program;
+    Start(program, {GetParam().option});
+    ASSERT_TRUE(program.waitForFinished());
+
+    EXPECT_EQ(program.exitCode(), 0);
+    const QString out = QString::fromUtf8(program.readAllStandardOutput());
+    for (QString line : GetParam().lines)
+        EXPECT_TRUE(out.contains(line.replace("@", root.path()))) << out.toStdString();
+    EXPECT_EQ(program.readAllStandardError(), QByteArray());
+    EXPECT_TRUE(QDir(root.filePath("config")).isEmpty(Anything));
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, ProgramAnswerTest,
+                         ::testing::Values(TAnswerCase{"help",
+                                                       "--help",
+                                                       {"Usage: quarlow [FILE|FOLDER]...\n",
+                                                        "  --version",
+                                                        "@/config/Fendrick/KPZ05.json"}},
+                                           TAnswerCase{"version", "--version", {"quarlow 3."}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 } // namespace
