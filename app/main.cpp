@@ -7,10 +7,12 @@
 #include "TApplication.h"
 #include "TForm1.h"
 #include "TMainWindow.h"
+#include "TSettingsStore.h"
 #include "TStopSignals.h"
 
 #include <QTimer>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -38,10 +40,44 @@ void DropLater(TForm1& form, const QStringList& paths)
         QTimer::singleShot(0, [&form, paths] { form.AppMessage(paths); });
 }
 
+QString Usage()
+{
+    return QStringLiteral(
+               "Usage: quarlow [FILE|FOLDER]...\n"
+               "Opens Quarlow's window, which converts FLAC, APE and WAV files dropped on it to\n"
+               "MP3. The files and folders given are one drop; when Quarlow runs already, they\n"
+               "are handed to it and this start ends. Without a display it says so and exits\n"
+               "with status 1: use quarlow-cli on a terminal then.\n"
+               "\n"
+               "Options:\n"
+               "  --help     show this text\n"
+               "  --version  show the version\n"
+               "\n"
+               "The settings are kept in %1.\n")
+        .arg(TSettingsStore::ForThisUser().userFile());
+}
+
+// "quarlow --help" and "quarlow --version" alone answer on the terminal, display or not. A
+// file manager gives absolute paths, so no file it passes reads so.
+bool Answered(int argc, char* argv[])
+{
+    if (argc != 2)
+        return false;
+    if (std::strcmp(argv[1], "--help") == 0)
+        std::printf("%s", qPrintable(Usage()));
+    else if (std::strcmp(argv[1], "--version") == 0)
+        std::printf("quarlow %s\n", QUARLOW_VERSION);
+    else
+        return false;
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    if (Answered(argc, argv))
+        return 0;
     // Without a display Qt would abort with a message about platform plugins.
     if (!HasDisplay()) {
         std::fprintf(stderr,

@@ -32,7 +32,7 @@ QString CheckFolder(const QString& option, const QString& folder)
 QString Check(const TCliOptions& o, const QStringList& presetNames,
               const QString& defaultSaveFolder)
 {
-    if (o.ShowHelp || o.ShowVersion)
+    if (o.ShowHelp || o.ShowVersion || o.ListPresets)
         return {};
     if (o.Paths.isEmpty())
         return QStringLiteral("no file or folder to convert");
@@ -110,7 +110,8 @@ TCliParse ParseCliArguments(const QStringList& arguments, const QStringList& pre
                                                        {"--verify", &o.Verify},
                                                        {"--help", &o.ShowHelp},
                                                        {"-h", &o.ShowHelp},
-                                                       {"--version", &o.ShowVersion}};
+                                                       {"--version", &o.ShowVersion},
+                                                       {"--list-presets", &o.ListPresets}};
         const std::pair<const char*, QString*> values[] = {
             {"--save-to", &o.SaveTo},   {"--preset", &o.Preset},  {"--lame-dir", &o.LameDir},
             {"--flac-dir", &o.FlacDir}, {"--ape-dir", &o.ApeDir}, {"--jobs", &jobs}};
@@ -167,6 +168,7 @@ QString CliUsage(const QString& settingsFile)
                "  --ape-dir DIR       folder of mac for this run\n"
                "  --jobs N            convert N files at once (default: one per core); 1\n"
                "                      converts one file after the other\n"
+               "  --list-presets      print the names --preset takes, one a line\n"
                "  --help              show this text\n"
                "  --version           show the version\n"
                "\n"

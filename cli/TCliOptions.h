@@ -24,6 +24,8 @@ struct TCliOptions
     int Jobs = 1;
     bool ShowHelp = false;
     bool ShowVersion = false;
+    // --list-presets: print the names --preset takes, one a line (for shell completion).
+    bool ListPresets = false;
 };
 
 // Either the options or the reason the command line is wrong, in words for the user.

@@ -151,6 +151,11 @@ int main(int argc, char* argv[])
                                                             .arg(QStringLiteral(QUARLOW_VERSION))));
         return 0;
     }
+    if (options.ListPresets) {
+        for (const QString& name : form.PresetNames())
+            std::printf("%s\n", qPrintable(TConsoleView::Printable(name)));
+        return 0;
+    }
     ReportBrokenSettings(view, store);
     // Only where the MP3s would have gone to the stored folder.
     if (options.SaveToDefault && !options.Verify && !load.SaveFolderFallback.isEmpty())

@@ -396,7 +396,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(RealToolsTest, FileThatIsNoFlacHasNoTags)
 {
     TFlac flac;
-    EXPECT_FALSE(flac.ReadTags(SHARED_DIR "/fixtures/notaudio.flac"));
+    EXPECT_FALSE(flac.ReadTags(TEST_DATA_DIR "/fixtures/notaudio.flac"));
     EXPECT_FALSE(flac.HasTags);
     EXPECT_FALSE(flac.ReadTags(work("missing.flac")));
     EXPECT_EQ((QStringList{flac.Title, flac.Artist, flac.Date}), QStringList(3));

@@ -64,7 +64,7 @@ std::uint32_t WatchedEvents(const QString& path, const std::function<void()>& re
 // waits for a changed file; the readers open it for reading only.
 TEST_P(TagReaderTest, ReadsTheTagsWithoutOpeningTheSourceForWriting)
 {
-    ASSERT_TRUE(WriteFile(Source(), ReadAll(QStringLiteral(SHARED_DIR "/fixtures/") +
+    ASSERT_TRUE(WriteFile(Source(), ReadAll(QStringLiteral(TEST_DATA_DIR "/fixtures/") +
                                             QString::fromUtf8(GetParam().fixture))));
     const std::unique_ptr<TAudio> adapter = GetParam().make();
     const std::uint32_t events = WatchedEvents(Source(), [&] { adapter->ReadTags(Source()); });

@@ -251,7 +251,7 @@ TEST(ReadTags, FolderReadsAsNoFile)
 
 QByteArray Fixture(const char* name)
 {
-    QFile file(QStringLiteral(SHARED_DIR "/fixtures/") + name);
+    QFile file(QStringLiteral(TEST_DATA_DIR "/fixtures/") + name);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 

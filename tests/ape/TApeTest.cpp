@@ -13,8 +13,8 @@
 namespace {
 
 const QString MacFolder = QStringLiteral(MAC_FOLDER "/");
-const QString Fixtures = QStringLiteral(SHARED_DIR "/fixtures/");
-const QString Captures = QStringLiteral(SHARED_DIR "/tools/");
+const QString Fixtures = QStringLiteral(TEST_DATA_DIR "/fixtures/");
+const QString Captures = QStringLiteral(TEST_DATA_DIR "/tools/");
 const QString Banner =
     QStringLiteral("--- Monkey's Audio Console Front End (v 11.57) (c) Matthew T. Ashland ---");
 

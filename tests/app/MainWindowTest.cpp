@@ -97,7 +97,7 @@ protected:
 
     void CopyFixture(const QString& fixture, const QString& path)
     {
-        ASSERT_TRUE(WriteFile(path, ReadAll(QStringLiteral(SHARED_DIR "/fixtures/") + fixture)));
+        ASSERT_TRUE(WriteFile(path, ReadAll(QStringLiteral(TEST_DATA_DIR "/fixtures/") + fixture)));
     }
 
     // Files below a folder by the names' bytes, relative to it, sorted.

@@ -87,7 +87,7 @@ protected:
 
 TEST_F(ProgramTest, SecondStartHandsOverItsFilesAndSigtermSavesTheSettings)
 {
-    ASSERT_TRUE(WriteFile(root.filePath("in/a.wav"), ReadAll(SHARED_DIR "/fixtures/in.wav")));
+    ASSERT_TRUE(WriteFile(root.filePath("in/a.wav"), ReadAll(TEST_DATA_DIR "/fixtures/in.wav")));
     // The window saves below out/.
     ASSERT_EQ(Store().Write({{"width", 470}, {"SaveDirName", root.filePath("out") + "/"}}),
               QString());
@@ -118,7 +118,7 @@ TEST_F(ProgramTest, SecondStartHandsOverItsFilesAndSigtermSavesTheSettings)
 TEST_F(ProgramTest, SigtermDuringARunLeavesOnlyFinishedMp3s)
 {
     for (const char* name : {"in/a.wav", "in/b.wav"})
-        ASSERT_TRUE(WriteFile(root.filePath(name), ReadAll(SHARED_DIR "/fixtures/in.wav")));
+        ASSERT_TRUE(WriteFile(root.filePath(name), ReadAll(TEST_DATA_DIR "/fixtures/in.wav")));
     StallLame();
     environment.insert("STALL_EXEC", ToolFolderOnPath("lame") + "lame");
     environment.insert("STALL_ON", "b.wav");
@@ -166,7 +166,7 @@ TEST_P(StartupSigtermTest, EndsTheProgramAfterTheProbe)
 {
     const TGiven given = GetParam().given;
     const QString source = root.filePath("in/a.wav");
-    ASSERT_TRUE(WriteFile(source, ReadAll(SHARED_DIR "/fixtures/in.wav")));
+    ASSERT_TRUE(WriteFile(source, ReadAll(TEST_DATA_DIR "/fixtures/in.wav")));
     StallLame();
     QProcess program;
     Start(program, given == TGiven::OnTheCommandLine ? QStringList{source} : QStringList());
@@ -231,7 +231,7 @@ TEST_F(ProgramTest, AStalledUpdateServerHoldsUpNeitherTheFilesNorTheEnd)
                              {"SaveDirName", root.filePath("out") + "/"},
                              {"WebHost", server.Host()}}),
               QString());
-    ASSERT_TRUE(WriteFile(root.filePath("in/a.wav"), ReadAll(SHARED_DIR "/fixtures/in.wav")));
+    ASSERT_TRUE(WriteFile(root.filePath("in/a.wav"), ReadAll(TEST_DATA_DIR "/fixtures/in.wav")));
     QProcess program;
     Start(program, {root.filePath("in/a.wav")});
     ASSERT_TRUE(RunEventsUntil([&] { return server.Requests().size() == 1; }))
@@ -249,7 +249,7 @@ TEST_F(ProgramTest, AStalledUpdateServerHoldsUpNeitherTheFilesNorTheEnd)
 // folder meanwhile and, closed, keeps the stored folder; a tick stored as JSON false stays so.
 TEST_F(ProgramTest, SaveFolderThatIsNotThereStaysStoredAfterAClose)
 {
-    ASSERT_TRUE(WriteFile(root.filePath("in/a.wav"), ReadAll(SHARED_DIR "/fixtures/in.wav")));
+    ASSERT_TRUE(WriteFile(root.filePath("in/a.wav"), ReadAll(TEST_DATA_DIR "/fixtures/in.wav")));
     const QString gone = root.filePath("gone") + "/";
     const TSettingsStore store = Store();
     ASSERT_EQ(store.Write({{"width", 470}, {"SaveDirName", gone}, {"checkupdate", false}}),
@@ -266,5 +266,47 @@ TEST_F(ProgramTest, SaveFolderThatIsNotThereStaysStoredAfterAClose)
     EXPECT_EQ(key.stored("checkupdate"), QJsonValue(false));
     EXPECT_FALSE(QFile::exists(gone));
 }
+
+// "--help" and "--version" answer on the terminal without a display, and start no window:
+// nothing is stored and no file is taken.
+struct TAnswerCase
+{
+    const char* name;
+    const char* option;
+    QStringList lines;
+};
+
+void PrintTo(const TAnswerCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class ProgramAnswerTest : public ProgramTest, public ::testing::WithParamInterface<TAnswerCase>
+{};
+
+TEST_P(ProgramAnswerTest, AnswersWithoutADisplay)
+{
+    for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(display);
+    QProcess program;
+    Start(program, {GetParam().option});
+    ASSERT_TRUE(program.waitForFinished());
+
+    EXPECT_EQ(program.exitCode(), 0);
+    const QString out = QString::fromUtf8(program.readAllStandardOutput());
+    for (QString line : GetParam().lines)
+        EXPECT_TRUE(out.contains(line.replace("@", root.path()))) << out.toStdString();
+    EXPECT_EQ(program.readAllStandardError(), QByteArray());
+    EXPECT_TRUE(QDir(root.filePath("config")).isEmpty(Anything));
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, ProgramAnswerTest,
+                         ::testing::Values(TAnswerCase{"help",
+                                                       "--help",
+                                                       {"Usage: quarlow [FILE|FOLDER]...\n",
+                                                        "  --version",
+                                                        "@/config/Fendrick/KPZ05.json"}},
+                                           TAnswerCase{"version", "--version", {"quarlow 3."}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

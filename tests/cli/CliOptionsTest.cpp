@@ -63,6 +63,9 @@ INSTANTIATE_TEST_SUITE_P(
         TParseCase{
             "jobs_signed", {"--jobs=+2", "@"}, "--jobs: not a whole number from 1 to 64: +2"},
         TParseCase{"help_needs_no_path", {"--help"}, ""},
+        TParseCase{"list_presets_needs_no_path", {"--list-presets"}, ""},
+        TParseCase{
+            "list_presets_with_value", {"--list-presets=all"}, "--list-presets takes no value"},
         TParseCase{"no_path", {"--verify"}, "no file or folder to convert"},
         TParseCase{"unknown_option", {"--fast", "@"}, "unknown option --fast"},
         TParseCase{"missing_value", {"@", "--save-to"}, "--save-to needs a value"},

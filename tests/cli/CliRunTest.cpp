@@ -76,7 +76,7 @@ protected:
 
     void Copy(const QString& fixture, const QString& relative)
     {
-        ASSERT_TRUE(WriteFile(In + "/" + relative, ReadAll(SHARED_DIR "/fixtures/" + fixture)));
+        ASSERT_TRUE(WriteFile(In + "/" + relative, ReadAll(TEST_DATA_DIR "/fixtures/" + fixture)));
     }
 
     void Start(QProcess& process, const QStringList& args)
@@ -221,7 +221,7 @@ TEST_F(CliRunTest, FolderConvertsWithItsStructureAndTags)
     EXPECT_EQ(tags.Track, 3u);
     // Not a terminal: plain lines, one per stage.
     EXPECT_TRUE(r.out.contains("Lame: " + In + "/album/c.wav\n")) << r.out.toStdString();
-    EXPECT_EQ(ReadAll(In + "/album/cd1/a.flac"), ReadAll(SHARED_DIR "/fixtures/in.flac"));
+    EXPECT_EQ(ReadAll(In + "/album/cd1/a.flac"), ReadAll(TEST_DATA_DIR "/fixtures/in.flac"));
 }
 
 // The fields besides the seven and the image beside the source reach the MP3; the comment

@@ -35,7 +35,7 @@ QByteArray readFile(const QString& path)
 std::vector<std::string> captureNames()
 {
     std::vector<std::string> names;
-    const QDir raw(QStringLiteral(SHARED_DIR "/tools/raw"));
+    const QDir raw(QStringLiteral(TEST_DATA_DIR "/tools/raw"));
     for (const QFileInfo& info : raw.entryInfoList({"*.bin"}, QDir::Files, QDir::Name))
         names.push_back(info.completeBaseName().toStdString());
     return names;
@@ -47,9 +47,9 @@ class RealCaptureTest : public testing::TestWithParam<std::string>
 TEST_P(RealCaptureTest, ScreenModelShowsWhatTheTerminalShowed)
 {
     const QString name = QString::fromStdString(GetParam());
-    const QByteArray raw = readFile(QStringLiteral(SHARED_DIR "/tools/raw/") + name + ".bin");
+    const QByteArray raw = readFile(QStringLiteral(TEST_DATA_DIR "/tools/raw/") + name + ".bin");
     const QString shown =
-        QString::fromUtf8(readFile(QStringLiteral(SHARED_DIR "/tools/screens/") + name + ".txt"));
+        QString::fromUtf8(readFile(QStringLiteral(TEST_DATA_DIR "/tools/screens/") + name + ".txt"));
     const QStringList expected = SnapshotRows(shown.split(u'\n'));
     const QStringList actual = snapshotOf(raw);
     EXPECT_EQ(actual.join(u'\n').toStdString(), expected.join(u'\n').toStdString());

@@ -1,6 +1,8 @@
 # Makes the Debian package of the build into a scratch folder and checks it without
 # installing it: its file name, that it holds exactly what an installation holds (the
-# programs executable), and that its fields make apt pull in the codec tools and Qt. Run by
+# programs executable), that its fields make apt pull in the codec tools and Qt, and that its
+# unpacked files are what their readers take: the AppStream metadata with the menu entry it
+# names, the machine-readable copyright file, the bash completion. Run by
 # ctest with -DBUILD=<build folder> -DCPACK=<cpack> -DVERSION=<the project's version>.
 set(scratch "${BUILD}/package-check")
 file(REMOVE_RECURSE "${scratch}")
@@ -74,4 +76,14 @@ list(SORT expected)
 if(NOT packed STREQUAL expected)
     message(FATAL_ERROR "the package holds\n  ${packed}\ninstead of\n  ${expected}")
 endif()
+
+set(root "${scratch}/root")
+run_or_fail(unpacked dpkg-deb -x "${deb}" "${root}")
+# Any warning would keep a software centre from listing the program.
+run_or_fail(validated appstreamcli validate-tree --no-net --strict "${root}")
+# Debian's own reader of the format, strict: a missing field or licence text is an error.
+run_or_fail(read /usr/bin/python3 -c
+            "import sys\nfrom debian.copyright import Copyright\nCopyright(open(sys.argv[1]), strict=True)"
+            "${root}/usr/share/doc/quarlow/copyright")
+run_or_fail(parsed bash -n "${root}/usr/share/bash-completion/completions/quarlow-cli")
 file(REMOVE_RECURSE "${scratch}")

@@ -849,7 +849,7 @@ INSTANTIATE_TEST_SUITE_P(
                        Riff(Fmt16 + Chunk("data", Audio(), 10 * Audio().size())), ""},
         TWavSourceCase{"rf64", Rf64({}), ""},
         TWavSourceCase{"text", "just some notes, no audio\n", "not a RIFF/WAVE file"},
-        TWavSourceCase{"cut_in_the_header", ReadAll(SHARED_DIR "/fixtures/in.wav").left(10),
+        TWavSourceCase{"cut_in_the_header", ReadAll(TEST_DATA_DIR "/fixtures/in.wav").left(10),
                        "not a RIFF/WAVE file"},
         TWavSourceCase{"empty", {}, "not a RIFF/WAVE file"},
         TWavSourceCase{"data_size_zero", Riff(Fmt16 + Chunk("data", {})),

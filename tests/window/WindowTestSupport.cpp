@@ -55,7 +55,7 @@ void TFormTest::Write(const QString& path, const QByteArray& bytes)
 
 void TFormTest::CopyFixture(const QString& fixture, const QString& path)
 {
-    Write(path, ReadAll(QStringLiteral(SHARED_DIR "/fixtures/") + fixture));
+    Write(path, ReadAll(QStringLiteral(TEST_DATA_DIR "/fixtures/") + fixture));
 }
 
 // Listed by the names' bytes, so that a name that is not UTF-8 shows as it is.
