@@ -4,7 +4,10 @@
 #include "TAudio.h"
 #include "TForm1.h"
 #include "TJobRunner.h"
+#include "TRunDisplay.h"
+#include "TRunRecord.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <algorithm>
 #include <functional>
@@ -128,6 +131,7 @@ void TForm1::StartRun()
     ShowStatusLines(VerifyMode);
     ErrorCount = 0;
     m_madeThisRun.clear();
+    StartRecord();
     // What the drop that starts the run could not read belongs to this run's list.
     for (const QString& problem : std::exchange(m_intakeProblems, {}))
         AddCountedLine(problem);
@@ -144,6 +148,7 @@ void TForm1::SetJobSettingCommandsEnabled(bool enabled)
 {
     SetEnabled(TMenuItem::mnuSaveTo, enabled && !IsTicked(TMenuItem::Savetosourcedirectory1));
     SetEnabled(TMenuItem::Savetosourcedirectory1, enabled);
+    SetEnabled(TMenuItem::mnuUpdateOnly, enabled);
     SetOptionCommandsEnabled(enabled);
 }
 
@@ -189,7 +194,7 @@ void TForm1::EntryDone(const QString& source)
 
 void TForm1::WriteLine(const QString& line)
 {
-    m_view.appendError(line);
+    AppendError(line);
 }
 
 void TForm1::ResultWritten()
@@ -221,6 +226,7 @@ TJobSettings TForm1::JobSettings(TSourceKind kind)
             SaveDirName,
             IsTicked(TMenuItem::Savetosourcedirectory1),
             IsTicked(TMenuItem::Verifyonly1),
+            IsTicked(TMenuItem::mnuUpdateOnly),
             LamePath,
             FlacPath,
             ApePath,
@@ -247,9 +253,10 @@ void TForm1::EndRun()
     SetEnabled(TMenuItem::Exit1, true);
     SetEnabled(TMenuItem::Checkcodecpaths1, true);
     m_view.setProgress(0);
-    // After several jobs at once the line that sums the run up stays.
+    // After several jobs at once the line that sums the run up stays; after one at a time,
+    // when it tells of sources that were up to date.
     if (m_jobs == 1)
-        m_view.setLabelText(TLabel::Version, {});
+        m_view.setLabelText(TLabel::Version, m_upToDate != 0 ? LastRunLine : QString());
     m_view.setLabelText(TLabel::Audio, {});
     m_view.setLabelText(TLabel::Destination, {});
     RemoveFolderTree(std::exchange(m_runFolder, {}));
@@ -267,4 +274,97 @@ void TForm1::EndRun()
         m_view.closeWindow();
     else
         CloseIfRequested();
+}
+
+// Every line the error list shows goes through here.
+void TForm1::AppendError(const QString& line)
+{
+    m_view.appendError(line);
+    if (m_record)
+        m_runErrors << line;
+}
+
+// Only a run that takes a file has a record: the settings it runs with come first.
+void TForm1::StartRecord()
+{
+    RunRecordPath.clear();
+    LastRunLine.clear();
+    m_runErrors.clear();
+    m_upToDate = 0;
+    if (m_queue.IsEmpty() || RunRecordsFolder.isEmpty())
+        return;
+    const QDateTime start = QDateTime::currentDateTime();
+    m_record = std::make_unique<TRunRecord>(RunRecordsFolder, start);
+    RunRecordPath = m_record->Path();
+    const QString destination = IsTicked(TMenuItem::Verifyonly1)
+                                    ? QStringLiteral("none (verify only)")
+                                    : (IsTicked(TMenuItem::Savetosourcedirectory1)
+                                           ? QStringLiteral("beside each source")
+                                           : QStringLiteral("below ") + SaveDirName);
+    Record({QStringLiteral("Quarlow run record"),
+            QStringLiteral("started: ") + start.toString(Qt::ISODate),
+            QStringLiteral("option set: %1 (%2)")
+                .arg(m_optionSets.ChosenOptionName(), CheckedPresetOptions().trimmed()),
+            QStringLiteral("destination: ") + destination,
+            QStringLiteral("files at once: %1").arg(m_jobs),
+            QStringLiteral("update only: ") +
+                (IsTicked(TMenuItem::mnuUpdateOnly) ? QStringLiteral("on") : QStringLiteral("off")),
+            QString()});
+}
+
+// A record that cannot be written is told once and stops nothing.
+void TForm1::Record(const QStringList& lines)
+{
+    if (!m_record)
+        return;
+    const QString problem = m_record->Write(lines);
+    if (problem.isEmpty())
+        return;
+    const QString text = QStringLiteral("The run record cannot be written: ") + problem;
+    if (OnRecordProblem)
+        OnRecordProblem(text);
+    else
+        m_view.appendError(text);
+}
+
+QString TForm1::DoneWord() const
+{
+    return VerifyMode ? QStringLiteral("verified") : QStringLiteral("converted");
+}
+
+void TForm1::JobResult(const QString& source, TJobResult result, const QString& mp3)
+{
+    QString word = DoneWord();
+    switch (result) {
+    case TJobResult::Converted:
+        break;
+    case TJobResult::UpToDate:
+        word = QStringLiteral("up to date");
+        break;
+    case TJobResult::Failed:
+        word = QStringLiteral("failed");
+        break;
+    case TJobResult::Cancelled:
+        word = QStringLiteral("cancelled");
+        break;
+    case TJobResult::NotStarted:
+        word = QStringLiteral("not started");
+        break;
+    }
+    Record({word + QStringLiteral(": ") + source +
+            (mp3.isEmpty() ? QString() : QStringLiteral(" -> ") + mp3)});
+}
+
+// The record ends with the error list as the window shows it and the line that sums the run
+// up.
+void TForm1::RunEnded(const TRunTally& tally, qint64 elapsedMs)
+{
+    LastRunLine = TRunDisplay::EndLine(tally, elapsedMs, DoneWord());
+    m_upToDate = tally.UpToDate;
+    QStringList end{QString()};
+    end << (m_runErrors.isEmpty() ? QStringLiteral("error list: empty")
+                                  : QStringLiteral("error list:"));
+    Record(end + m_runErrors + QStringList{QString(), LastRunLine});
+    m_record.reset();
+    m_runErrors.clear();
 }
