@@ -23,6 +23,7 @@ class TAudio;
 class TForm1JobEvents;
 class TJobRunner;
 class TRunRecord;
+class QDateTime;
 class TVersionComp;
 struct TFolderId;
 
@@ -219,6 +220,8 @@ private:
     // A line of the error list, which the run's record repeats at its end.
     void AppendError(const QString& line);
     void StartRecord();
+    // The record's first lines: the settings the run starts with.
+    QStringList RecordHeader(const QDateTime& start) const;
     void Record(const QStringList& lines);
     QString DoneWord() const;
     // One line in the error list that counts as an error but is no tool's entry.

@@ -23,6 +23,24 @@ const QString LameGaugeColor = QStringLiteral("0x00FF6060");
 // The folder of a run's intermediate files, in the temporary folder.
 const QString RunFolderPrefix = QStringLiteral("quarlow-");
 
+// How the run record names what became of a source; done: the word for a job that did its work.
+QString ResultWord(TJobResult result, const QString& done)
+{
+    switch (result) {
+    case TJobResult::Converted:
+        break;
+    case TJobResult::UpToDate:
+        return QStringLiteral("up to date");
+    case TJobResult::Failed:
+        return QStringLiteral("failed");
+    case TJobResult::Cancelled:
+        return QStringLiteral("cancelled");
+    case TJobResult::NotStarted:
+        return QStringLiteral("not started");
+    }
+    return done;
+}
+
 } // namespace
 
 // Shows the job that runs on the window's thread, as it goes.
@@ -296,20 +314,26 @@ void TForm1::StartRecord()
     const QDateTime start = QDateTime::currentDateTime();
     m_record = std::make_unique<TRunRecord>(RunRecordsFolder, start);
     RunRecordPath = m_record->Path();
+    Record(RecordHeader(start));
+}
+
+QStringList TForm1::RecordHeader(const QDateTime& start) const
+{
     const QString destination = IsTicked(TMenuItem::Verifyonly1)
                                     ? QStringLiteral("none (verify only)")
                                     : (IsTicked(TMenuItem::Savetosourcedirectory1)
                                            ? QStringLiteral("beside each source")
                                            : QStringLiteral("below ") + SaveDirName);
-    Record({QStringLiteral("Quarlow run record"),
-            QStringLiteral("started: ") + start.toString(Qt::ISODate),
+    return {QStringLiteral("Quarlow run record"),
+            QStringLiteral("started: ") +
+                start.toOffsetFromUtc(start.offsetFromUtc()).toString(Qt::ISODate),
             QStringLiteral("option set: %1 (%2)")
                 .arg(m_optionSets.ChosenOptionName(), CheckedPresetOptions().trimmed()),
             QStringLiteral("destination: ") + destination,
             QStringLiteral("files at once: %1").arg(m_jobs),
             QStringLiteral("update only: ") +
                 (IsTicked(TMenuItem::mnuUpdateOnly) ? QStringLiteral("on") : QStringLiteral("off")),
-            QString()});
+            QString()};
 }
 
 // A record that cannot be written is told once and stops nothing.
@@ -334,24 +358,7 @@ QString TForm1::DoneWord() const
 
 void TForm1::JobResult(const QString& source, TJobResult result, const QString& mp3)
 {
-    QString word = DoneWord();
-    switch (result) {
-    case TJobResult::Converted:
-        break;
-    case TJobResult::UpToDate:
-        word = QStringLiteral("up to date");
-        break;
-    case TJobResult::Failed:
-        word = QStringLiteral("failed");
-        break;
-    case TJobResult::Cancelled:
-        word = QStringLiteral("cancelled");
-        break;
-    case TJobResult::NotStarted:
-        word = QStringLiteral("not started");
-        break;
-    }
-    Record({word + QStringLiteral(": ") + source +
+    Record({ResultWord(result, DoneWord()) + QStringLiteral(": ") + source +
             (mp3.isEmpty() ? QString() : QStringLiteral(" -> ") + mp3)});
 }
 
