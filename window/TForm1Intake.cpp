@@ -5,7 +5,8 @@
 
 void TForm1::AppMessage(const QStringList& droppedPaths)
 {
-    m_view.bringToFront(false);
+    if (m_window)
+        m_window->bringToFront(false);
     if (!Busy)
         ErrorCount = 0;
     // A drop during a run withdraws a pending Cancel, never a close request; the run goes
@@ -17,7 +18,8 @@ void TForm1::AppMessage(const QStringList& droppedPaths)
         SetJobSettingCommandsEnabled(false);
     ErrorsMuted = false;
     TakeDroppedItems(droppedPaths);
-    m_view.bringToFront(false);
+    if (m_window)
+        m_window->bringToFront(false);
     // During a run, the first activation or a version probe the drop only queues; after a
     // close request it starts nothing.
     if (!Busy && !LoopGuard && !m_probe && !m_starting && !m_closeRequested) {
