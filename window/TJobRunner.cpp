@@ -138,9 +138,13 @@ void TJobRunner::NumberEntries()
 }
 
 // A job on the runner's own thread has ended when StartJob returns: the user's commands run
-// before the next one starts. Entries that are up to date are passed over at once.
+// before the next one starts. Entries that are up to date are passed over at once; a long row
+// of them (each MP3's status read from a cold disk) yields to the user's commands as often as
+// a running tool is polled.
 void TJobRunner::StartJobs()
 {
+    QElapsedTimer passing;
+    passing.start();
     for (qsizetype i = 0;
          i < m_queue.Count() && int(m_running.size()) < m_jobs && !m_refused && !m_starved;) {
         const TStart start =
@@ -149,6 +153,8 @@ void TJobRunner::StartJobs()
             return;
         if (start != TStart::UpToDate)
             ++i;
+        else if (passing.elapsed() >= TCons::PollMilliseconds)
+            return;
     }
 }
 
@@ -204,7 +210,7 @@ TJobRunner::TStart TJobRunner::StartJob(const TQueueEntry& entry)
 
 void TJobRunner::PassUpToDate(const QString& source, const QString& destination)
 {
-    const QString path = source; // EntryDone takes the entry, and the text source refers to
+    const QString path = source; // EntryDone takes the entry and the text source refers to
     ++m_done;
     ++m_tally.UpToDate;
     m_number.remove(path);
