@@ -43,6 +43,8 @@ const std::array<TItemText, MenuItemCount> ItemTexts = {{
     {"Alwaysontop1", "&Always on top (toggle)", Qt::Key_F6, true},
     {"CheckUpdates", "Check for major &Updates (toggle)", Qt::Key_F7, true},
     {"Checkcodecpaths1", "&Find codec locations", Qt::Key_F10, false},
+    {"mnuUpdateOnly", "Convert only &new and changed files (toggle)", Qt::CTRL | Qt::Key_U, true},
+    {"mnuShowRunRecord", "Show &last run record", Qt::CTRL | Qt::Key_R, false},
 }};
 
 // The numbers "Files at once" offers besides one per core.
@@ -63,10 +65,10 @@ TMainMenu::TMainMenu(QWidget& window, Command command, JobsChoice chooseJobs)
     m_menu->addSeparator();
     addItems(*m_menu, {TMenuItem::Stopcurrentprocesses1});
     m_menu->addAction(addShowData());
-    addItems(*m_menu, {TMenuItem::CopyErrorListtoClipboard1});
+    addItems(*m_menu, {TMenuItem::CopyErrorListtoClipboard1, TMenuItem::mnuShowRunRecord});
     m_menu->addSeparator();
     addItems(*m_menu, {TMenuItem::Alwaysontop1, TMenuItem::CheckUpdates, TMenuItem::Exit1,
-                       TMenuItem::Verifyonly1});
+                       TMenuItem::Verifyonly1, TMenuItem::mnuUpdateOnly});
     m_menu->addSeparator();
     addItems(*m_menu, {TMenuItem::Checkcodecpaths1});
 }

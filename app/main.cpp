@@ -7,6 +7,7 @@
 #include "TApplication.h"
 #include "TForm1.h"
 #include "TMainWindow.h"
+#include "TRunRecord.h"
 #include "TSettingsStore.h"
 #include "TStopSignals.h"
 
@@ -106,6 +107,7 @@ int main(int argc, char* argv[])
     });
     form.UserFolder = UserFolder();
     form.ProgramFolder = QCoreApplication::applicationDirPath() + u'/';
+    form.RunRecordsFolder = TRunRecord::Folder();
     form.FormCreate();
     window.applySettings();
     window.show();

@@ -108,6 +108,7 @@ TCliParse ParseCliArguments(const QStringList& arguments, const QStringList& pre
         const QString inlineValue = eq < 0 ? QString() : arg.mid(eq + 1);
         const std::pair<const char*, bool*> flags[] = {{"--save-to-source", &o.SaveToSource},
                                                        {"--verify", &o.Verify},
+                                                       {"--update", &o.Update},
                                                        {"--help", &o.ShowHelp},
                                                        {"-h", &o.ShowHelp},
                                                        {"--version", &o.ShowVersion},
@@ -159,6 +160,8 @@ QString CliUsage(const QString& settingsFile)
                "                      else your home folder)\n"
                "  --save-to-source    put each MP3 beside its source\n"
                "  --verify            only decode the sources and report errors; write no MP3\n"
+               "  --update            convert only what is new or changed: a source whose MP3\n"
+               "                      is there and not older than it is counted as up to date\n"
                "  --preset NAME       LAME option set: \"128 kb cbr\", \"192 kb vbr\", \"APS\",\n"
                "                      \"APX\", \"Insane\", or the name of a custom set (default:\n"
                "                      the window's choice, \"APS\" on a first start)\n"
@@ -175,6 +178,10 @@ QString CliUsage(const QString& settingsFile)
                "Exit status: 0 when no error entry was written, 1 when some were or nothing could\n"
                "be converted, 2 for a usage error or when lame is missing (unless verifying).\n"
                "Ctrl+C stops the running tools; finished MP3s stay.\n"
+               "\n"
+               "Every run that takes a file leaves a record (its settings, each source's result,\n"
+               "the error list) in $XDG_STATE_HOME/quarlow/runs/ (default\n"
+               "~/.local/state/quarlow/runs/; the newest 50 are kept); the last line names it.\n"
                "\n"
                "The defaults come from the desktop program's settings, %1, which this\n"
                "program reads and never changes.\n")

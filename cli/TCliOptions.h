@@ -16,6 +16,8 @@ struct TCliOptions
     bool SaveToDefault = false;
     bool SaveToSource = false;
     bool Verify = false;
+    // Only sources whose MP3 is missing or older are converted.
+    bool Update = false;
     QString Preset;
     QString LameDir;
     QString FlacDir;

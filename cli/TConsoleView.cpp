@@ -290,16 +290,9 @@ void TConsoleView::showRun(int done, int total, qint64 elapsedMs)
     drawJobs();
 }
 
-void TConsoleView::runEnded(int succeeded, int failed, qint64 elapsedMs)
+void TConsoleView::runEnded(const TRunTally&, qint64)
 {
-    if (!m_terminal)
-        return;
     eraseJobs();
-    writeLine(QStringLiteral("%1 %2, %3 failed in %4")
-                  .arg(succeeded)
-                  .arg(Verifying ? QStringLiteral("verified") : QStringLiteral("converted"))
-                  .arg(failed)
-                  .arg(Duration(elapsedMs)));
 }
 
 void TConsoleView::drawJobs()

@@ -32,10 +32,8 @@ public:
     void jobProgress(int slot, const QString& stage, int percent) override;
     void jobEnded(int slot, const QString& source, bool ok) override;
     void showRun(int done, int total, qint64 elapsedMs) override;
-    void runEnded(int succeeded, int failed, qint64 elapsedMs) override;
-
-    // Whether the run only verifies: its jobs are counted as verified, not converted.
-    bool Verifying = false;
+    // The block of running jobs gives way; the program prints the line that sums the run up.
+    void runEnded(const TRunTally& tally, qint64 elapsedMs) override;
 
     // Called at every pump: where the program looks for the user's Ctrl+C.
     std::function<void()> OnProcessEvents;

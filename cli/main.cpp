@@ -5,6 +5,7 @@
 #include "TCliOptions.h"
 #include "TConsoleView.h"
 #include "TForm1.h"
+#include "TRunRecord.h"
 #include "ToolNames.h"
 
 #include <QCoreApplication>
@@ -76,6 +77,7 @@ void Configure(TForm1& form, TConsoleView& view, const TCliOptions& o)
     form.ApePath = o.ApeDir.isEmpty() ? stored.ApePath : o.ApeDir;
     form.SetTicked(TMenuItem::Savetosourcedirectory1, o.SaveToSource);
     form.SetTicked(TMenuItem::Verifyonly1, o.Verify);
+    form.SetTicked(TMenuItem::mnuUpdateOnly, o.Update);
     form.VerifyMode = o.Verify;
     form.SetParallelJobs(o.Jobs, &view);
     if (!o.Preset.isNull())
@@ -164,7 +166,10 @@ int main(int argc, char* argv[])
     // probed tool running.
     CatchStopSignals();
     view.OnProcessEvents = StopOnSignal(form);
-    view.Verifying = options.Verify;
+    form.RunRecordsFolder = TRunRecord::Folder();
+    form.OnRecordProblem = [&view](const QString& text) {
+        view.showMessage(TConsoleView::Printable(text));
+    };
     Configure(form, view, options);
     if (g_stopSignal != 0)
         return 128 + g_stopSignal;
@@ -175,12 +180,17 @@ int main(int argc, char* argv[])
         return 2;
     }
     form.AppMessage(options.Paths);
+    if (!form.LastRunLine.isEmpty())
+        std::printf("%s\n", qPrintable(form.LastRunLine));
     // The error list first: it may say why nothing was taken (a folder that cannot be read).
     PrintErrors(view, form);
     if (view.queuedCount() == 0) {
         std::fprintf(stderr, "quarlow-cli: %s\n", qPrintable(NothingToConvert(form)));
         return 1;
     }
+    // Last, so that a script finds it in one place.
+    if (!form.RunRecordPath.isEmpty())
+        std::printf("run record: %s\n", qPrintable(TConsoleView::Printable(form.RunRecordPath)));
     if (g_stopSignal != 0)
         return 128 + g_stopSignal;
     // A job that could not run at all leaves an uncounted line; it is a failure all the same.

@@ -32,6 +32,11 @@ TPathKind KindOf(const struct stat& st)
     return TPathKind::Other;
 }
 
+bool NotEarlier(const timespec& a, const timespec& b)
+{
+    return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec >= b.tv_nsec;
+}
+
 // Closes the folder stream however the listing ends.
 struct TDirCloser
 {
@@ -133,6 +138,17 @@ bool FileExists(const QString& path)
     return kind == TPathKind::File || kind == TPathKind::Other;
 }
 
+bool IsUpToDate(const QString& made, const QString& source)
+{
+    struct stat madeStat = {};
+    struct stat sourceStat = {};
+    const QByteArray madeBytes = PathBytes(made);
+    return lstat(madeBytes.constData(), &madeStat) == 0 && S_ISREG(madeStat.st_mode) &&
+           stat(PathBytes(source).constData(), &sourceStat) == 0 && S_ISREG(sourceStat.st_mode) &&
+           NotEarlier(madeStat.st_mtim, sourceStat.st_mtim) &&
+           faccessat(AT_FDCWD, madeBytes.constData(), R_OK, AT_EACCESS) == 0;
+}
+
 bool IsRunnableFile(const QString& path)
 {
     return PathKind(path) == TPathKind::File &&
@@ -222,14 +238,42 @@ QString RenameNoReplace(const QString& source, const QString& target)
     return ReplaceFile(source, target);
 }
 
-bool ForceFolders(const QString& path)
+bool ForceFolders(const QString& path, unsigned mode)
 {
     const QByteArray bytes = PathBytes(path);
     // Every folder on the way, the first one too; one that is there already is fine.
     for (qsizetype slash = bytes.indexOf('/', 1); slash > 0; slash = bytes.indexOf('/', slash + 1))
-        mkdir(bytes.left(slash).constData(), 0777);
-    mkdir(bytes.constData(), 0777);
+        mkdir(bytes.left(slash).constData(), mode);
+    mkdir(bytes.constData(), mode);
     return PathKind(path) == TPathKind::Folder;
+}
+
+int CreatePrivateFile(const QString& path, int* error)
+{
+    const int fd = open(PathBytes(path).constData(),
+                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    *error = fd < 0 ? errno : 0;
+    return fd;
+}
+
+QString WriteAll(int fd, const QByteArray& bytes)
+{
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t written = write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (written < 0 && errno != EINTR)
+            return ErrnoText(errno);
+        done += written > 0 ? written : 0;
+    }
+    return {};
+}
+
+QString UserStateFolder()
+{
+    const QByteArray state = qgetenv("XDG_STATE_HOME");
+    if (state.startsWith('/'))
+        return PathFromBytes(state);
+    const QByteArray home = qgetenv("HOME");
+    return home.isEmpty() ? QString() : PathFromBytes(home) + QStringLiteral("/.local/state");
 }
 
 // Opening a pipe for reading waits for a writer, and a device may never end: the open does

@@ -56,6 +56,11 @@ bool IsHiddenName(const QString& name);
 // True when path names something that is not a folder.
 bool FileExists(const QString& path);
 
+// True when made is a regular file under its own name (not a link), readable, and modified
+// no earlier than source, a regular file too: what was made from source is still up to date.
+// One status read of each; neither file is opened.
+bool IsUpToDate(const QString& made, const QString& source);
+
 // True when path names a regular file that we may execute, following links: a data file,
 // a folder or a link to either is none.
 bool IsRunnableFile(const QString& path);
@@ -97,9 +102,21 @@ QString ReplaceFile(const QString& source, const QString& target);
 // empty on success, else the reason. Nothing is ever replaced.
 QString RenameNoReplace(const QString& source, const QString& target);
 
-// Creates a folder and every missing folder above it. False when the folder is not there
-// afterwards.
-bool ForceFolders(const QString& path);
+// Creates a folder and every missing folder above it, each with mode (less the umask). False
+// when the folder is not there afterwards.
+bool ForceFolders(const QString& path, unsigned mode = 0777);
+
+// Creates a new file that only the user may read and write (mode 0600), never one that is
+// there already or a link's target: its descriptor (close-on-exec), or -1 and *error the
+// errno.
+int CreatePrivateFile(const QString& path, int* error);
+
+// Writes all of bytes to the descriptor: empty on success, else the system's reason.
+QString WriteAll(int fd, const QByteArray& bytes);
+
+// Where programs keep the user's state: $XDG_STATE_HOME when it is an absolute path, else
+// ~/.local/state; empty without either.
+QString UserStateFolder();
 
 // A descriptor of a regular file, opened read-only (and close-on-exec) by its name's bytes
 // (Qt's own opening would mangle a name that is not valid UTF-8); -1 for anything else, a

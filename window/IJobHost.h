@@ -1,5 +1,6 @@
 #pragma once
 
+#include "IJobsView.h"
 #include "TJob.h"
 
 #include <QString>
@@ -37,6 +38,10 @@ public:
     virtual void RefuseEntry(const QString& source) = 0;
     // After a Cancel: the waiting entries are dropped.
     virtual void DropWaitingEntries() = 0;
+    // What became of an entry, with the MP3 it made or found up to date (empty for none).
+    virtual void JobResult(const QString& source, TJobResult result, const QString& mp3) = 0;
+    // The run is over and its error entries are all written.
+    virtual void RunEnded(const TRunTally& tally, qint64 elapsedMs) = 0;
 
     // With one job at a time the job runs on the runner's thread and the host shows it as it
     // goes: the events it shows it by (none: it is shown as a job of several), and where its

@@ -37,8 +37,10 @@ enum class TMenuItem
     Alwaysontop1,
     CheckUpdates,
     Checkcodecpaths1,
+    mnuUpdateOnly,
+    mnuShowRunRecord,
 };
-inline constexpr int MenuItemCount = int(TMenuItem::Checkcodecpaths1) + 1;
+inline constexpr int MenuItemCount = int(TMenuItem::mnuShowRunRecord) + 1;
 
 // The viewer of LAME's long help text.
 class ILameHelpView

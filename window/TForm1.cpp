@@ -3,6 +3,7 @@
 
 #include "FileSystem.h"
 #include "TAudio.h"
+#include "TRunRecord.h"
 #include "TVersionComp.h"
 
 #include <QScopedValueRollback>
@@ -207,7 +208,7 @@ void TForm1::AddErrorEntry()
 void TForm1::AddCountedLine(const QString& line)
 {
     ++ErrorCount;
-    m_view.appendError(line);
+    AppendError(line);
 }
 
 void TForm1::ReportIntakeProblem(const QString& line)
@@ -227,10 +228,10 @@ void TForm1::AddErrorEntry(const QStringList& rows)
 void TForm1::WriteEntry(const QString& source, const QStringList& rows)
 {
     ++ErrorCount;
-    m_view.appendError(QStringLiteral("Message %1 - ").arg(ErrorCount) + source);
+    AppendError(QStringLiteral("Message %1 - ").arg(ErrorCount) + source);
     for (const QString& row : rows)
-        m_view.appendError(row);
-    m_view.appendError(QString(40, u'-'));
+        AppendError(row);
+    AppendError(QString(40, u'-'));
 }
 
 void TForm1::ShowTagList()

@@ -22,6 +22,8 @@ class IJobsView;
 class TAudio;
 class TForm1JobEvents;
 class TJobRunner;
+class TRunRecord;
+class QDateTime;
 class TVersionComp;
 struct TFolderId;
 
@@ -170,6 +172,15 @@ public:
     QString FileDescription;
     // Creates the adapter for a job; the codec adapters unless a test puts in its own.
     AdapterMaker MakeAdapter;
+    // Where each run that takes a file leaves its record (TRunRecord::Folder() in the
+    // programs); empty: no records. OnRecordProblem says that a run's record cannot be
+    // written, once per run; without it, a line in the error list says so, not counted as an
+    // error.
+    QString RunRecordsFolder;
+    std::function<void(const QString&)> OnRecordProblem;
+    // Of the last run: its record (empty when it made none) and the line that sums it up.
+    QString RunRecordPath;
+    QString LastRunLine;
     // The bound on the update check's whole request.
     int UpdateRequestTimeoutMs = TUpdateCheck::DefaultRequestTimeoutMs;
 
@@ -208,10 +219,19 @@ private:
     void ResultWritten() override;
     void RefuseEntry(const QString& source) override;
     void DropWaitingEntries() override;
+    void JobResult(const QString& source, TJobResult result, const QString& mp3) override;
+    void RunEnded(const TRunTally& tally, qint64 elapsedMs) override;
     IJobDisplay* LiveEvents(const TJob& job) override;
     std::unique_ptr<TAudio>* LiveAdapterSlot() override { return &Audio; }
 
     void AddErrorEntry(const QStringList& rows);
+    // A line of the error list, which the run's record repeats at its end.
+    void AppendError(const QString& line);
+    void StartRecord();
+    // The record's first lines: the settings the run starts with.
+    QStringList RecordHeader(const QDateTime& start) const;
+    void Record(const QStringList& lines);
+    QString DoneWord() const;
     // One line in the error list that counts as an error but is no tool's entry.
     void AddCountedLine(const QString& line);
     // A drop's problem (a folder that cannot be read): listed at once during a run, else
@@ -257,6 +277,10 @@ private:
     QString m_runFolderError;
     QHash<QString, QString> m_madeThisRun;
     QStringList m_intakeProblems;
+    // The run's record, its error list so far, and how many of its sources were up to date.
+    std::unique_ptr<TRunRecord> m_record;
+    QStringList m_runErrors;
+    int m_upToDate = 0;
     // The throw-away adapter of a running version probe, so that a close request reaches it.
     TAudio* m_probe = nullptr;
     // In FormCreate and in the first activation.

@@ -30,6 +30,7 @@ void TForm1::LoadSettings()
     SetTicked(TMenuItem::Verifyonly1, Settings.VerifyOnly);
     SetTicked(TMenuItem::Savetosourcedirectory1, Settings.SaveToSource);
     SetTicked(TMenuItem::CheckUpdates, Settings.Update.CheckUpdates);
+    SetTicked(TMenuItem::mnuUpdateOnly, Settings.UpdateOnly);
     VerifyMode = Settings.VerifyOnly;
     if (load.SaveFolderSet)
         Window().setSaveToCaption(Settings.SaveToCaption());
@@ -46,6 +47,7 @@ bool TForm1::SaveSettings()
     Settings.VerifyOnly = IsTicked(TMenuItem::Verifyonly1);
     Settings.SaveToSource = IsTicked(TMenuItem::Savetosourcedirectory1);
     Settings.Update.CheckUpdates = IsTicked(TMenuItem::CheckUpdates);
+    Settings.UpdateOnly = IsTicked(TMenuItem::mnuUpdateOnly);
     const QString error = Settings.SaveSettings(m_store);
     ReportStoreError(error);
     return error.isEmpty();

@@ -4,7 +4,10 @@
 #include "TAudio.h"
 #include "TForm1.h"
 #include "TJobRunner.h"
+#include "TRunDisplay.h"
+#include "TRunRecord.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <algorithm>
 #include <functional>
@@ -19,6 +22,24 @@ const QString LameGaugeColor = QStringLiteral("0x00FF6060");
 
 // The folder of a run's intermediate files, in the temporary folder.
 const QString RunFolderPrefix = QStringLiteral("quarlow-");
+
+// How the run record names what became of a source; done: the word for a job that did its work.
+QString ResultWord(TJobResult result, const QString& done)
+{
+    switch (result) {
+    case TJobResult::Converted:
+        break;
+    case TJobResult::UpToDate:
+        return QStringLiteral("up to date");
+    case TJobResult::Failed:
+        return QStringLiteral("failed");
+    case TJobResult::Cancelled:
+        return QStringLiteral("cancelled");
+    case TJobResult::NotStarted:
+        return QStringLiteral("not started");
+    }
+    return done;
+}
 
 } // namespace
 
@@ -132,6 +153,7 @@ void TForm1::StartRun()
     ShowStatusLines(VerifyMode);
     ErrorCount = 0;
     m_madeThisRun.clear();
+    StartRecord();
     // What the drop that starts the run could not read belongs to this run's list.
     for (const QString& problem : std::exchange(m_intakeProblems, {}))
         AddCountedLine(problem);
@@ -148,6 +170,7 @@ void TForm1::SetJobSettingCommandsEnabled(bool enabled)
 {
     SetEnabled(TMenuItem::mnuSaveTo, enabled && !IsTicked(TMenuItem::Savetosourcedirectory1));
     SetEnabled(TMenuItem::Savetosourcedirectory1, enabled);
+    SetEnabled(TMenuItem::mnuUpdateOnly, enabled);
     SetOptionCommandsEnabled(enabled);
 }
 
@@ -193,7 +216,7 @@ void TForm1::EntryDone(const QString& source)
 
 void TForm1::WriteLine(const QString& line)
 {
-    m_view.appendError(line);
+    AppendError(line);
 }
 
 void TForm1::ResultWritten()
@@ -225,6 +248,7 @@ TJobSettings TForm1::JobSettings(TSourceKind kind)
             SaveDirName,
             IsTicked(TMenuItem::Savetosourcedirectory1),
             IsTicked(TMenuItem::Verifyonly1),
+            IsTicked(TMenuItem::mnuUpdateOnly),
             LamePath,
             FlacPath,
             ApePath,
@@ -251,9 +275,10 @@ void TForm1::EndRun()
     SetEnabled(TMenuItem::Exit1, true);
     SetEnabled(TMenuItem::Checkcodecpaths1, true);
     m_view.setProgress(0);
-    // After several jobs at once the line that sums the run up stays.
+    // After several jobs at once the line that sums the run up stays; after one at a time,
+    // when it tells of sources that were up to date.
     if (m_jobs == 1)
-        m_view.setLabelText(TLabel::Version, {});
+        m_view.setLabelText(TLabel::Version, m_upToDate != 0 ? LastRunLine : QString());
     m_view.setLabelText(TLabel::Audio, {});
     m_view.setLabelText(TLabel::Destination, {});
     RemoveFolderTree(std::exchange(m_runFolder, {}));
@@ -273,4 +298,86 @@ void TForm1::EndRun()
         m_window->closeWindow();
     else
         CloseIfRequested();
+}
+
+// Every line the error list shows goes through here.
+void TForm1::AppendError(const QString& line)
+{
+    m_view.appendError(line);
+    if (m_record)
+        m_runErrors << line;
+}
+
+// Only a run that takes a file has a record: the settings it runs with come first.
+void TForm1::StartRecord()
+{
+    RunRecordPath.clear();
+    LastRunLine.clear();
+    m_runErrors.clear();
+    m_upToDate = 0;
+    if (m_queue.IsEmpty() || RunRecordsFolder.isEmpty())
+        return;
+    const QDateTime start = QDateTime::currentDateTime();
+    m_record = std::make_unique<TRunRecord>(RunRecordsFolder, start);
+    RunRecordPath = m_record->Path();
+    Record(RecordHeader(start));
+}
+
+QStringList TForm1::RecordHeader(const QDateTime& start) const
+{
+    const QString destination = IsTicked(TMenuItem::Verifyonly1)
+                                    ? QStringLiteral("none (verify only)")
+                                    : (IsTicked(TMenuItem::Savetosourcedirectory1)
+                                           ? QStringLiteral("beside each source")
+                                           : QStringLiteral("below ") + SaveDirName);
+    return {QStringLiteral("Quarlow run record"),
+            QStringLiteral("started: ") +
+                start.toOffsetFromUtc(start.offsetFromUtc()).toString(Qt::ISODate),
+            QStringLiteral("option set: %1 (%2)")
+                .arg(m_optionSets.ChosenOptionName(), CheckedPresetOptions().trimmed()),
+            QStringLiteral("destination: ") + destination,
+            QStringLiteral("files at once: %1").arg(m_jobs),
+            QStringLiteral("update only: ") +
+                (IsTicked(TMenuItem::mnuUpdateOnly) ? QStringLiteral("on") : QStringLiteral("off")),
+            QString()};
+}
+
+// A record that cannot be written is told once and stops nothing.
+void TForm1::Record(const QStringList& lines)
+{
+    if (!m_record)
+        return;
+    const QString problem = m_record->Write(lines);
+    if (problem.isEmpty())
+        return;
+    const QString text = QStringLiteral("The run record cannot be written: ") + problem;
+    if (OnRecordProblem)
+        OnRecordProblem(text);
+    else
+        m_view.appendError(text);
+}
+
+QString TForm1::DoneWord() const
+{
+    return VerifyMode ? QStringLiteral("verified") : QStringLiteral("converted");
+}
+
+void TForm1::JobResult(const QString& source, TJobResult result, const QString& mp3)
+{
+    Record({ResultWord(result, DoneWord()) + QStringLiteral(": ") + source +
+            (mp3.isEmpty() ? QString() : QStringLiteral(" -> ") + mp3)});
+}
+
+// The record ends with the error list as the window shows it and the line that sums the run
+// up.
+void TForm1::RunEnded(const TRunTally& tally, qint64 elapsedMs)
+{
+    LastRunLine = TRunDisplay::EndLine(tally, elapsedMs, DoneWord());
+    m_upToDate = tally.UpToDate;
+    QStringList end{QString()};
+    end << (m_runErrors.isEmpty() ? QStringLiteral("error list: empty")
+                                  : QStringLiteral("error list:"));
+    Record(end + m_runErrors + QStringList{QString(), LastRunLine});
+    m_record.reset();
+    m_runErrors.clear();
 }

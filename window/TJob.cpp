@@ -115,6 +115,14 @@ QString TJob::Destination(const TQueueEntry& entry, const TJobSettings& settings
     return settings.SaveDirName + relative;
 }
 
+// The MP3 under its final name is always a whole one: a cut encode leaves only its hidden
+// part file, so an interrupted run leaves nothing that passes for up to date.
+bool TJob::IsUpToDate(const TQueueEntry& entry, const TJobSettings& settings,
+                      const QString& destination)
+{
+    return settings.UpdateOnly && !settings.Verify && ::IsUpToDate(destination, entry.Path);
+}
+
 void TJob::Run()
 {
     // Whatever goes wrong inside a job is recorded; the clean-up below always runs, so no

@@ -39,6 +39,8 @@ struct TJobSettings
     QString SaveDirName;
     bool SaveToSource = false;
     bool Verify = false;
+    // A source whose MP3 is up to date is not converted (unless verifying).
+    bool UpdateOnly = false;
     QString LamePath;
     QString FlacPath;
     QString ApePath;
@@ -108,6 +110,10 @@ public:
 
     // Where the MP3 of a queue entry goes.
     static QString Destination(const TQueueEntry& entry, const TJobSettings& settings);
+    // Whether the entry needs no job: only what is new or changed is converted, and its MP3 at
+    // destination is as new as the source. Never when verifying.
+    static bool IsUpToDate(const TQueueEntry& entry, const TJobSettings& settings,
+                           const QString& destination);
 
     TAudio* Audio() const { return m_audio.get(); }
     TSourceKind Kind() const { return m_kind; }

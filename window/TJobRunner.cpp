@@ -103,11 +103,22 @@ void TJobRunner::Run()
         if (!m_running.empty())
             WaitForNews();
     }
-    if (m_host.CancelPending())
+    EndRun();
+}
+
+// After a Cancel the entries still waiting are never started.
+void TJobRunner::EndRun()
+{
+    if (m_host.CancelPending()) {
+        for (qsizetype i = 0; i < m_queue.Count(); ++i)
+            m_host.JobResult(m_queue.At(i).Path, TJobResult::NotStarted, {});
+        m_tally.NotStarted = int(m_queue.Count());
         m_host.DropWaitingEntries();
+    }
     WriteResults(true);
+    m_host.RunEnded(m_tally, m_elapsed.elapsed());
     if (m_view)
-        m_view->runEnded(m_succeeded, m_failed, m_elapsed.elapsed());
+        m_view->runEnded(m_tally, m_elapsed.elapsed());
 }
 
 // Entries get their numbers in queue order; a drop appends, so a later entry always has a
@@ -127,30 +138,46 @@ void TJobRunner::NumberEntries()
 }
 
 // A job on the runner's own thread has ended when StartJob returns: the user's commands run
-// before the next one starts.
+// before the next one starts. Entries that are up to date are passed over at once; a long row
+// of them (each MP3's status read from a cold disk) yields to the user's commands as often as
+// a running tool is polled.
 void TJobRunner::StartJobs()
 {
+    QElapsedTimer passing;
+    passing.start();
     for (qsizetype i = 0;
-         i < m_queue.Count() && int(m_running.size()) < m_jobs && !m_refused && !m_starved; ++i) {
-        if (!IsRunning(m_queue.At(i).Path) && StartJob(m_queue.At(i)) && m_jobs == 1)
+         i < m_queue.Count() && int(m_running.size()) < m_jobs && !m_refused && !m_starved;) {
+        const TStart start =
+            IsRunning(m_queue.At(i).Path) ? TStart::Waits : StartJob(m_queue.At(i));
+        if (start == TStart::Started && m_jobs == 1)
+            return;
+        if (start != TStart::UpToDate)
+            ++i;
+        else if (passing.elapsed() >= TCons::PollMilliseconds)
             return;
     }
 }
 
 // An entry waits while a running job writes the same MP3, and while there is no thread for it
-// but running jobs that give theirs back when they end.
-bool TJobRunner::StartJob(const TQueueEntry& entry)
+// but running jobs that give theirs back when they end. An MP3 this run made from another
+// source is never up to date for this one: the job says why it does not replace it.
+TJobRunner::TStart TJobRunner::StartJob(const TQueueEntry& entry)
 {
     const std::optional<TSourceKind> kind = SourceKindOf(entry.Path);
     if (!kind) {
         m_host.RefuseEntry(entry.Path);
         m_refused = true;
-        return false;
+        return TStart::Waits;
     }
     TJobSettings settings = m_host.JobSettings(*kind);
     const QString destination = TJob::Destination(entry, settings);
     if (m_claimed.contains(destination))
-        return false;
+        return TStart::Waits;
+    const QString madeEarlierFrom = m_host.MadeThisRun(destination);
+    if (madeEarlierFrom.isEmpty() && TJob::IsUpToDate(entry, settings, destination)) {
+        PassUpToDate(entry.Path, destination);
+        return TStart::UpToDate;
+    }
     const bool onThisThread = m_jobs == 1;
     if (onThisThread) {
         settings.MakeAdapter = [this, make = std::move(settings.MakeAdapter)](TSourceKind made) {
@@ -160,14 +187,14 @@ bool TJobRunner::StartJob(const TQueueEntry& entry)
             return audio;
         };
     }
-    auto running = std::make_shared<TRunning>(
-        *this, entry, std::move(settings), m_host.MadeThisRun(destination), destination, FreeSlot(),
-        m_number.value(entry.Path), onThisThread ? m_host.LiveAdapterSlot() : nullptr);
+    auto running = std::make_shared<TRunning>(*this, entry, std::move(settings), madeEarlierFrom,
+                                              destination, FreeSlot(), m_number.value(entry.Path),
+                                              onThisThread ? m_host.LiveAdapterSlot() : nullptr);
     const QString problem = onThisThread ? QString() : StartWorker(*running);
     if (!problem.isEmpty()) {
         m_starved = !m_running.empty();
         if (m_starved)
-            return false;
+            return TStart::Waits;
         // No thread, so the job never ran: it has nothing to clean up and ends at once.
         running->failureLine(entry.Path + QStringLiteral(": cannot start a thread: ") + problem);
         running->Ended = true;
@@ -178,7 +205,17 @@ bool TJobRunner::StartJob(const TQueueEntry& entry)
     m_running.push_back(running);
     if (onThisThread)
         RunOnThisThread(*running);
-    return true;
+    return TStart::Started;
+}
+
+void TJobRunner::PassUpToDate(const QString& source, const QString& destination)
+{
+    const QString path = source; // EntryDone takes the entry and the text source refers to
+    ++m_done;
+    ++m_tally.UpToDate;
+    m_number.remove(path);
+    m_host.JobResult(path, TJobResult::UpToDate, destination);
+    m_host.EntryDone(path);
 }
 
 void TJobRunner::RunOnThisThread(TRunning& running)
@@ -250,9 +287,13 @@ void TJobRunner::EndJob(const std::shared_ptr<TRunning>& running)
     const bool failed = !running->Reports.isEmpty();
     const bool ok = !failed && !job.Stopped();
     ++m_done;
-    m_succeeded += ok ? 1 : 0;
-    m_failed += failed ? 1 : 0;
+    m_tally.Converted += ok ? 1 : 0;
+    m_tally.Failed += failed ? 1 : 0;
     m_results.emplace(running->Number, TResult{job.SourceFile, std::move(running->Reports)});
+    m_host.JobResult(job.SourceFile,
+                     failed ? TJobResult::Failed
+                            : (ok ? TJobResult::Converted : TJobResult::Cancelled),
+                     job.MadeMp3 ? job.DestFile : QString());
     m_host.EntryDone(job.SourceFile);
     if (m_view)
         m_view->jobEnded(running->Slot, job.SourceFile, ok);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "IJobsView.h"
 #include "TJob.h"
 
 #include <QElapsedTimer>
@@ -54,10 +55,20 @@ private:
         QList<TReport> Reports;
     };
 
+    // What became of a queue entry the runner would start.
+    enum class TStart
+    {
+        Waits,
+        Started,
+        // Its MP3 is up to date: it has left the queue without a job.
+        UpToDate
+    };
+
     void NumberEntries();
     void StartJobs();
-    // False when the job could not be started now.
-    bool StartJob(const TQueueEntry& entry);
+    TStart StartJob(const TQueueEntry& entry);
+    void PassUpToDate(const QString& source, const QString& destination);
+    void EndRun();
     QString StartWorker(TRunning& running);
     void RunOnThisThread(TRunning& running);
     void PumpEvents();
@@ -91,6 +102,5 @@ private:
     // A job found no thread while others ran: no more start until one of them ends.
     bool m_starved = false;
     int m_done = 0;
-    int m_succeeded = 0;
-    int m_failed = 0;
+    TRunTally m_tally;
 };

@@ -29,6 +29,7 @@ const QString FlacPathValue = QStringLiteral("FlacPath");
 const QString ApePathValue = QStringLiteral("ApePath");
 const QString SaveToSourceValue = QStringLiteral("Save2Src");
 const QString JobsValue = QStringLiteral("jobs");
+const QString UpdateOnlyValue = QStringLiteral("UpdateOnly");
 
 // A tool folder of another type stands for a folder that was never set.
 const QString NoFolder = QStringLiteral("0");
@@ -100,6 +101,7 @@ TSettingsLoad TMainSettings::LoadSettings(const TSettingsStore& store, const QSt
     SaveToSource = BooleanOr(key.readBoolean(SaveToSourceValue), false);
     const int jobs = IntegerOr(key.readInteger(JobsValue), OnePerCore);
     Jobs = jobs >= 0 && jobs <= MaxJobs ? jobs : OnePerCore;
+    UpdateOnly = BooleanOr(key.readBoolean(UpdateOnlyValue), false);
     m_asRead.Remember(key, StoredValues(Update.StoredDay));
     if (!load.SaveFolderFallback.isEmpty())
         m_asRead.Keep(key, SaveDirValue, SaveDirName);
@@ -180,6 +182,7 @@ TSettingsStore::TValues TMainSettings::StoredValues(const QString& day) const
         {ApePathValue, ApePath},
         {SaveToSourceValue, StoredBoolean(SaveToSource)},
         {JobsValue, Jobs},
+        {UpdateOnlyValue, StoredBoolean(UpdateOnly)},
     };
 }
 

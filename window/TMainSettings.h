@@ -92,6 +92,8 @@ public:
     QString SaveFolder;
     // OnePerCore or 1..MaxJobs; set it with SetJobs.
     int Jobs = OnePerCore;
+    // "UpdateOnly": a run converts only the sources whose MP3 is missing or older.
+    bool UpdateOnly = false;
 
     // The user's choice of how many files a run converts at once.
     void SetJobs(int jobs);

@@ -39,8 +39,6 @@ void TRunDisplay::jobEnded(int slot, const QString& /*source*/, bool /*ok*/)
 
 void TRunDisplay::showRun(int done, int total, qint64 elapsedMs)
 {
-    m_done = done;
-    m_total = total;
     const double progress = done + RunningFraction();
     const int percent = total > 0 ? int(progress * 100 / total) : 0;
     m_view.setProgress(percent);
@@ -54,19 +52,23 @@ void TRunDisplay::showRun(int done, int total, qint64 elapsedMs)
         QStringLiteral("%1% · %2 of %3 done").arg(percent).arg(done).arg(total));
 }
 
-// Entries still waiting when the run ended: a Cancel dropped them.
-void TRunDisplay::runEnded(int succeeded, int failed, qint64 elapsedMs)
+void TRunDisplay::runEnded(const TRunTally& tally, qint64 elapsedMs)
 {
-    const int notStarted = m_total - m_done;
-    QString line = QStringLiteral("%1 converted").arg(succeeded);
-    if (failed != 0 || notStarted == 0)
-        line += QStringLiteral(", %1 failed").arg(failed);
-    if (notStarted != 0)
-        line = QStringLiteral("cancelled: ") + line +
-               QStringLiteral(", %1 not started").arg(notStarted);
-    m_view.setLabelText(TLabel::Version, line + QStringLiteral(" in ") + Duration(elapsedMs));
+    m_view.setLabelText(TLabel::Version, EndLine(tally, elapsedMs));
     m_running.clear();
-    m_done = m_total = 0;
+}
+
+QString TRunDisplay::EndLine(const TRunTally& tally, qint64 elapsedMs, const QString& done)
+{
+    QString line = QStringLiteral("%1 %2").arg(tally.Converted).arg(done);
+    if (tally.UpToDate != 0)
+        line += QStringLiteral(", %1 up to date").arg(tally.UpToDate);
+    if (tally.Failed != 0 || tally.NotStarted == 0)
+        line += QStringLiteral(", %1 failed").arg(tally.Failed);
+    if (tally.NotStarted != 0)
+        line = QStringLiteral("cancelled: ") + line +
+               QStringLiteral(", %1 not started").arg(tally.NotStarted);
+    return line + QStringLiteral(" in ") + Duration(elapsedMs);
 }
 
 QString TRunDisplay::Duration(qint64 ms)

@@ -30,8 +30,13 @@ public:
     void jobProgress(int slot, const QString& stage, int percent) override;
     void jobEnded(int slot, const QString& source, bool ok) override;
     void showRun(int done, int total, qint64 elapsedMs) override;
-    void runEnded(int succeeded, int failed, qint64 elapsedMs) override;
+    void runEnded(const TRunTally& tally, qint64 elapsedMs) override;
 
+    // The line that sums a run up: "40 converted, 2 failed in 1:10", "3 converted, 297 up to
+    // date, 0 failed in 0:02", "cancelled: 12 converted, 28 not started in 0:41". done: what
+    // the jobs did ("converted", "verified").
+    static QString EndLine(const TRunTally& tally, qint64 elapsedMs,
+                           const QString& done = QStringLiteral("converted"));
     // "1:10", "1:02:03".
     static QString Duration(qint64 ms);
     // The row of a running file: "Lame 42% — 03 Song.wav".
@@ -54,6 +59,4 @@ private:
     IQueueRowsView& m_rows;
     const TJobQueue& m_queue;
     std::map<int, TShown> m_running;
-    int m_done = 0;
-    int m_total = 0;
 };

@@ -1,6 +1,7 @@
 #include "TWindowCommands.h"
 
 #include "TForm1.h"
+#include "TRunRecord.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -52,8 +53,11 @@ void TWindowCommands::Carry(TMenuItem item)
         return CopyErrorListtoClipboard1Click();
     case TMenuItem::Alwaysontop1:
         return Alwaysontop1Click();
+    case TMenuItem::mnuShowRunRecord:
+        return ShowRunRecordClick();
     case TMenuItem::Exit1:
     case TMenuItem::CheckUpdates:
+    case TMenuItem::mnuUpdateOnly:
         Toggle(item);
         return;
     case TMenuItem::Savetosourcedirectory1:
@@ -95,6 +99,23 @@ void TWindowCommands::Help1Click()
         return;
     }
     Open(QUrl::fromLocalFile(guide));
+}
+
+// The newest record, of the window's runs or quarlow-cli's, in the desktop's text viewer.
+void TWindowCommands::ShowRunRecordClick()
+{
+    const QString folder = m_form.RunRecordsFolder;
+    if (folder.isEmpty()) {
+        m_view.showMessage(
+            QStringLiteral("Runs leave no record: neither XDG_STATE_HOME nor HOME is set."));
+        return;
+    }
+    const QString record = TRunRecord::Newest(folder);
+    if (record.isEmpty()) {
+        m_view.showMessage(QStringLiteral("No run has left a record in %1 yet.").arg(folder));
+        return;
+    }
+    Open(QUrl::fromLocalFile(record));
 }
 
 void TWindowCommands::lblWebClick()

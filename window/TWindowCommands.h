@@ -50,6 +50,7 @@ public:
     void CopyErrorListtoClipboard1Click();
     void Alwaysontop1Click();
     void lblHintClick();
+    void ShowRunRecordClick();
 
     // The user guide installed with the program: <program folder>/../share/doc/quarlow/.
     QString UserGuidePath() const;

@@ -348,12 +348,26 @@ QStringList MenuLayout(const QMenu& menu)
 TEST_F(MainWindowTest, PopupMenuHoldsEveryItemInItsPlace)
 {
     EXPECT_EQ(MenuLayout(Child<QMenu>("PopupMenu1")),
-              (QStringList{"Help1", "LameHelpShow1", "-", "mnuSaveTo", "Savetosourcedirectory1",
+              (QStringList{"Help1",
+                           "LameHelpShow1",
+                           "-",
+                           "mnuSaveTo",
+                           "Savetosourcedirectory1",
                            "CustomLameoption1[mnuCustomSettings - cs1 cs2 cs3 cs4 cs5 "
                            "standardoptions1 - fs1 fs2 fs3 fs4 fs5]",
                            "FilesAtOnce[Jobs1 Jobs2 Jobs3 Jobs4 Jobs5 Jobs6 Jobs7 Jobs8 Jobs0]",
-                           "-", "Stopcurrentprocesses1", "ShowData", "CopyErrorListtoClipboard1",
-                           "-", "Alwaysontop1", "CheckUpdates", "Exit1", "Verifyonly1", "-",
+                           "-",
+                           "Stopcurrentprocesses1",
+                           "ShowData",
+                           "CopyErrorListtoClipboard1",
+                           "mnuShowRunRecord",
+                           "-",
+                           "Alwaysontop1",
+                           "CheckUpdates",
+                           "Exit1",
+                           "Verifyonly1",
+                           "mnuUpdateOnly",
+                           "-",
                            "Checkcodecpaths1"}));
 }
 
@@ -446,7 +460,11 @@ INSTANTIATE_TEST_SUITE_P(
         TMenuCase{"Exit1", "E&xit when done (toggle)", QKeySequence(Qt::Key_F8), false, true},
         TMenuCase{"Verifyonly1", "&Verify only (toggle)", QKeySequence(Qt::Key_F9), false, true},
         TMenuCase{"Checkcodecpaths1", "&Find codec locations", QKeySequence(Qt::Key_F10), false,
-                  true}),
+                  true},
+        TMenuCase{"mnuUpdateOnly", "Convert only &new and changed files (toggle)",
+                  QKeySequence(Qt::CTRL | Qt::Key_U), false, true},
+        TMenuCase{"mnuShowRunRecord", "Show &last run record", QKeySequence(Qt::CTRL | Qt::Key_R),
+                  false, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Hiding keeps the height the user gave the panel and the tab they chose.

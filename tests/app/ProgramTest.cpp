@@ -32,6 +32,8 @@ protected:
                                                         QFileDevice::ExeOwner);
         environment.insert("HOME", root.filePath("home"));
         environment.insert("XDG_CONFIG_HOME", root.filePath("config"));
+        // The runs' records, out of the home folder whose files a test looks at.
+        environment.insert("XDG_STATE_HOME", root.filePath("state"));
         environment.insert("XDG_RUNTIME_DIR", root.filePath("run"));
         environment.insert("TMPDIR", root.filePath("tmp"));
         environment.insert("QT_QPA_PLATFORM", "offscreen");

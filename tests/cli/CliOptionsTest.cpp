@@ -71,6 +71,8 @@ INSTANTIATE_TEST_SUITE_P(
         TParseCase{"missing_value", {"@", "--save-to"}, "--save-to needs a value"},
         TParseCase{"empty_value", {"--preset=", "@"}, "--preset needs a value"},
         TParseCase{"flag_with_value", {"--verify=yes", "@"}, "--verify takes no value"},
+        TParseCase{"update", {"--update", "@"}, ""},
+        TParseCase{"update_with_value", {"--update=1", "@"}, "--update takes no value"},
         TParseCase{"unknown_preset",
                    {"--preset", "aps", "@"},
                    "--preset: unknown option set \"aps\" (known: 128 kb cbr, 192 kb vbr, APS, APX, "
@@ -107,6 +109,7 @@ TEST(CliPathsTest, PathsAfterDoubleDashAndFoldersEndWithSlash)
     EXPECT_EQ(parsed.Options->SaveTo, QDir::currentPath() + "/");
     EXPECT_EQ(parsed.Options->FlacDir, dir.path() + "/");
     EXPECT_TRUE(parsed.Options->Preset.isNull()) << "no --preset keeps the default";
+    EXPECT_FALSE(parsed.Options->Update) << "everything is converted unless --update";
     QDir::setCurrent(before);
 }
 

@@ -36,9 +36,13 @@ namespace {
 struct TCliResult
 {
     int exitCode = -1;
+    // Without the last line that names the run's record, which is in record.
     QString out;
     QString err;
+    QString record;
 };
+
+const QString RecordLine = "run record: ";
 
 // A run stopped while the stand-in lame was stalled.
 struct TStoppedRun
@@ -65,6 +69,10 @@ protected:
         environment.insert("LC_ALL", "C.UTF-8");
         // The settings the window stored: none, unless a test writes some.
         environment.insert("XDG_CONFIG_HOME", root.filePath("config"));
+        // Where the runs leave their records; a run on a terminal of the test's inherits it.
+        environment.insert("XDG_STATE_HOME", root.filePath("state"));
+        m_savedState = qgetenv("XDG_STATE_HOME");
+        qputenv("XDG_STATE_HOME", QFile::encodeName(root.filePath("state")));
     }
 
     void TearDown() override
@@ -72,6 +80,10 @@ protected:
         EXPECT_EQ(FilesBelow(root.filePath("tmp")), QStringList());
         // Qt cannot remove a file whose name is not UTF-8.
         RemoveFolderTree(root.path());
+        if (m_savedState.isNull())
+            qunsetenv("XDG_STATE_HOME");
+        else
+            qputenv("XDG_STATE_HOME", m_savedState);
     }
 
     void Copy(const QString& fixture, const QString& relative)
@@ -96,9 +108,16 @@ protected:
         QProcess process;
         Start(process, args);
         process.waitForFinished(120000);
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+        TCliResult r{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                     QString::fromUtf8(process.readAllStandardOutput()),
+                     QString::fromUtf8(process.readAllStandardError()),
+                     {}};
+        const qsizetype last = r.out.lastIndexOf('\n', -2) + 1;
+        if (r.out.mid(last).startsWith(RecordLine)) {
+            r.record = r.out.mid(last + RecordLine.size()).chopped(1);
+            r.out.truncate(last);
+        }
+        return r;
     }
 
     // A folder for --lame-dir whose lame is the stand-in that stalls on the runs naming a
@@ -205,6 +224,9 @@ protected:
     // readyToStop holds.
     int stallsBeforeStop = 1;
     std::function<bool()> readyToStop;
+
+private:
+    QByteArray m_savedState;
 };
 
 TEST_F(CliRunTest, FolderConvertsWithItsStructureAndTags)
@@ -254,6 +276,70 @@ TEST_F(CliRunTest, EveryFieldAndTheCoverBesideReachTheMp3)
     EXPECT_EQ(frames, expected);
     EXPECT_EQ(Id3v2Cover(mp3), cover);
     EXPECT_EQ(FfprobeWarnings(mp3), QString());
+}
+
+QStringList RecordLines(const QString& path)
+{
+    return QString::fromUtf8(ReadAll(path)).split('\n', Qt::SkipEmptyParts);
+}
+
+// A library of three folders converted once: --update converts again only what is new or
+// changed, and every run names its record on its last line.
+TEST_F(CliRunTest, UpdateConvertsOnlyWhatIsNewOrChanged)
+{
+    for (const char* file : {"lib/a/1.flac", "lib/a/2.wav", "lib/b/3.flac", "lib/c/4.wav"})
+        Copy(QString::fromUtf8(file).endsWith(".flac") ? "in.flac" : "in.wav",
+             QString::fromUtf8(file));
+    const TCliResult first = Run({"--save-to", Out, In + "/lib"});
+    ASSERT_EQ(first.exitCode, 0) << first.out.toStdString();
+    ASSERT_EQ(FilesBelow(Out).size(), 4);
+    const auto made = FilesWithTimes(Out);
+
+    const TCliResult again = Run({"--update", "--save-to", Out, In + "/lib"});
+
+    EXPECT_EQ(again.exitCode, 0) << again.out.toStdString();
+    EXPECT_TRUE(FilesWithTimes(Out) == made) << "no MP3 was written again";
+    EXPECT_TRUE(QRegularExpression("^0 converted, 4 up to date, 0 failed in \\d+:\\d\\d\n$")
+                    .match(again.out)
+                    .hasMatch())
+        << again.out.toStdString();
+    ASSERT_FALSE(again.record.isEmpty());
+    EXPECT_NE(again.record, first.record);
+    const QStringList record = RecordLines(again.record);
+    EXPECT_TRUE(record.contains("update only: on")) << record.join('\n').toStdString();
+    EXPECT_EQ(record.filter(QRegularExpression("^up to date: ")).size(), 4);
+    EXPECT_EQ(record.last() + "\n", again.out);
+
+    // 1.flac changes; 5.wav is added beside 3.flac, 6.flac in a new folder.
+    ASSERT_TRUE(SetModifiedFrom(In + "/lib/a/1.flac", Out + "/lib/a/1.mp3", 10));
+    Copy("in.wav", "lib/b/5.wav");
+    Copy("in.flac", "lib/d/6.flac");
+    const auto before = FilesWithTimes(Out);
+    const TCliResult changed = Run({"--update", "--save-to", Out, In + "/lib"});
+
+    EXPECT_EQ(changed.exitCode, 0) << changed.out.toStdString();
+    EXPECT_EQ(ChangedFiles(before, FilesWithTimes(Out)),
+              (QStringList{"lib/a/1.mp3", "lib/b/5.mp3", "lib/d/6.mp3"}));
+    EXPECT_TRUE(changed.out.contains(
+        QRegularExpression("\n3 converted, 3 up to date, 0 failed in \\d+:\\d\\d\n$")))
+        << changed.out.toStdString();
+}
+
+// A record that cannot be written is said once on stderr; the run and its exit status are
+// those of a run without it.
+TEST_F(CliRunTest, RecordThatCannotBeWrittenIsSaidOnce)
+{
+    Copy("in.wav", "a.wav");
+    Copy("in.wav", "b.wav");
+    ASSERT_TRUE(WriteFile(root.filePath("state"), "a file where the folder would be"));
+
+    const TCliResult r = Run({"--save-to", Out, In});
+
+    EXPECT_EQ(r.exitCode, 0) << r.out.toStdString();
+    EXPECT_EQ(FilesBelow(Out), (QStringList{"in/a.mp3", "in/b.mp3"}));
+    EXPECT_EQ(r.err.count("quarlow-cli: The run record cannot be written: "), 1)
+        << r.err.toStdString();
+    EXPECT_EQ(r.record, QString());
 }
 
 TEST_F(CliRunTest, VerifyOnACorruptFlacReportsItsErrorEntry)
@@ -681,7 +767,7 @@ TEST_F(CliRunTest, WithoutLameOnlyAVerifyRuns)
                {},
                0,
                "",
-               "Flac: " + In + "/a.flac\n"}}) {
+               "Flac: " + In + "/a.flac\n1 verified, 0 failed in "}}) {
         SCOPED_TRACE(c.name);
         environment = before;
         if (!c.path.isEmpty())
@@ -689,7 +775,9 @@ TEST_F(CliRunTest, WithoutLameOnlyAVerifyRuns)
         const TCliResult r = Run(c.args);
         EXPECT_EQ(r.exitCode, c.exitCode);
         EXPECT_EQ(r.err, c.err);
-        EXPECT_EQ(r.out, c.out);
+        // The run's time closes the output.
+        EXPECT_EQ(r.out.left(c.out.size()), c.out);
+        EXPECT_EQ(r.out.count('\n'), c.out.isEmpty() ? 0 : 2) << r.out.toStdString();
         EXPECT_EQ(FilesBelow(Out), QStringList());
     }
 }
@@ -964,7 +1052,12 @@ TEST_F(CliRunTest, OnANarrowTerminalEachJobStaysOneRow)
             made << QString(file).replace(".wav", ".mp3");
         }
         ASSERT_TRUE(cons.Execute("cli", line, false, "0"));
-        EXPECT_EQ(cons.Lines, c.rows);
+        EXPECT_EQ(cons.Lines.mid(0, c.rows.size()), c.rows);
+        // The lines that close the run are plain lines, wrapped as the terminal likes.
+        EXPECT_TRUE(cons.Lines.mid(c.rows.size())
+                        .join(QString())
+                        .startsWith(QStringLiteral("%1 converted, 0 failed in ").arg(made.size())))
+            << cons.Lines.join(u'\n').toStdString();
         made.sort();
         EXPECT_EQ(FilesBelow(Out), made);
         QDir(Out).removeRecursively();
@@ -992,12 +1085,15 @@ void PrintTo(const TJobsCase& c, std::ostream* os)
 class ParallelJobsTest : public CliRunTest, public testing::WithParamInterface<TJobsCase>
 {
 protected:
-    // The run's output without the progress lines, whose order depends on the jobs.
+    // The run's output without the progress lines, whose order depends on the jobs, and
+    // without the run's time.
     static QStringList ErrorList(const QString& out)
     {
         static const QRegularExpression stage("^(Flac|Ape|Wav|Lame): ");
+        static const QRegularExpression time(" in \\d+:\\d\\d$");
         QStringList rows = out.split('\n');
         rows.removeIf([](const QString& row) { return stage.match(row).hasMatch(); });
+        rows.replaceInStrings(time, " in");
         return rows;
     }
 
@@ -1122,7 +1218,7 @@ TEST_P(BadSlotTest, LeavesTheOtherSlotsAlone)
         };
         const TStoppedRun stopped = StopWhileLameStalls(args, SIGINT, "a-bad");
         EXPECT_EQ(stopped.leftRunning, QStringList());
-        r = {stopped.exitCode, stopped.out, {}};
+        r = {stopped.exitCode, stopped.out, {}, {}};
     }
 
     EXPECT_EQ(r.exitCode, c.exitCode) << r.out.toStdString();

@@ -6,6 +6,7 @@
 #include "TSettingsStore.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -13,6 +14,7 @@
 #include <cmath>
 #include <fcntl.h>
 #include <numbers>
+#include <sys/stat.h>
 #include <taglib/attachedpictureframe.h>
 #include <taglib/commentsframe.h>
 #include <taglib/fileref.h>
@@ -226,4 +228,40 @@ QString FfprobeWarnings(const QString& path)
                                {QStringLiteral("-v"), QStringLiteral("warning"), path}, &output);
     return status == 0 ? output
                        : QStringLiteral("ffprobe ended with %1: %2").arg(status).arg(output);
+}
+
+std::map<QString, std::pair<long long, QByteArray>> FilesWithTimes(const QString& folder)
+{
+    std::map<QString, std::pair<long long, QByteArray>> files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        struct stat st = {};
+        stat(PathBytes(path).constData(), &st);
+        files[QDir(folder).relativeFilePath(path)] = {
+            st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec, ReadAll(path)};
+    }
+    return files;
+}
+
+QStringList ChangedFiles(const std::map<QString, std::pair<long long, QByteArray>>& before,
+                         const std::map<QString, std::pair<long long, QByteArray>>& after)
+{
+    QStringList changed;
+    for (const auto& [name, file] : after) {
+        const auto earlier = before.find(name);
+        if (earlier == before.end() || earlier->second != file)
+            changed << name;
+    }
+    return changed;
+}
+
+bool SetModifiedFrom(const QString& path, const QString& other, int seconds)
+{
+    struct stat st = {};
+    if (stat(PathBytes(other).constData(), &st) != 0)
+        return false;
+    timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+    times[1].tv_sec += seconds;
+    return utimensat(AT_FDCWD, PathBytes(path).constData(), times, 0) == 0;
 }

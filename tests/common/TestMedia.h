@@ -19,6 +19,17 @@ bool WriteFile(const QString& path, const QByteArray& bytes);
 // Reads a whole file; empty when it cannot be read.
 QByteArray ReadAll(const QString& path);
 
+// Each file below folder (relative paths) with its modification time in nanoseconds and its
+// bytes: what an update must leave as it was.
+std::map<QString, std::pair<long long, QByteArray>> FilesWithTimes(const QString& folder);
+
+// The files whose time or bytes differ between two looks, or that are new in the second.
+QStringList ChangedFiles(const std::map<QString, std::pair<long long, QByteArray>>& before,
+                         const std::map<QString, std::pair<long long, QByteArray>>& after);
+
+// Sets path's modification time to other's plus seconds; false when it could not.
+bool SetModifiedFrom(const QString& path, const QString& other, int seconds);
+
 // Runs a tool to completion without a shell; returns its exit code, -1 when it failed to
 // run, and its merged output in *output when given.
 int RunTool(const QString& program, const QStringList& arguments, QString* output = nullptr);

@@ -206,6 +206,71 @@ INSTANTIATE_TEST_SUITE_P(
         TOpenCase{"missing", [](const QString&) { return true; }, false}),
     [](const testing::TestParamInfo<TOpenCase>& info) { return std::string(info.param.name); });
 
+struct TUpToDateCase
+{
+    const char* name;
+    // Makes what stands under the MP3's name, given the source made a second before.
+    bool (*make)(const QString& mp3, const QString& source);
+    bool upToDate;
+};
+
+void PrintTo(const TUpToDateCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class UpToDateTest : public FileSystemTest, public ::testing::WithParamInterface<TUpToDateCase>
+{};
+
+// Only a readable regular file under the MP3's own name, not older than the source, is up to
+// date.
+TEST_P(UpToDateTest, OnlyAReadableMp3AsNewAsItsSource)
+{
+    const QString source = Path(QStringLiteral("a.flac"));
+    const QString mp3 = Path(QStringLiteral("a.mp3"));
+    ASSERT_TRUE(WriteFile(source, "audio"));
+    ASSERT_TRUE(GetParam().make(mp3, source));
+    EXPECT_EQ(IsUpToDate(mp3, source), GetParam().upToDate);
+}
+
+bool MadeLater(const QString& mp3, const QString& source)
+{
+    return WriteFile(mp3, "mp3") && SetModifiedFrom(mp3, source, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, UpToDateTest,
+    ::testing::Values(
+        TUpToDateCase{"newer", MadeLater, true},
+        TUpToDateCase{"same_time",
+                      [](const QString& mp3, const QString& source) {
+                          return WriteFile(mp3, "mp3") && SetModifiedFrom(mp3, source, 0);
+                      },
+                      true},
+        TUpToDateCase{"older",
+                      [](const QString& mp3, const QString& source) {
+                          return WriteFile(mp3, "mp3") && SetModifiedFrom(mp3, source, -1);
+                      },
+                      false},
+        TUpToDateCase{"missing", [](const QString&, const QString&) { return true; }, false},
+        TUpToDateCase{"link_to_a_newer_file",
+                      [](const QString& mp3, const QString& source) {
+                          return MadeLater(mp3 + ".real", source) &&
+                                 QFile::link(mp3 + ".real", mp3);
+                      },
+                      false},
+        TUpToDateCase{"folder",
+                      [](const QString& mp3, const QString& source) {
+                          return QDir().mkdir(mp3) && SetModifiedFrom(mp3, source, 1);
+                      },
+                      false},
+        TUpToDateCase{"source_gone",
+                      [](const QString& mp3, const QString& source) {
+                          return MadeLater(mp3, source) && QFile::remove(source);
+                      },
+                      false}),
+    [](const testing::TestParamInfo<TUpToDateCase>& info) { return std::string(info.param.name); });
+
 TEST(HiddenNameTest, DotStartsAHiddenName)
 {
     EXPECT_TRUE(IsHiddenName(QStringLiteral(".hidden")));

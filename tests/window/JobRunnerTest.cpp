@@ -57,10 +57,10 @@ public:
         if (OnShowRun)
             OnShowRun();
     }
-    void runEnded(int succeeded, int failed, qint64) override
+    void runEnded(const TRunTally& tally, qint64) override
     {
         ExpectOwnThread();
-        RunEnds << QStringLiteral("%1 %2").arg(succeeded).arg(failed);
+        RunEnds << QStringLiteral("%1 %2").arg(tally.Converted).arg(tally.Failed);
     }
 
     QStringList Started;
@@ -338,6 +338,7 @@ public:
                 m_save,
                 false,
                 false,
+                false,
                 m_form.LamePath,
                 m_form.FlacPath,
                 m_form.ApePath,
@@ -375,6 +376,11 @@ public:
     void ResultWritten() override { ++Results; }
     void RefuseEntry(const QString& source) override { Refused << source; }
     void DropWaitingEntries() override { Queue.Clear(); }
+    void JobResult(const QString& source, TJobResult result, const QString&) override
+    {
+        Ended.insert(source, result);
+    }
+    void RunEnded(const TRunTally&, qint64) override { ++RunEnds; }
     IJobDisplay* LiveEvents(const TJob&) override { return nullptr; }
     std::unique_ptr<TAudio>* LiveAdapterSlot() override { return &Live; }
 
@@ -384,6 +390,8 @@ public:
     QStringList Written;
     QStringList Refused;
     int Results = 0;
+    QHash<QString, TJobResult> Ended;
+    int RunEnds = 0;
     bool Cancelled = false;
     std::function<bool(const TFakeHost&)> CancelWhen;
     // Where a job on the runner's own thread keeps its adapter.

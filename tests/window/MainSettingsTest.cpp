@@ -60,6 +60,7 @@ QStringList Described(const TMainSettings& s)
         "ApePath=" + s.ApePath,
         "Save2Src=" + tick(s.SaveToSource),
         "jobs=" + number(s.Jobs),
+        "UpdateOnly=" + tick(s.UpdateOnly),
         "SaveFolder=" + s.SaveFolder,
     };
 }
@@ -183,6 +184,7 @@ TEST_F(MainSettingsTest, FirstStartGivesEveryDefault)
                                        "ApePath=",
                                        "Save2Src=false",
                                        "jobs=0",
+                                       "UpdateOnly=false",
                                        "SaveFolder=" + UserFolder,
                                    }));
     EXPECT_EQ(settings.SaveToCaption(), Caption(UserFolder));
@@ -207,7 +209,8 @@ TEST_F(MainSettingsTest, UserStoreWithoutWidthMakesTheMachineStoreGiveEveryValue
                {"FlacPath", "/u/flac/"},
                {"ApePath", "/u/mac/"},
                {"Save2Src", 0},
-               {"jobs", 5}});
+               {"jobs", 5},
+               {"UpdateOnly", 0}});
     Store(store.machineFile(), {{"tindex", 2},
                                 {"width", 900},
                                 {"smem", 100},
@@ -222,7 +225,8 @@ TEST_F(MainSettingsTest, UserStoreWithoutWidthMakesTheMachineStoreGiveEveryValue
                                 {"FlacPath", "/opt/flac/"},
                                 {"ApePath", "/opt/mac/"},
                                 {"Save2Src", 1},
-                                {"jobs", 2}});
+                                {"jobs", 2},
+                                {"UpdateOnly", 1}});
 
     const TSettingsLoad load = Load();
 
@@ -246,6 +250,7 @@ TEST_F(MainSettingsTest, UserStoreWithoutWidthMakesTheMachineStoreGiveEveryValue
                                        "ApePath=/opt/mac/",
                                        "Save2Src=true",
                                        "jobs=2",
+                                       "UpdateOnly=true",
                                        "SaveFolder=" + Out,
                                    }));
 }
@@ -344,7 +349,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TReadCase{"FlacPathAsNumber", "FlacPath", 1, "0"},
                       TReadCase{"ApePathAsBoolean", "ApePath", true, "0"},
                       TReadCase{"JobsAsString", "jobs", "3", "0"},
-                      TReadCase{"JobsAsFraction", "jobs", 2.5, "0"}),
+                      TReadCase{"JobsAsFraction", "jobs", 2.5, "0"},
+                      TReadCase{"UpdateOnlyAsString", "UpdateOnly", "1", "false"}),
     [](const auto& info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -357,6 +363,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TReadCase{"TrueIsRetrieved", "applversretrieved", true, "true"},
                       TReadCase{"FalseIsUntickedToo", "Save2Src", false, "false"},
                       TReadCase{"JobsOne", "jobs", 1, "1"},
+                      TReadCase{"UpdateOnlyOne", "UpdateOnly", 1, "true"},
+                      TReadCase{"UpdateOnlyTrue", "UpdateOnly", true, "true"},
                       TReadCase{"JobsAtMost", "jobs", 64, "64"},
                       TReadCase{"JobsAboveMostIsOnePerCore", "jobs", 65, "0"},
                       TReadCase{"JobsNegativeIsOnePerCore", "jobs", -1, "0"}),
@@ -598,6 +606,7 @@ TMainSettings Sample(const QString& saveFolder)
     s.ApePath = "/opt/mac/";
     s.SaveToSource = true;
     s.SetJobs(3);
+    s.UpdateOnly = true;
     return s;
 }
 
@@ -624,7 +633,8 @@ TEST_F(MainSettingsTest, SaveSettingsWritesEveryValueAndKeepsTheOthers)
                                        {"FlacPath", "/opt/flac/"},
                                        {"ApePath", "/opt/mac/"},
                                        {"Save2Src", 1},
-                                       {"jobs", 3}}));
+                                       {"jobs", 3},
+                                       {"UpdateOnly", 1}}));
 }
 
 TEST_F(MainSettingsTest, WidthIsStoredAtMost960)

@@ -93,7 +93,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TToggleCase{"check_updates", TMenuItem::CheckUpdates, true},
                       TToggleCase{"always_on_top", TMenuItem::Alwaysontop1, false},
                       TToggleCase{"save_to_source", TMenuItem::Savetosourcedirectory1, false},
-                      TToggleCase{"verify_only", TMenuItem::Verifyonly1, false}),
+                      TToggleCase{"verify_only", TMenuItem::Verifyonly1, false},
+                      TToggleCase{"update_only", TMenuItem::mnuUpdateOnly, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // What each switch changes besides its tick.
@@ -131,6 +132,57 @@ TEST_F(WindowCommandsTest, UpdateSwitchAndHintAreStored)
     const TSettingsStore::TKey key = Store().OpenForReading(QStringLiteral("width"));
     EXPECT_EQ(key.readString(QStringLiteral("julianday")).Value, QStringLiteral("10000"));
     EXPECT_EQ(key.readInteger(QStringLiteral("checkupdate")).Value, 0);
+}
+
+// "Convert only new and changed files" is kept between starts.
+TEST_F(WindowCommandsTest, UpdateOnlyIsStoredAndLoaded)
+{
+    form->FormCreate();
+    EXPECT_FALSE(view.ticked(TMenuItem::mnuUpdateOnly)) << "off on a first start";
+    commands->Run(TMenuItem::mnuUpdateOnly);
+    form->FormClose();
+    EXPECT_EQ(Store()
+                  .OpenForReading(QStringLiteral("width"))
+                  .readInteger(QStringLiteral("UpdateOnly"))
+                  .Value,
+              1);
+
+    TFakeMainView again;
+    TForm1 next(again, Store());
+    next.FormCreate();
+    EXPECT_TRUE(again.ticked(TMenuItem::mnuUpdateOnly));
+}
+
+// "Show last run record" opens the newest record, of whichever program, with the desktop's
+// viewer, and says so when there is none or nothing could open it.
+TEST_F(WindowCommandsTest, ShowRunRecordOpensTheNewestRecord)
+{
+    const QString folder = root.filePath(QStringLiteral("state/quarlow/runs"));
+    form->RunRecordsFolder = folder;
+    commands->Run(TMenuItem::mnuShowRunRecord);
+    EXPECT_EQ(commandsView.Opened, QList<QUrl>());
+    ASSERT_EQ(commandsView.Messages.size(), 1);
+    EXPECT_TRUE(commandsView.Messages.last().contains(folder))
+        << commandsView.Messages.last().toStdString();
+
+    for (const char* name : {"2026-12-10_15-25-57Z.txt", "2026-12-10_15-25-57Z-2.txt",
+                             "2026-12-09_23-59-59Z.txt", "notes.txt"})
+        Write(folder + u'/' + QString::fromUtf8(name), "record");
+    commands->Run(TMenuItem::mnuShowRunRecord);
+    EXPECT_EQ(commandsView.Opened,
+              QList<QUrl>{QUrl::fromLocalFile(folder + "/2026-12-10_15-25-57Z-2.txt")});
+    EXPECT_EQ(commandsView.Messages.size(), 1);
+
+    commandsView.OpenSucceeds = false;
+    commands->Run(TMenuItem::mnuShowRunRecord);
+    ASSERT_EQ(commandsView.Messages.size(), 2);
+    EXPECT_TRUE(
+        commandsView.Messages.last().startsWith(QStringLiteral("No program could be started")));
+
+    form->RunRecordsFolder.clear();
+    commands->Run(TMenuItem::mnuShowRunRecord);
+    ASSERT_EQ(commandsView.Messages.size(), 3);
+    EXPECT_TRUE(commandsView.Messages.last().contains(QStringLiteral("no record")));
 }
 
 TEST_F(WindowCommandsTest, ErrorListGoesToTheClipboardLineByLine)
