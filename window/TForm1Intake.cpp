@@ -16,6 +16,7 @@ void TForm1::AppMessage(const QStringList& droppedPaths)
     if (Busy)
         SetJobSettingCommandsEnabled(false);
     ErrorsMuted = false;
+    m_lastDrop = {};
     TakeDroppedItems(droppedPaths);
     m_view.bringToFront(false);
     // During a run, the first activation or a version probe the drop only queues; after a
@@ -25,6 +26,20 @@ void TForm1::AppMessage(const QStringList& droppedPaths)
         TranscodeQueue();
         LoopGuard = false;
     }
+    // After the run it started, which clears the line.
+    if (m_lastDrop.Queued() == 0)
+        ShowNothingToConvert();
+}
+
+// Else a drop that holds nothing to convert would do nothing visible at all.
+void TForm1::ShowNothingToConvert()
+{
+    const TIntakeRules rules = IntakeRules();
+    QString line = QStringLiteral("nothing to convert in the drop: ") + m_lastDrop.Reason(rules);
+    if (!m_lastDrop.MissingDecoders(rules).isEmpty())
+        line += QStringLiteral(" — press F10");
+    m_view.setDestinationColor(TColor{});
+    m_view.setLabelText(TLabel::Destination, line);
 }
 
 void TForm1::TakeDroppedItems(const QStringList& droppedPaths)
@@ -73,24 +88,16 @@ void TForm1::ScanFolderOnce(const QString& folder, const QString& base, QSet<TFo
     }
 }
 
-bool TForm1::IsAccepted(const QString& path) const
+TIntakeRules TForm1::IntakeRules() const
 {
-    const std::optional<TSourceKind> kind = SourceKindOf(path);
-    if (!kind)
-        return false;
-    switch (*kind) {
-    case TSourceKind::Flac:
-        return FlacFound;
-    case TSourceKind::Ape:
-        return ApeFound;
-    case TSourceKind::Wav:
-        break;
-    }
-    return !IsTicked(TMenuItem::Verifyonly1);
+    return {FlacFound, ApeFound, IsTicked(TMenuItem::Verifyonly1)};
 }
 
 void TForm1::AddFile(const QString& path, const QString& base)
 {
-    if (IsAccepted(path) && m_queue.Append(path, base))
+    const std::optional<TSourceKind> kind = SourceKindOf(path);
+    const bool queued = kind && IntakeRules().Accepts(*kind) && m_queue.Append(path, base);
+    if (queued)
         m_view.appendQueueEntry(path);
+    m_lastDrop.Count(kind, queued);
 }
