@@ -6,8 +6,6 @@
 void TForm1::AppMessage(const QStringList& droppedPaths)
 {
     m_view.bringToFront(false);
-    if (!Busy)
-        ErrorCount = 0;
     // A drop during a run withdraws a pending Cancel, never a close request; the run goes
     // on as before the Cancel.
     CancelRequested = m_closeRequested;
@@ -20,8 +18,10 @@ void TForm1::AppMessage(const QStringList& droppedPaths)
     TakeDroppedItems(droppedPaths);
     m_view.bringToFront(false);
     // During a run, the first activation or a version probe the drop only queues; after a
-    // close request it starts nothing.
-    if (!Busy && !LoopGuard && !m_probe && !m_starting && !m_closeRequested) {
+    // close request it starts nothing. A drop that queued nothing and found no problem starts
+    // no run either, which would only wipe the last run's error list and status lines.
+    const bool toRun = m_lastDrop.Queued() != 0 || !m_intakeProblems.isEmpty();
+    if (toRun && !Busy && !LoopGuard && !m_probe && !m_starting && !m_closeRequested) {
         LoopGuard = true;
         TranscodeQueue();
         LoopGuard = false;

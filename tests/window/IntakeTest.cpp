@@ -1,4 +1,5 @@
 // Intake: which dropped files reach the queue, in what form, and what a drop does to a run.
+#include "Privileges.h"
 #include "QtPrinters.h"
 #include "WindowTestSupport.h"
 
@@ -259,20 +260,43 @@ INSTANTIATE_TEST_SUITE_P(
         TNothingCase{"something_to_convert", {"a.flac", "b.wav"}, false, false, false, false, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Not during a run: the line comes after the run the drop starts, which clears it.
+// Not during a run: a drop with nothing to convert starts none, so the last run's error list
+// and count stay; a drop whose folder cannot be read runs to list that, and the line comes
+// after that run, which clears the status lines.
 class IdleDropTest : public TFormTest
 {};
 
-TEST_F(IdleDropTest, NothingToConvertOutlastsTheRunTheDropStarts)
+TEST_F(IdleDropTest, NothingToConvertKeepsTheLastRunsErrors)
 {
     Write(In + QStringLiteral("/a.txt"), "x");
     form->FlacFound = form->ApeFound = true;
+    view.appendError(QStringLiteral("Message 1 - /in/b.flac"));
+    form->ErrorCount = 1;
 
     Drop({In});
 
-    EXPECT_FALSE(view.Titles.isEmpty()) << "the drop ran the queue";
+    EXPECT_TRUE(view.Titles.isEmpty()) << "no run was started";
+    EXPECT_EQ(view.Errors, QStringList{"Message 1 - /in/b.flac"});
+    EXPECT_EQ(form->ErrorCount, 1);
     EXPECT_EQ(view.label(TLabel::Destination),
               QStringLiteral("nothing to convert in the drop: 1 file, none FLAC, APE or WAV"));
+}
+
+TEST_F(IdleDropTest, NothingToConvertOutlastsTheRunThatListsAProblem)
+{
+    const QString locked = In + QStringLiteral("/locked");
+    Write(locked + QStringLiteral("/a.wav"), "x");
+    ASSERT_EQ(chmod(QFile::encodeName(locked).constData(), 0), 0);
+    const TWithoutPrivileges asAUser;
+
+    Drop({In});
+    chmod(QFile::encodeName(locked).constData(), 0700);
+
+    EXPECT_FALSE(view.Titles.isEmpty()) << "the drop ran the queue";
+    ASSERT_EQ(view.Errors.size(), 1);
+    EXPECT_TRUE(view.Errors.first().startsWith(QStringLiteral("cannot read the folder")));
+    EXPECT_EQ(view.label(TLabel::Destination),
+              QStringLiteral("nothing to convert in the drop: no files"));
 }
 
 TEST_F(IntakeTest, ActivationMessageRestoresAndRaisesTheWindow)
