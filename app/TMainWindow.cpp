@@ -384,8 +384,9 @@ void TMainWindow::showLameHelp(const QString& caption, const QStringList& lines)
 {
     if (!m_help)
         m_help = new TLameHelpDialog(this);
-    // Level with the window's left and top edges, at every show.
-    m_help->move(pos());
+    // Level with the window's left and top edges at every show, but never off the screen:
+    // the viewer is wider than the window.
+    m_help->move(OnScreen(*this, pos(), m_help->frameGeometry().width()));
     m_help->showLines(caption, lines);
 }
 

@@ -654,7 +654,7 @@ TEST_F(MainWindowTest, OptionSetsTickOneAtATime)
 }
 
 // LAME's help opens level with the window's left and top, wherever the window stands at each
-// show, and the window is no longer above the others.
+// show, but never off the screen; and the window is no longer above the others.
 TEST_F(MainWindowTest, LameHelpOpensAtTheWindowsPlaceAndEndsAlwaysOnTop)
 {
     window.show();
@@ -667,6 +667,13 @@ TEST_F(MainWindowTest, LameHelpOpensAtTheWindowsPlaceAndEndsAlwaysOnTop)
         EXPECT_TRUE(help.isVisible());
         EXPECT_EQ(help.pos(), window.pos());
     }
+    const QRect screen = window.screen()->availableGeometry();
+    window.move(screen.right() + 1 - window.width(), 10);
+    Child<QAction>("LameHelpShow1").trigger();
+    const auto& help = Child<QDialog>("HelpForm");
+    EXPECT_EQ(help.frameGeometry().right(), screen.right())
+        << "the wider viewer stays on the screen";
+    EXPECT_EQ(help.y(), 10);
     EXPECT_FALSE(Child<QAction>("Alwaysontop1").isChecked());
     EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 }
