@@ -1,6 +1,7 @@
 #include "EventLoop.h"
 #include "FileSystem.h"
 #include "LocalNames.h"
+#include "PathOverride.h"
 #include "Privileges.h"
 #include "QtPrinters.h"
 #include "TForm1.h"
@@ -840,19 +841,6 @@ TEST_F(MainWindowTest, AStopEndsTheBoxTheCloseOpens)
         << stderrText;
 }
 
-// PATH while it lives, so that the programs of a test's folder stand in for the real ones.
-class TPathAs
-{
-public:
-    explicit TPathAs(const QByteArray& path) : m_saved(qgetenv("PATH")) { qputenv("PATH", path); }
-    ~TPathAs() { qputenv("PATH", m_saved); }
-    TPathAs(const TPathAs&) = delete;
-    TPathAs& operator=(const TPathAs&) = delete;
-
-private:
-    QByteArray m_saved;
-};
-
 // F1 without the maker's web server opens the installed guide with xdg-open. When xdg-open
 // finds no program for it (no browser installed: status 3), or is not there at all, a message
 // says so.
@@ -889,7 +877,7 @@ TEST_P(FailedOpenerTest, F1SaysWhyTheGuideDidNotOpen)
     window.show();
     {
         // Only the stand-in, or nothing at all, is found.
-        const TPathAs onlyTools(QFile::encodeName(tools));
+        const TPathOverride onlyTools(tools);
         Child<QAction>("Help1").trigger();
     }
 
@@ -925,7 +913,7 @@ TEST_F(MainWindowTest, OpenerStillRunningIsStoppedWhenItsOwnerGoes)
     bool told = false;
     {
         TUrlOpener opener;
-        const TPathAs toolsFirst(QFile::encodeName(tools) + ':' + qgetenv("PATH"));
+        const TPathOverride toolsFirst(tools + u':' + QString::fromLocal8Bit(qgetenv("PATH")));
         opener.open(QUrl(QStringLiteral("http://127.0.0.1:9/")),
                     [&](const QString&) { told = true; });
         ASSERT_TRUE(RunEventsUntil([&] { return !ReadAll(Pids()).isEmpty(); }));
