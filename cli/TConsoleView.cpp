@@ -136,25 +136,10 @@ void TConsoleView::clearErrors()
     m_errors.clear();
 }
 
-void TConsoleView::showTags(const QStringList&) {}
-
 void TConsoleView::setLabelText(TLabel label, const QString& text)
 {
     m_labels[size_t(label)] = text;
     drawProgress();
-}
-
-void TConsoleView::setDestinationColor(TColor) {}
-
-// Paths are never shortened on a terminal.
-int TConsoleView::destinationWidth() const
-{
-    return std::numeric_limits<int>::max();
-}
-
-int TConsoleView::destinationTextWidth(const QString& text) const
-{
-    return int(text.size());
 }
 
 void TConsoleView::setProgress(int percent)
@@ -163,32 +148,16 @@ void TConsoleView::setProgress(int percent)
     drawProgress();
 }
 
-void TConsoleView::setProgressColor(TColor) {}
-void TConsoleView::setItemEnabled(TMenuItem, bool) {}
-void TConsoleView::setItemTicked(TMenuItem, bool) {}
-void TConsoleView::setHintEnabled(bool) {}
-void TConsoleView::repaint() {}
-
 void TConsoleView::processEvents()
 {
     if (OnProcessEvents)
         OnProcessEvents();
 }
 
-void TConsoleView::setApplicationTitle(const QString&) {}
-void TConsoleView::bringToFront(bool) {}
-
 void TConsoleView::showMessage(const QString& text)
 {
     endProgressLine();
     std::fprintf(stderr, "quarlow-cli: %s\n", qPrintable(text));
-}
-
-void TConsoleView::closeWindow() {}
-
-void TConsoleView::showLameSetting(const QString& text, const QString&)
-{
-    setLabelText(TLabel::BitRate, text);
 }
 
 QString TConsoleView::Printable(const QString& text)

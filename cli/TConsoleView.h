@@ -1,7 +1,7 @@
 #pragma once
 
 #include "IJobsView.h"
-#include "IMainView.h"
+#include "IRunView.h"
 
 #include <QStringList>
 #include <array>
@@ -13,7 +13,7 @@
 // otherwise; the error list is kept for the end of the run. When several jobs run at once, a
 // terminal shows a row per running job and one for the run, each job's last row stays when it
 // ends, and a line at the end counts what was done.
-class TConsoleView : public IMainView, public IJobsView
+class TConsoleView : public IRunView, public IJobsView
 {
 public:
     explicit TConsoleView(std::FILE* out);
@@ -23,46 +23,10 @@ public:
     void clearQueue() override;
     void appendError(const QString& line) override;
     void clearErrors() override;
-    void showTags(const QStringList& lines) override;
     void setLabelText(TLabel label, const QString& text) override;
-    void setDestinationColor(TColor color) override;
-    int destinationWidth() const override;
-    int destinationTextWidth(const QString& text) const override;
     void setProgress(int percent) override;
-    void setProgressColor(TColor color) override;
-    void setItemEnabled(TMenuItem item, bool enabled) override;
-    void setItemTicked(TMenuItem item, bool ticked) override;
-    void setHintEnabled(bool enabled) override;
-    void repaint() override;
     void processEvents() override;
-    void setApplicationTitle(const QString& title) override;
-    void bringToFront(bool restore) override;
     void showMessage(const QString& text) override;
-    void closeWindow() override;
-    // The codec status, LAME's help and the option sets' menu have no place on a terminal.
-    void showCodecStatus(const TCodecStatus&) override {}
-    void showLameHelp(const QString&, const QStringList&) override {}
-    void setPresetTicked(int, bool) override {}
-    void setPresetCaption(int, const QString&) override {}
-    void setPresetVisible(int, bool) override {}
-    void showLameSetting(const QString& text, const QString&) override;
-    TTableEdit editOptionsTable(TCustomOptionsTable&) override
-    {
-        return {TTableExit::CloseBox, {}};
-    }
-    void showWarning(const QString& text) override { showMessage(text); }
-    // The window's save folder, caption and update notices do not reach a terminal.
-    std::optional<QString> askSaveFolder(const QString&, const QString&) override { return {}; }
-    void setSaveToCaption(const QString&) override {}
-    void showDestinationWarning(const QString&) override {}
-    void clearDestination() override {}
-    void setVersionCheckVisible(bool) override {}
-    void setBusyCursor(bool) override {}
-    QString windowCaption() const override { return {}; }
-    void setWindowCaption(const QString&) override {}
-    void showUpdateMessage(const QString&, const QString&) override {}
-    // Nor has the codec locator.
-    bool runCodecLocator(TFormCodec&) override { return false; }
 
     void jobStarted(int slot, const QString& source) override;
     void jobProgress(int slot, const QString& stage, int percent) override;

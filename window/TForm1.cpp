@@ -20,9 +20,13 @@ TMenuItem PresetItem(int index)
 
 } // namespace
 
-TForm1::TForm1(IMainView& view, TSettingsStore store)
+TForm1::TForm1(IMainView& view, TSettingsStore store) : TForm1(view, &view, std::move(store)) {}
+
+TForm1::TForm1(IRunView& view, TSettingsStore store) : TForm1(view, nullptr, std::move(store)) {}
+
+TForm1::TForm1(IRunView& view, IWindowView* window, TSettingsStore store)
     : FileDescription(TVersionComp().GetFileDescription()), MakeAdapter(CreateCodecAdapter),
-      m_view(view), m_store(std::move(store)), m_optionSets(m_store, view, view)
+      m_view(view), m_window(window), m_store(std::move(store)), m_optionSets(m_store, window)
 {
     m_enabled.fill(true);
 }
@@ -32,23 +36,31 @@ TForm1::~TForm1()
     RemoveFolderTree(m_runFolder);
 }
 
+IWindowView& TForm1::Window() const
+{
+    Q_ASSERT(m_window);
+    return *m_window;
+}
+
 void TForm1::SetTicked(TMenuItem item, bool ticked)
 {
     m_ticked[size_t(item)] = ticked;
-    m_view.setItemTicked(item, ticked);
+    if (m_window)
+        m_window->setItemTicked(item, ticked);
 }
 
 void TForm1::SetEnabled(TMenuItem item, bool enabled)
 {
     m_enabled[size_t(item)] = enabled;
-    m_view.setItemEnabled(item, enabled);
+    if (m_window)
+        m_window->setItemEnabled(item, enabled);
 }
 
 bool TForm1::MainWindowHook(const QString& message)
 {
     if (message != ActivateMessage)
         return false;
-    m_view.bringToFront(true);
+    Window().bringToFront(true);
     return true;
 }
 
@@ -96,7 +108,7 @@ void TForm1::LoadLameOptions()
 
 void TForm1::mnuCustomSettingsClick()
 {
-    ReportStoreError(m_optionSets.OpenOptionsTable());
+    ReportStoreError(m_optionSets.OpenOptionsTable(Window()));
 }
 
 // Nothing the user set may be lost without a word.
@@ -124,10 +136,13 @@ void TForm1::SetOptionCommandsEnabled(bool enabled)
     SetCustomSettingsEnabled(enabled);
 }
 
+// A terminal has no label to fit: it shows the path whole.
 QString TForm1::ShortenPath(const QString& path) const
 {
-    const int width = m_view.destinationWidth();
-    if (m_view.destinationTextWidth(path) <= width)
+    if (!m_window)
+        return path;
+    const int width = m_window->destinationWidth();
+    if (m_window->destinationTextWidth(path) <= width)
         return path;
     // Cut out the middle and widen the cut one character on each side until it fits. The
     // candidate always holds the marker, so the cutting also ends when nothing is left. A
@@ -146,7 +161,7 @@ QString TForm1::ShortenPath(const QString& path) const
             ++rightStart;
         const QString candidate =
             path.left(leftEnd) + QStringLiteral(" >>>> ") + path.mid(rightStart);
-        if (m_view.destinationTextWidth(candidate) <= width ||
+        if (m_window->destinationTextWidth(candidate) <= width ||
             (leftEnd == 0 && rightStart == path.size()))
             return candidate;
         leftEnd = qMax<qsizetype>(leftEnd - 1, 0);
@@ -156,7 +171,8 @@ QString TForm1::ShortenPath(const QString& path) const
 
 void TForm1::ShowDestination()
 {
-    m_view.setDestinationColor(TColor{});
+    if (m_window)
+        m_window->setDestinationColor(TColor{});
     m_view.setLabelText(TLabel::Destination, ShortenPath(DestFile));
 }
 
@@ -219,9 +235,8 @@ void TForm1::WriteEntry(const QString& source, const QStringList& rows)
 
 void TForm1::ShowTagList()
 {
-    if (!Audio)
-        return;
-    m_view.showTags(Audio->TagListLines());
+    if (Audio && m_window)
+        m_window->showTags(Audio->TagListLines());
 }
 
 void TForm1::ProgressChanged(TAudio* /*sender*/)
@@ -232,7 +247,8 @@ void TForm1::ProgressChanged(TAudio* /*sender*/)
     m_view.setLabelText(TLabel::Audio, StageName + QStringLiteral(" :"));
     const int percent = Audio->Progress;
     m_view.setProgress(percent);
-    m_view.setApplicationTitle(StageName + QStringLiteral(": %1%").arg(percent));
+    if (m_window)
+        m_window->setApplicationTitle(StageName + QStringLiteral(": %1%").arg(percent));
     ShowDestination();
 }
 
@@ -260,7 +276,8 @@ void TForm1::Stopcurrentprocesses1Click()
     PassCancelToAdapter();
     SetEnabled(TMenuItem::mnuSaveTo, !IsTicked(TMenuItem::Savetosourcedirectory1));
     SetOptionCommandsEnabled(true);
-    m_view.setHintEnabled(true);
+    if (m_window)
+        m_window->setHintEnabled(true);
     ErrorsMuted = true;
     if (ErrorCount != 0)
         ShowErrorSummary();
@@ -291,8 +308,8 @@ bool TForm1::CloseMustWait() const
 // Called when something that made a close request wait has ended.
 void TForm1::CloseIfRequested()
 {
-    if (m_closeRequested && !CloseMustWait())
-        m_view.closeWindow();
+    if (m_closeRequested && !CloseMustWait() && m_window)
+        m_window->closeWindow();
 }
 
 // The window closes only after the command's boxes and dialogs have returned, so nothing the

@@ -27,16 +27,21 @@ class TVersionComp;
 struct TFolderId;
 
 // The main window's logic: file intake, the job queue and the transcoding loop. It drives
-// one codec adapter per job and shows what happens through an IMainView; it never touches a
-// widget, so the desktop window, a console front end and the tests can all drive it. Its runs
-// are worked off by a TJobRunner, for which it is the host.
+// one codec adapter per job and shows what happens through an IRunView, and through an
+// IWindowView what only the desktop window has; it never touches a widget, so the desktop
+// window, a console front end and the tests can all drive it. Its runs are worked off by a
+// TJobRunner, for which it is the host.
 class TForm1 : private IJobHost
 {
 public:
     using AdapterMaker = TJobSettings::AdapterMaker;
 
-    // The settings live in store.
+    // The settings live in store. On the desktop window's view; or on a view of runs alone
+    // (a terminal), which has no menu and no window to show or close: the window's commands
+    // (the first activation, F2, F3, F10, LAME's help, the activation by another start) are
+    // not given there.
     TForm1(IMainView& view, TSettingsStore store);
+    TForm1(IRunView& view, TSettingsStore store);
     ~TForm1() override;
     TForm1(const TForm1&) = delete;
     TForm1& operator=(const TForm1&) = delete;
@@ -189,6 +194,9 @@ public:
 private:
     friend class TForm1JobEvents;
 
+    TForm1(IRunView& view, IWindowView* window, TSettingsStore store);
+    // The window, for its own commands.
+    IWindowView& Window() const;
     void TakeDroppedItems(const QStringList& droppedPaths);
     void StartRun();
     void EndRun();
@@ -230,7 +238,9 @@ private:
     void ScanFolderOnce(const QString& folder, const QString& base, QSet<TFolderId>& seen);
     void ShowNothingToConvert();
 
-    IMainView& m_view;
+    IRunView& m_view;
+    // Null without a window.
+    IWindowView* m_window;
     TSettingsStore m_store;
     TLameOptionSets m_optionSets;
     bool m_firstActivation = true;

@@ -82,8 +82,8 @@ void TForm1::RefreshCodecStatus()
                                           LameVersionText, ApeVersionText, FlacVersionText});
     if (!AcceptLameVersion(LameVersionText))
         status.Lame.Color = NotUsableColor;
-    m_view.showCodecStatus(status);
-    m_view.repaint();
+    Window().showCodecStatus(status);
+    Window().repaint();
 }
 
 bool TForm1::AcceptLameVersion(const QString& version)
@@ -108,5 +108,5 @@ void TForm1::LoadLameHelp()
 void TForm1::LameHelpShow1Click()
 {
     LoadLameHelp();
-    m_view.showLameHelp(QStringLiteral("Help Lame v. ") + LameVersionText, HelpText);
+    Window().showLameHelp(QStringLiteral("Help Lame v. ") + LameVersionText, HelpText);
 }

@@ -5,7 +5,8 @@
 
 void TForm1::AppMessage(const QStringList& droppedPaths)
 {
-    m_view.bringToFront(false);
+    if (m_window)
+        m_window->bringToFront(false);
     // A drop during a run withdraws a pending Cancel, never a close request; the run goes
     // on as before the Cancel.
     CancelRequested = m_closeRequested;
@@ -16,7 +17,8 @@ void TForm1::AppMessage(const QStringList& droppedPaths)
     ErrorsMuted = false;
     m_lastDrop = {};
     TakeDroppedItems(droppedPaths);
-    m_view.bringToFront(false);
+    if (m_window)
+        m_window->bringToFront(false);
     // During a run, the first activation or a version probe the drop only queues; after a
     // close request it starts nothing. A drop that queued nothing and found no problem starts
     // no run either, which would only wipe the last run's error list and status lines.
@@ -38,7 +40,8 @@ void TForm1::ShowNothingToConvert()
     QString line = QStringLiteral("nothing to convert in the drop: ") + m_lastDrop.Reason(rules);
     if (!m_lastDrop.MissingDecoders(rules).isEmpty())
         line += QStringLiteral(" — press F10");
-    m_view.setDestinationColor(TColor{});
+    if (m_window)
+        m_window->setDestinationColor(TColor{});
     m_view.setLabelText(TLabel::Destination, line);
 }
 

@@ -32,9 +32,9 @@ void TForm1::LoadSettings()
     SetTicked(TMenuItem::CheckUpdates, Settings.Update.CheckUpdates);
     VerifyMode = Settings.VerifyOnly;
     if (load.SaveFolderSet)
-        m_view.setSaveToCaption(Settings.SaveToCaption());
+        Window().setSaveToCaption(Settings.SaveToCaption());
     if (!load.SaveFolderFallback.isEmpty())
-        m_view.showDestinationWarning(ShortenPath(load.SaveFolderFallback));
+        Window().showDestinationWarning(ShortenPath(load.SaveFolderFallback));
 }
 
 bool TForm1::SaveSettings()
@@ -53,7 +53,7 @@ bool TForm1::SaveSettings()
 
 void TForm1::mnuSaveToClick()
 {
-    if (Settings.ChooseSaveFolder(m_view, UserFolder, ProgramFolder))
+    if (Settings.ChooseSaveFolder(Window(), UserFolder, ProgramFolder))
         SetTicked(TMenuItem::Savetosourcedirectory1, false);
     SaveDirName = Settings.SaveDirName;
 }
@@ -103,7 +103,7 @@ void TForm1::FirstActivation()
     SetAsideBrokenSettings();
     LoadLameOptions();
     const TVersionComp version;
-    m_view.setWindowCaption(FileDescription + u' ' + version.GetFileVersion() + u' ');
+    Window().setWindowCaption(FileDescription + u' ' + version.GetFileVersion() + u' ');
     CancelRequested = m_closeRequested;
     Busy = ErrorsMuted = false;
     SetEnabled(TMenuItem::mnuSaveTo, !IsTicked(TMenuItem::Savetosourcedirectory1));
@@ -114,7 +114,7 @@ void TForm1::FirstActivation()
     if (m_closeRequested)
         return;
     CheckForUpdate(version);
-    m_view.bringToFront(false);
+    Window().bringToFront(false);
     ShowStatusLines(VerifyMode);
     m_view.setLabelText(TLabel::Version, QString());
     LoadLameHelp();
@@ -125,7 +125,7 @@ void TForm1::FirstActivation()
 void TForm1::CheckForUpdate(const TVersionComp& version)
 {
     m_updateCheck =
-        std::make_unique<TUpdateCheck>(m_view, version, WebHost(), UpdateRequestTimeoutMs);
+        std::make_unique<TUpdateCheck>(Window(), version, WebHost(), UpdateRequestTimeoutMs);
     m_updateCheck->CheckForUpdate(Settings.Update, [this] { CloseIfRequested(); });
 }
 

@@ -28,7 +28,7 @@ void TForm1::OpenCodecLocator()
             CodecLocator.SetEntryText(row, TFormCodec::EntryFor(row, *lastEntry));
     }
     CodecLocator.WebHost = WebHost();
-    const bool confirmed = CodecLocator.Run(m_view);
+    const bool confirmed = CodecLocator.Run(Window());
     if (CodecLocator.WasAbandoned()) {
         CloseIfRequested();
         return;

@@ -37,8 +37,8 @@ public:
     void adapterCreating() override
     {
         m_form.m_view.setProgress(0);
-        if (m_job->Kind() != TSourceKind::Wav)
-            m_form.m_view.setProgressColor(
+        if (m_form.m_window && m_job->Kind() != TSourceKind::Wav)
+            m_form.m_window->setProgressColor(
                 ColorFromText(m_job->Kind() == TSourceKind::Flac ? FlacGaugeColor : ApeGaugeColor));
     }
 
@@ -47,7 +47,8 @@ public:
         TakeJobState();
         m_form.ShowStatusLines(m_form.VerifyMode);
         m_form.ShowDestination();
-        m_form.m_view.repaint();
+        if (m_form.m_window)
+            m_form.m_window->repaint();
         m_form.m_view.setLabelText(TLabel::Version, m_job->NoDecodeStep
                                                         ? QStringLiteral("WAV to MP3")
                                                         : m_job->StageName +
@@ -66,7 +67,8 @@ public:
     void encodeStageStarted() override
     {
         m_form.m_view.setProgress(0);
-        m_form.m_view.setProgressColor(ColorFromText(LameGaugeColor));
+        if (m_form.m_window)
+            m_form.m_window->setProgressColor(ColorFromText(LameGaugeColor));
         TakeJobState();
         m_form.ShowStatusLines(m_form.VerifyMode);
     }
@@ -121,10 +123,12 @@ void TForm1::StartRun()
     SetEnabled(TMenuItem::Exit1, false);
     SetEnabled(TMenuItem::Checkcodecpaths1, false);
     SetJobSettingCommandsEnabled(false);
-    m_view.setHintEnabled(false);
     SetEnabled(TMenuItem::LameHelpShow1, false);
     m_view.clearErrors();
-    m_view.showTags({});
+    if (m_window) {
+        m_window->setHintEnabled(false);
+        m_window->showTags({});
+    }
     ShowStatusLines(VerifyMode);
     ErrorCount = 0;
     m_madeThisRun.clear();
@@ -254,17 +258,19 @@ void TForm1::EndRun()
     m_view.setLabelText(TLabel::Destination, {});
     RemoveFolderTree(std::exchange(m_runFolder, {}));
     Busy = false;
-    m_view.setHintEnabled(true);
     SetEnabled(TMenuItem::LameHelpShow1, true);
-    m_view.setApplicationTitle(FileDescription);
+    if (m_window) {
+        m_window->setHintEnabled(true);
+        m_window->setApplicationTitle(FileDescription);
+    }
     // The Cancel command's request ends with the run it stopped, so that it stops no later
     // tool (the help capture, a version probe); a close request's never does. "Exit when
     // done" closes unless the run was cancelled.
     const bool cancelled = IsTicked(TMenuItem::Stopcurrentprocesses1);
     SetTicked(TMenuItem::Stopcurrentprocesses1, false);
     CancelRequested = m_closeRequested;
-    if (IsTicked(TMenuItem::Exit1) && !cancelled)
-        m_view.closeWindow();
+    if (IsTicked(TMenuItem::Exit1) && !cancelled && m_window)
+        m_window->closeWindow();
     else
         CloseIfRequested();
 }

@@ -25,19 +25,17 @@ QString StringValue(int custom)
 
 } // namespace
 
-TLameOptionSets::TLameOptionSets(TSettingsStore store, ILameOptionsView& view,
-                                 IOptionsTableView& tableView)
-    : m_store(std::move(store)), m_view(view),
-      m_tableView(tableView), m_optionNames{{{},
-                                             {},
-                                             {},
-                                             {},
-                                             {},
-                                             QStringLiteral("128 kb cbr"),
-                                             QStringLiteral("192 kb vbr"),
-                                             QStringLiteral("APS"),
-                                             QStringLiteral("APX"),
-                                             QStringLiteral("Insane")}},
+TLameOptionSets::TLameOptionSets(TSettingsStore store, ILameOptionsView* view)
+    : m_store(std::move(store)), m_view(view), m_optionNames{{{},
+                                                              {},
+                                                              {},
+                                                              {},
+                                                              {},
+                                                              QStringLiteral("128 kb cbr"),
+                                                              QStringLiteral("192 kb vbr"),
+                                                              QStringLiteral("APS"),
+                                                              QStringLiteral("APX"),
+                                                              QStringLiteral("Insane")}},
       m_optionStrings{{{},
                        {},
                        {},
@@ -97,8 +95,10 @@ QString TLameOptionSets::SelectPreset(int index)
         return QString();
     UncheckAllPresets();
     m_ticked = index;
-    m_view.setPresetTicked(index, true);
-    m_view.showLameSetting(LameSettingText(), m_optionStrings[size_t(index)]);
+    if (m_view) {
+        m_view->setPresetTicked(index, true);
+        m_view->showLameSetting(LameSettingText(), m_optionStrings[size_t(index)]);
+    }
     m_chosenOptionName = m_optionNames[size_t(index)];
     return SaveLameOptions();
 }
@@ -106,28 +106,29 @@ QString TLameOptionSets::SelectPreset(int index)
 void TLameOptionSets::UncheckAllPresets()
 {
     m_ticked.reset();
-    for (int k = 0; k < SetCount; ++k)
-        m_view.setPresetTicked(k, false);
+    for (int k = 0; m_view && k < SetCount; ++k)
+        m_view->setPresetTicked(k, false);
 }
 
 void TLameOptionSets::ShowCustomNames()
 {
     for (int k = 0; k < CustomCount; ++k) {
         m_captions[size_t(k)] = m_optionNames[size_t(k)];
-        m_view.setPresetCaption(k, Caption(k));
+        if (m_view)
+            m_view->setPresetCaption(k, Caption(k));
     }
 }
 
 void TLameOptionSets::HideEmptyCustomItems()
 {
-    for (int k = 0; k < CustomCount; ++k)
-        m_view.setPresetVisible(k, IsVisible(k));
+    for (int k = 0; m_view && k < CustomCount; ++k)
+        m_view->setPresetVisible(k, IsVisible(k));
 }
 
-QString TLameOptionSets::OpenOptionsTable()
+QString TLameOptionSets::OpenOptionsTable(IOptionsTableView& tableView)
 {
     m_table.Activate();
-    return CloseOptionsTable(m_tableView.editOptionsTable(m_table));
+    return CloseOptionsTable(tableView.editOptionsTable(m_table), tableView);
 }
 
 QString TLameOptionSets::LameSettingText() const
@@ -157,12 +158,12 @@ void TLameOptionSets::TakeTableRows()
 }
 
 // What happens once the modal table is gone, whichever way the user left it.
-QString TLameOptionSets::CloseOptionsTable(const TTableEdit& edit)
+QString TLameOptionSets::CloseOptionsTable(const TTableEdit& edit, IOptionsTableView& tableView)
 {
     if (edit.Exit == TTableExit::Escape)
         m_table.RestoreCells();
     for (int pair = m_table.EqualNamePairs(); pair > 0; --pair)
-        m_tableView.showWarning(DuplicateNamesWarning);
+        tableView.showWarning(DuplicateNamesWarning);
     // Without a row the user selected, the set chosen before stays chosen.
     if (!edit.SelectedRows.isEmpty()) {
         m_chosenOptionName = NameOfFirstRow(edit.SelectedRows);

@@ -32,7 +32,8 @@ public:
     static constexpr int SetCount = 10;
     static constexpr int CustomCount = TCustomOptionsTable::RowCount;
 
-    TLameOptionSets(TSettingsStore store, ILameOptionsView& view, IOptionsTableView& tableView);
+    // view: the window's items of the sets; none where no menu shows them (a terminal).
+    TLameOptionSets(TSettingsStore store, ILameOptionsView* view);
 
     // Reads the custom sets and the chosen name (the user root, or the machine root when the
     // user root has no chosen name), fills the menu and the table, and ticks the first set of
@@ -49,7 +50,7 @@ public:
     // the set of the first selected row becomes the chosen one ("APS" for a row without a
     // name), and the sets are written and loaded again. Without a selected row the chosen set
     // stays as it was. Esc gives up the edits, not the choice.
-    [[nodiscard]] QString OpenOptionsTable();
+    [[nodiscard]] QString OpenOptionsTable(IOptionsTableView& tableView);
 
     std::optional<int> TickedIndex() const { return m_ticked; }
     // Of the item 0..9.
@@ -67,12 +68,11 @@ private:
     void TakeTableRows();
     // The custom sets and the chosen name as they go to the store.
     TSettingsStore::TValues StoredValues() const;
-    QString CloseOptionsTable(const TTableEdit& edit);
+    QString CloseOptionsTable(const TTableEdit& edit, IOptionsTableView& tableView);
     QString NameOfFirstRow(const QList<int>& rows) const;
 
     TSettingsStore m_store;
-    ILameOptionsView& m_view;
-    IOptionsTableView& m_tableView;
+    ILameOptionsView* m_view;
     TCustomOptionsTable m_table;
     std::array<QString, SetCount> m_optionNames;
     std::array<QString, SetCount> m_optionStrings;

@@ -511,6 +511,26 @@ protected:
     {
         CopyFixture(QStringLiteral("in.") + relative.section(u'.', -1), InPath(relative));
     }
+    // Sources of each kind, a file that is no audio, a corrupt FLAC, two sources of one MP3
+    // and one in a subfolder.
+    void CopyMixedFolder()
+    {
+        for (const char* file :
+             {"a.flac", "b.ape", "c.wav", "e.wav", "e.flac", "sub/f.flac", "g.wav"})
+            CopySource(QString::fromUtf8(file));
+        Write(InPath(QStringLiteral("d.wav")), "not audio");
+        CopyFixture(QStringLiteral("corrupt.flac"), InPath(QStringLiteral("h.flac")));
+    }
+    // The MP3s made, with their bytes; they are removed.
+    QList<QPair<QString, QByteArray>> TakeMp3s()
+    {
+        QList<QPair<QString, QByteArray>> mp3s;
+        for (const QString& mp3 : FilesBelow(Save))
+            mp3s.append({mp3, ReadAll(Save + mp3)});
+        RemoveFolderTree(Save + QStringLiteral("in"));
+        return mp3s;
+    }
+
     // At every pump: the Cue List shows the queue, a running entry's row its stage and
     // percent, a waiting one its path.
     void CheckCueListAtEveryPump()
@@ -535,25 +555,17 @@ protected:
     int runningRows = 0;
 };
 
-// A mixed folder: sources of each kind, a file that is no audio, a corrupt FLAC, two sources
-// of one MP3 and one in a subfolder. Three jobs at once make the same MP3s, byte for byte, and
-// the same error list as one after the other.
+// On a mixed folder three jobs at once make the same MP3s, byte for byte, and the same error
+// list as one after the other.
 TEST_F(WindowJobsTest, ThreeJobsGiveTheMp3sAndErrorListOfOne)
 {
-    for (const char* file : {"a.flac", "b.ape", "c.wav", "e.wav", "e.flac", "sub/f.flac", "g.wav"})
-        CopySource(QString::fromUtf8(file));
-    Write(InPath(QStringLiteral("d.wav")), "not audio");
-    CopyFixture(QStringLiteral("corrupt.flac"), InPath(QStringLiteral("h.flac")));
+    CopyMixedFolder();
     CheckCueListAtEveryPump();
     QHash<int, QPair<QList<QPair<QString, QByteArray>>, QStringList>> results;
     for (int jobs : {1, 3}) {
         form->Settings.SetJobs(jobs);
         Drop({In});
-        QList<QPair<QString, QByteArray>> mp3s;
-        for (const QString& mp3 : FilesBelow(Save))
-            mp3s.append({mp3, ReadAll(Save + mp3)});
-        results.insert(jobs, {mp3s, view.Errors});
-        RemoveFolderTree(Save + QStringLiteral("in"));
+        results.insert(jobs, {TakeMp3s(), view.Errors});
         EXPECT_TRUE(view.Queue.isEmpty());
         EXPECT_EQ(view.Titles.last(), form->FileDescription);
     }
@@ -565,6 +577,30 @@ TEST_F(WindowJobsTest, ThreeJobsGiveTheMp3sAndErrorListOfOne)
     EXPECT_TRUE(view.label(TLabel::Version).startsWith(QStringLiteral("6 converted, 3 failed in ")))
         << view.label(TLabel::Version).toStdString();
     EXPECT_TRUE(view.enabled(TMenuItem::Checkcodecpaths1));
+}
+
+// The logic on a view of runs alone, as quarlow-cli has it (no menu, title, Tag List or
+// window), works the mixed folder off as the window does: the same queue, MP3s, error list,
+// summary and messages.
+TEST_F(WindowJobsTest, RunWithoutAWindowGoesAsTheWindowsRun)
+{
+    CopyMixedFolder();
+    TFakeRunView runView;
+    TForm1 alone(runView, TestStore(root.filePath(QStringLiteral("alone"))));
+    Equip(alone);
+    alone.AppMessage({In});
+    const QList<QPair<QString, QByteArray>> mp3s = TakeMp3s();
+    form->Settings.SetJobs(1);
+    Drop({In});
+
+    EXPECT_EQ(mp3s.size(), 6);
+    EXPECT_EQ(mp3s, TakeMp3s());
+    EXPECT_EQ(runView.QueueLog, view.QueueLog);
+    EXPECT_EQ(runView.Queue, QStringList());
+    EXPECT_EQ(runView.Errors, view.Errors);
+    EXPECT_EQ(runView.label(TLabel::BitRate), view.label(TLabel::BitRate));
+    EXPECT_EQ(runView.Messages, view.Messages);
+    EXPECT_FALSE(alone.Busy);
 }
 
 // Three decoders stall at once; the Cancel stops them all, keeps the finished MP3, lists

@@ -139,7 +139,7 @@ protected:
     QTemporaryDir dir;
     TFakeLameOptionsView view;
     TFakeOptionsTableView tableView;
-    TLameOptionSets sets{TSettingsStore(User(), Machine()), view, tableView};
+    TLameOptionSets sets{TSettingsStore(User(), Machine()), &view};
 };
 
 TEST_F(LameOptionSetsTest, FreshStartTicksAPSAndStoresFiveEmptyCustomSets)
@@ -349,7 +349,7 @@ TEST_F(LameOptionSetsTest, ValuesOfAnotherTypeAreWrittenBackUntilEdited)
         table.SetRow(Cs3, {"Third", "-V 3"});
         return TTableEdit{};
     };
-    ASSERT_EQ(sets.OpenOptionsTable(), QString());
+    ASSERT_EQ(sets.OpenOptionsTable(tableView), QString());
     EXPECT_EQ(Stored("LameOptionName3"), "Third");
     EXPECT_EQ(Stored("LameOptionString3"), "-V 3");
     EXPECT_EQ(UserRoot().value("LameOptionString1"), 7);
@@ -359,15 +359,14 @@ TEST_F(LameOptionSetsTest, FailedWriteIsReturned)
 {
     // The user root's folder is a file, so nothing can be written there.
     ASSERT_TRUE(WriteFile(dir.filePath("blocked"), "x"));
-    TLameOptionSets blocked(TSettingsStore(dir.filePath("blocked/KPZ05.json"), Machine()), view,
-                            tableView);
+    TLameOptionSets blocked(TSettingsStore(dir.filePath("blocked/KPZ05.json"), Machine()), &view);
     EXPECT_NE(blocked.LoadLameOptions(), QString());
     // The choice is made all the same.
     EXPECT_EQ(blocked.TickedIndex(), Fs3);
     EXPECT_NE(blocked.SelectPreset(Fs4), QString());
     EXPECT_EQ(blocked.TickedIndex(), Fs4);
     EXPECT_NE(blocked.SaveLameOptions(), QString());
-    EXPECT_NE(blocked.OpenOptionsTable(), QString());
+    EXPECT_NE(blocked.OpenOptionsTable(tableView), QString());
 }
 
 // Rows are written as letters: a capital is a set of that name with an option string, a small
@@ -446,7 +445,7 @@ TEST_P(DuplicateNamesTest, ClosingWarnsOncePerPairOfEqualNames)
     const TDuplicateCase& c = GetParam();
     StoreSets(c.names, "APS");
     Load();
-    EXPECT_EQ(sets.OpenOptionsTable(), QString());
+    EXPECT_EQ(sets.OpenOptionsTable(tableView), QString());
     EXPECT_EQ(tableView.Warnings, QStringList(c.warnings, DuplicateWarning));
     EXPECT_EQ(StoredNames(), c.names);
 }
@@ -488,7 +487,7 @@ TEST_P(TableExitTest, SelectedRowIsChosenWhicheverWayTheTableIsLeft)
         table.SetRow(Cs3, {"Y", OptionsOf("Y")});
         return TTableEdit{c.exit, {Cs2}};
     };
-    EXPECT_EQ(sets.OpenOptionsTable(), QString());
+    EXPECT_EQ(sets.OpenOptionsTable(tableView), QString());
     const QString second = c.secondSet;
     EXPECT_EQ(sets.Table().Row(Cs2), (TOptionRow{second, OptionsOf(second)}));
     EXPECT_EQ(sets.ChosenOptionName(), second);
@@ -515,7 +514,7 @@ TEST_F(LameOptionSetsTest, UndoGoesBackToTheCellsOfThisOpening)
         table.SetRow(Cs1, {"X", OptionsOf("X")});
         return TTableEdit{TTableExit::Ok, {Cs1}};
     };
-    ASSERT_EQ(sets.OpenOptionsTable(), QString());
+    ASSERT_EQ(sets.OpenOptionsTable(tableView), QString());
     tableView.User = [](TCustomOptionsTable& table) {
         table.SetRow(Cs1, {"Y", OptionsOf("Y")});
         table.SetRow(Cs2, {"Z", OptionsOf("Z")});
@@ -523,7 +522,7 @@ TEST_F(LameOptionSetsTest, UndoGoesBackToTheCellsOfThisOpening)
         table.SetRow(Cs3, {"C", OptionsOf("C")});
         return TTableEdit{TTableExit::Ok, {Cs1}};
     };
-    EXPECT_EQ(sets.OpenOptionsTable(), QString());
+    EXPECT_EQ(sets.OpenOptionsTable(tableView), QString());
     EXPECT_EQ(StoredNames(), (QStringList{"X", "B", "C", "", ""}));
     EXPECT_EQ(sets.ChosenOptionName(), "X");
 }
@@ -555,7 +554,7 @@ TEST_P(TableChoiceTest, ChoiceFollowsTheFirstSelectedRow)
             table.SetRow(Cs1, {c.renameFirstTo, OptionsOf("A")});
         return TTableEdit{TTableExit::Ok, c.selected};
     };
-    EXPECT_EQ(sets.OpenOptionsTable(), QString());
+    EXPECT_EQ(sets.OpenOptionsTable(tableView), QString());
     EXPECT_EQ(sets.ChosenOptionName(), c.chosen);
     ExpectTicked(c.ticked);
     EXPECT_EQ(view.SettingText, QStringLiteral("Lame setting : ") + c.chosen);
@@ -595,7 +594,7 @@ TEST_P(UnselectedTableTest, ChosenSetStaysWhicheverWayTheTableIsLeft)
         table.SetRow(Cs4, {"X", OptionsOf("X")});
         return TTableEdit{exit.exit, {}};
     };
-    EXPECT_EQ(sets.OpenOptionsTable(), QString());
+    EXPECT_EQ(sets.OpenOptionsTable(tableView), QString());
     EXPECT_EQ(sets.ChosenOptionName(), c.chosen);
     ExpectTicked(c.ticked);
     EXPECT_EQ(Stored("lamename"), c.chosen);
@@ -624,7 +623,7 @@ TEST_F(LameOptionSetsTest, DeletedSetLosesItsItemAfterClosing)
         table.DeleteRow(Cs2);
         return TTableEdit{TTableExit::Ok, {Cs1}};
     };
-    EXPECT_EQ(sets.OpenOptionsTable(), QString());
+    EXPECT_EQ(sets.OpenOptionsTable(tableView), QString());
     EXPECT_EQ(view.CustomItems(), (QStringList{"A", "C", "D", "E", "-"}));
     EXPECT_EQ(StoredNames(), (QStringList{"A", "C", "D", "E", ""}));
     EXPECT_EQ(Stored("LameOptionString2"), OptionsOf("C"));

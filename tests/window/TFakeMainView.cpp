@@ -1,19 +1,19 @@
 #include "TFakeMainView.h"
 
-void TFakeMainView::appendQueueEntry(const QString& path)
+void TFakeRunView::appendQueueEntry(const QString& path)
 {
     Queue.append(path);
     QueueRows.append(path);
     QueueLog.append(path);
 }
 
-void TFakeMainView::removeQueueEntry(qsizetype index)
+void TFakeRunView::removeQueueEntry(qsizetype index)
 {
     Queue.removeAt(index);
     QueueRows.removeAt(index);
 }
 
-void TFakeMainView::clearQueue()
+void TFakeRunView::clearQueue()
 {
     Queue.clear();
     QueueRows.clear();
@@ -24,12 +24,12 @@ void TFakeMainView::setQueueEntryText(qsizetype index, const QString& text)
     QueueRows[index] = text;
 }
 
-void TFakeMainView::appendError(const QString& line)
+void TFakeRunView::appendError(const QString& line)
 {
     Errors.append(line);
 }
 
-void TFakeMainView::clearErrors()
+void TFakeRunView::clearErrors()
 {
     Errors.clear();
 }
@@ -39,7 +39,7 @@ void TFakeMainView::showTags(const QStringList& lines)
     Tags = lines;
 }
 
-void TFakeMainView::setLabelText(TLabel which, const QString& text)
+void TFakeRunView::setLabelText(TLabel which, const QString& text)
 {
     Labels[size_t(which)] = text;
 }
@@ -59,7 +59,7 @@ int TFakeMainView::destinationTextWidth(const QString& text) const
     return TextWidth(text);
 }
 
-void TFakeMainView::setProgress(int percent)
+void TFakeRunView::setProgress(int percent)
 {
     Progress = percent;
 }
@@ -89,7 +89,7 @@ void TFakeMainView::repaint()
     ++Repaints;
 }
 
-void TFakeMainView::processEvents()
+void TFakeRunView::processEvents()
 {
     if (OnProcessEvents)
         OnProcessEvents();
@@ -106,7 +106,7 @@ void TFakeMainView::bringToFront(bool restore)
     Restores += restore ? 1 : 0;
 }
 
-void TFakeMainView::showMessage(const QString& text)
+void TFakeRunView::showMessage(const QString& text)
 {
     Messages.append(text);
     Modal();
@@ -208,7 +208,7 @@ bool TFakeMainView::runCodecLocator(TFormCodec& locator)
     return OnRunCodecLocator && OnRunCodecLocator(locator);
 }
 
-void TFakeMainView::Modal() const
+void TFakeRunView::Modal() const
 {
     if (OnModal)
         OnModal();

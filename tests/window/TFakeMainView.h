@@ -10,33 +10,60 @@
 #include <functional>
 #include <optional>
 
-// A main view that records what the user would see, for tests and benchmarks. Text widths
-// are measured by TextWidth (one unit per character unless a test sets its own), and
-// OnProcessEvents stands for the user acting while the window pumps its events.
-class TFakeMainView : public IMainView, public IQueueRowsView
+// A view of runs alone, as a terminal is, that records what the user would see. OnProcessEvents
+// stands for the user acting while the window pumps its events.
+class TFakeRunView : public virtual IRunView
 {
 public:
-    void setQueueEntryText(qsizetype index, const QString& text) override;
     void appendQueueEntry(const QString& path) override;
     void removeQueueEntry(qsizetype index) override;
     void clearQueue() override;
     void appendError(const QString& line) override;
     void clearErrors() override;
-    void showTags(const QStringList& lines) override;
     void setLabelText(TLabel label, const QString& text) override;
+    void setProgress(int percent) override;
+    void processEvents() override;
+    void showMessage(const QString& text) override;
+
+    const QString& label(TLabel which) const { return Labels[size_t(which)]; }
+
+    // What is shown now.
+    QStringList Queue;
+    // What each row of the Cue List shows: its path, or what a run of several jobs wrote.
+    QStringList QueueRows;
+    QStringList Errors;
+    std::array<QString, 5> Labels;
+    int Progress = 0;
+    // What happened, in order.
+    QStringList QueueLog;
+    QStringList Messages;
+
+    std::function<void()> OnProcessEvents;
+    // Stands for what happens while a box or dialog is open, before it is answered (the codec
+    // locator has OnRunCodecLocator).
+    std::function<void()> OnModal;
+
+protected:
+    void Modal() const;
+};
+
+// A main view that records what the user would see, for tests and benchmarks. Text widths
+// are measured by TextWidth (one unit per character unless a test sets its own).
+class TFakeMainView : public TFakeRunView, public IMainView, public IQueueRowsView
+{
+public:
+    void setQueueEntryText(qsizetype index, const QString& text) override;
+    void showTags(const QStringList& lines) override;
     void setDestinationColor(TColor color) override;
     int destinationWidth() const override;
     int destinationTextWidth(const QString& text) const override;
-    void setProgress(int percent) override;
     void setProgressColor(TColor color) override;
     void setItemEnabled(TMenuItem item, bool enabled) override;
     void setItemTicked(TMenuItem item, bool ticked) override;
     void setHintEnabled(bool enabled) override;
     void repaint() override;
-    void processEvents() override;
     void setApplicationTitle(const QString& title) override;
     void bringToFront(bool restore) override;
-    void showMessage(const QString& text) override;
     void closeWindow() override;
     void showCodecStatus(const TCodecStatus& status) override;
     void showLameHelp(const QString& caption, const QStringList& lines) override;
@@ -57,27 +84,18 @@ public:
     void showUpdateMessage(const QString& text, const QString& title) override;
     bool runCodecLocator(TFormCodec& locator) override;
 
-    const QString& label(TLabel which) const { return Labels[size_t(which)]; }
     bool enabled(TMenuItem item) const { return Enabled[size_t(item)]; }
     bool ticked(TMenuItem item) const { return Ticked[size_t(item)]; }
 
     // What is shown now.
-    QStringList Queue;
-    // What each row of the Cue List shows: its path, or what a run of several jobs wrote.
-    QStringList QueueRows;
-    QStringList Errors;
     QStringList Tags;
-    std::array<QString, 5> Labels;
     TColor DestinationColor{-1, -1, -1};
-    int Progress = 0;
     std::array<bool, MenuItemCount> Enabled{};
     std::array<bool, MenuItemCount> Ticked{};
     bool HintEnabled = true;
     // What happened, in order.
-    QStringList QueueLog;
     QList<TColor> ProgressColors;
     QStringList Titles;
-    QStringList Messages;
     int Repaints = 0;
     int Raises = 0;
     int Restores = 0;
@@ -103,12 +121,5 @@ public:
     std::function<int(const QString&)> TextWidth = [](const QString& text) {
         return int(text.size());
     };
-    std::function<void()> OnProcessEvents;
-    // Stands for what happens while a box or dialog is open, before it is answered (the codec
-    // locator has OnRunCodecLocator).
-    std::function<void()> OnModal;
     bool VersionCheckVisible = false;
-
-private:
-    void Modal() const;
 };

@@ -17,15 +17,20 @@ void TFormTest::SetUp()
     qputenv("TMPDIR", QFile::encodeName(Temp));
 
     form = std::make_unique<TForm1>(view, TestStore(root.path()));
-    form->SaveDirName = Save;
-    form->LamePath = ToolFolderOnPath(QStringLiteral("lame"));
-    form->FlacPath = ToolFolderOnPath(QStringLiteral("flac"));
-    form->ApePath = QStringLiteral(MAC_FOLDER);
-    form->LameFound = form->FlacFound = form->ApeFound = form->MetaflacFound = true;
-    form->LameVersionText = QStringLiteral("3.100");
-    form->FlacVersionText = QStringLiteral("1.4.2");
-    form->ApeVersionText = QStringLiteral("11.57");
-    form->SelectPreset(TMenuItem::fs1);
+    Equip(*form);
+}
+
+void TFormTest::Equip(TForm1& logic) const
+{
+    logic.SaveDirName = Save;
+    logic.LamePath = ToolFolderOnPath(QStringLiteral("lame"));
+    logic.FlacPath = ToolFolderOnPath(QStringLiteral("flac"));
+    logic.ApePath = QStringLiteral(MAC_FOLDER);
+    logic.LameFound = logic.FlacFound = logic.ApeFound = logic.MetaflacFound = true;
+    logic.LameVersionText = QStringLiteral("3.100");
+    logic.FlacVersionText = QStringLiteral("1.4.2");
+    logic.ApeVersionText = QStringLiteral("11.57");
+    logic.SelectPreset(TMenuItem::fs1);
 }
 
 void TFormTest::TearDown()

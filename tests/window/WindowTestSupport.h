@@ -39,6 +39,8 @@ protected:
     void Stall(const QString& tool, const QByteArray& on, const QByteArray& rows = {},
                const QByteArray& output = {});
     void Drop(const QStringList& paths) { form->AppMessage(paths); }
+    // The tools and the save folder above, and the first standard option set.
+    void Equip(TForm1& logic) const;
 
     QTemporaryDir root;
     QString In;
