@@ -3,11 +3,15 @@
 #include "WidgetColors.h"
 
 #include <QAction>
+#include <QHelpEvent>
 #include <QListView>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QStringListModel>
+#include <QStyledItemDelegate>
 #include <QTabBar>
+#include <QToolTip>
+#include <algorithm>
 
 namespace {
 
@@ -47,6 +51,39 @@ private:
 
 } // namespace
 
+// The Error List's rows are shown whole: each is as wide as the widest row, so that the list
+// scrolls sideways to the end of any, and holds its full text as its tooltip. All rows keep
+// one size, so that the view never measures each of them: the widest is noted as rows come.
+class TWholeRowDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void note(int textWidth) { m_widest = std::max(m_widest, textWidth); }
+    void forget() { m_widest = 0; }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        const int margins =
+            size.width() - option.fontMetrics.horizontalAdvance(index.data().toString());
+        size.setWidth(std::max(size.width(), m_widest + margins));
+        return size;
+    }
+
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override
+    {
+        if (event->type() != QEvent::ToolTip || !index.isValid())
+            return QStyledItemDelegate::helpEvent(event, view, option, index);
+        QToolTip::showText(event->globalPos(), index.data().toString(), view);
+        return true;
+    }
+
+private:
+    int m_widest = 0;
+};
+
 TDataPanel::TDataPanel(QWidget* parent, std::function<void(QList<qsizetype>)> removeRows)
     : QTabWidget(parent), m_removeRows(std::move(removeRows))
 {
@@ -59,9 +96,26 @@ TDataPanel::TDataPanel(QWidget* parent, std::function<void(QList<qsizetype>)> re
     m_tags = new QPlainTextEdit(this);
     m_tags->setObjectName(QStringLiteral("memTagsList"));
     m_tags->setReadOnly(true);
+    // A right click opens the window's menu, as everywhere on the window.
+    m_tags->setContextMenuPolicy(Qt::NoContextMenu);
     addTab(m_tags, QStringLiteral("Tag List"));
-    m_errors = qobject_cast<QStringListModel*>(
-        addList(QStringLiteral("lbxErrorsList"), QStringLiteral("Error List"))->model());
+    m_errorList = addList(QStringLiteral("lbxErrorsList"), QStringLiteral("Error List"));
+    m_errors = qobject_cast<QStringListModel*>(m_errorList->model());
+    m_errorList->setTextElideMode(Qt::ElideNone);
+    m_wholeRows = new TWholeRowDelegate(m_errorList);
+    m_errorList->setItemDelegate(m_wholeRows);
+}
+
+void TDataPanel::appendError(const QString& line)
+{
+    m_wholeRows->note(m_errorList->fontMetrics().horizontalAdvance(line));
+    append(*m_errors, line);
+}
+
+void TDataPanel::clearErrors()
+{
+    m_wholeRows->forget();
+    clear(*m_errors);
 }
 
 // Delete, and the same command in the list's own context menu.

@@ -8,6 +8,7 @@
 class QListView;
 class QPlainTextEdit;
 class QStringListModel;
+class TWholeRowDelegate;
 
 // The data panel below the compact window: the queue ("Cue List"), the error list and the
 // tags of the running job. The lists are views over string models, so a drop of a whole
@@ -20,6 +21,9 @@ public:
 
     QStringListModel& queue() { return *m_queue; }
     QStringListModel& errors() { return *m_errors; }
+    // The Error List's rows, each shown whole.
+    void appendError(const QString& line);
+    void clearErrors();
     void showTags(const QStringList& lines);
 
     static void append(QStringListModel& model, const QString& line);
@@ -31,6 +35,8 @@ private:
 
     QStringListModel* m_queue;
     QStringListModel* m_errors;
+    QListView* m_errorList;
+    TWholeRowDelegate* m_wholeRows;
     QPlainTextEdit* m_tags;
     std::function<void(QList<qsizetype>)> m_removeRows;
 };

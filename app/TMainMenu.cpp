@@ -3,6 +3,7 @@
 #include "TMainSettings.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QKeySequence>
 #include <QMenu>
 #include <QWidget>
@@ -36,7 +37,8 @@ const std::array<TItemText, MenuItemCount> ItemTexts = {{
     {"fs3", "APS", Qt::CTRL | Qt::Key_A, true},
     {"fs4", "APX", Qt::CTRL | Qt::Key_X, true},
     {"fs5", "Insane", Qt::CTRL | Qt::Key_I, true},
-    {"Stopcurrentprocesses1", "Cancel &Transcoding", Qt::Key_F4, true},
+    // A command, never left ticked while idle: drawn without a tick box.
+    {"Stopcurrentprocesses1", "Cancel &Transcoding", Qt::Key_F4, false},
     {"Verifyonly1", "&Verify only (toggle)", Qt::Key_F9, true},
     {"Help1", "Get Online &Help (pdf)", Qt::Key_F1, false},
     {"CopyErrorListtoClipboard1", "Copy &Error List to Clipboard", Qt::CTRL | Qt::Key_E, false},
@@ -85,11 +87,17 @@ QMenu& TMainMenu::addOptionsMenu()
     options->addSeparator();
     addItems(*options,
              {TMenuItem::fs1, TMenuItem::fs2, TMenuItem::fs3, TMenuItem::fs4, TMenuItem::fs5});
+    // The ten sets are one choice and draw round marks; the logic may also tick none.
+    auto* sets = new QActionGroup(options);
+    sets->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    for (int item = int(TMenuItem::cs1); item <= int(TMenuItem::fs5); ++item)
+        sets->addAction(&action(TMenuItem(item)));
     return *options;
 }
 
 // A toggle's tick is the logic's to set: the tick a click gave is taken back before the
-// command runs.
+// command runs. (In the group of the option sets the click has also taken the tick of the
+// chosen one, which the logic then gives to the set it chooses.)
 void TMainMenu::addItems(QMenu& menu, std::initializer_list<TMenuItem> items)
 {
     for (TMenuItem item : items) {
@@ -99,7 +107,8 @@ void TMainMenu::addItems(QMenu& menu, std::initializer_list<TMenuItem> items)
         action->setShortcut(text.Shortcut);
         action->setCheckable(text.Toggle);
         QObject::connect(action, &QAction::triggered, action, [this, action, item] {
-            action->setChecked(!action->isChecked());
+            if (action->isCheckable())
+                action->setChecked(!action->isChecked());
             m_command(item);
         });
         m_window.addAction(action);

@@ -16,7 +16,6 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
-#include <QDesktopServices>
 #include <QDialog>
 #include <QDragEnterEvent>
 #include <QFileDialog>
@@ -44,13 +43,37 @@ void SetBold(QWidget& widget)
     widget.setFont(font);
 }
 
+// Where something `length` long that would start at `start` starts to lie within a screen's
+// stretch from `first` to `last`, as far as it fits.
+int Within(int start, int length, int first, int last)
+{
+    return std::clamp(start, first, std::max(first, last + 1 - length));
+}
+
 // A dialog placed by the window's rules still opens on the window's screen, also when the
 // window stands at the screen's edge.
 QPoint OnScreen(const QWidget& window, const QPoint& origin, int dialogWidth)
 {
     const QRect screen = window.screen()->availableGeometry();
-    const int right = std::max(screen.left(), screen.right() + 1 - dialogWidth);
-    return {std::clamp(origin.x(), screen.left(), right), origin.y()};
+    return {Within(origin.x(), dialogWidth, screen.left(), screen.right()), origin.y()};
+}
+
+// A stored place where the window's top edge, by which it is moved, lies on no screen (one
+// unplugged since, or a smaller one) is moved by the least onto the primary screen.
+QPoint Reachable(const QRect& window)
+{
+    // About a title bar, and enough of it to grab.
+    constexpr int GrabHeight = 24;
+    constexpr int GrabWidth = 48;
+    const QRect top(window.topLeft(), QSize(window.width(), GrabHeight));
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect shown = top & screen->availableGeometry();
+        if (shown.width() >= GrabWidth && shown.height() == GrabHeight)
+            return window.topLeft();
+    }
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    return {Within(window.left(), window.width(), screen.left(), screen.right()),
+            Within(window.top(), window.height(), screen.top(), screen.bottom())};
 }
 
 TMenuItem PresetItem(int index)
@@ -99,7 +122,7 @@ void TMainWindow::applySettings()
 {
     const TMainSettings& settings = m_form->Settings;
     resize(std::clamp(settings.Width - StoredFrameWidth, CompactWidth, MaxWidth), height());
-    move(settings.Left, settings.Top);
+    move(Reachable({settings.Left, settings.Top, width(), height()}));
     m_panel->setCurrentIndex(settings.TabIndex);
     m_menu->tickJobs(settings.Jobs);
 }
@@ -155,9 +178,10 @@ void TMainWindow::buildStatusArea()
                                   {210, 55, CompactWidth - 218, 16}));
 }
 
+// Three bold names side by side at the right edge, red until the first probe has found
+// their tools.
 void TMainWindow::buildCodecLabels()
 {
-    // Three bold names side by side at the right edge.
     constexpr int codecWidth = 44;
     int left = CompactWidth - 8 - 3 * codecWidth - 8;
     for (const auto& [index, name, text] :
@@ -166,6 +190,7 @@ void TMainWindow::buildCodecLabels()
         m_codecLabels[size_t(index)] =
             addLabel(name, QString::fromLatin1(text), {left, 2, codecWidth, 16});
         SetBold(*m_codecLabels[size_t(index)]);
+        SetColor(*m_codecLabels[size_t(index)], QPalette::WindowText, NotUsableColor);
         left += codecWidth + 4;
     }
     m_codecNotFound = addLabel("lblCodecNotFound", NoCodecsText, {8, 19, CompactWidth - 16, 16});
@@ -248,12 +273,12 @@ void TMainWindow::clearQueue()
 
 void TMainWindow::appendError(const QString& line)
 {
-    TDataPanel::append(m_panel->errors(), DisplayPath(line));
+    m_panel->appendError(DisplayPath(line));
 }
 
 void TMainWindow::clearErrors()
 {
-    TDataPanel::clear(m_panel->errors());
+    m_panel->clearErrors();
 }
 
 void TMainWindow::showTags(const QStringList& lines)
@@ -359,6 +384,9 @@ void TMainWindow::showLameHelp(const QString& caption, const QStringList& lines)
 {
     if (!m_help)
         m_help = new TLameHelpDialog(this);
+    // Level with the window's left and top edges at every show, but never off the screen:
+    // the viewer is wider than the window.
+    m_help->move(OnScreen(*this, pos(), m_help->frameGeometry().width()));
     m_help->showLines(caption, lines);
 }
 
@@ -461,9 +489,9 @@ void TMainWindow::setClipboardText(const QString& text)
     QGuiApplication::clipboard()->setText(text);
 }
 
-bool TMainWindow::openUrl(const QUrl& url)
+void TMainWindow::openUrl(const QUrl& url, std::function<void(const QString&)> failed)
 {
-    return QDesktopServices::openUrl(url);
+    m_opener.open(url, std::move(failed));
 }
 
 // Changing the flag makes a new native window, which has to be shown again; the drop target

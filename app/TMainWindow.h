@@ -2,6 +2,7 @@
 
 #include "IMainView.h"
 #include "TRunDisplay.h"
+#include "TUrlOpener.h"
 #include "TWindowCommands.h"
 
 #include <QWidget>
@@ -91,7 +92,7 @@ public:
 
     QStringList errorLines() const override;
     void setClipboardText(const QString& text) override;
-    bool openUrl(const QUrl& url) override;
+    void openUrl(const QUrl& url, std::function<void(const QString&)> failed) override;
     void setStayOnTop(bool onTop) override;
     void setWebLink(const QString& address) override;
 
@@ -130,6 +131,8 @@ private:
     TLameHelpDialog* m_help = nullptr;
     std::unique_ptr<TWindowCommands> m_commands;
     std::unique_ptr<TRunDisplay> m_runDisplay;
+    // After the commands: it goes first, so that no failure reaches them when they are gone.
+    TUrlOpener m_opener;
     TCodecLocatorDialog* m_codecLocator = nullptr;
     QString m_applicationTitle;
     bool m_closingFromOutside = false;

@@ -21,7 +21,7 @@ TOptionsTableDialog::TOptionsTableDialog(QWidget* parent, TCustomOptionsTable& t
       m_grid(new QTableWidget(TCustomOptionsTable::RowCount, 2, this)), m_buttons(new QHBoxLayout)
 {
     setObjectName(QStringLiteral("TFormLameOptionsTable"));
-    setWindowTitle(QStringLiteral("Lame options - Custom Names & Strings"));
+    setWindowTitle(QStringLiteral("Quarlow - Lame options - Custom Names & Strings"));
     setToolTip(QStringLiteral("For help with Lame Encoding strings: press Esc, then F5 and "
                               "select the Lame Help tab"));
     m_grid->setObjectName(QStringLiteral("StringGrid1"));

@@ -111,7 +111,6 @@ TConsoleView::TConsoleView(std::FILE* out) : m_out(out), m_terminal(isatty(filen
 void TConsoleView::appendQueueEntry(const QString& path)
 {
     m_queue << path;
-    ++m_queuedCount;
 }
 
 // An entry leaves the queue when its job is over.

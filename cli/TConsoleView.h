@@ -41,8 +41,6 @@ public:
     // The error list and the summary line, for the end of the run.
     const QStringList& errors() const { return m_errors; }
     QString summary() const;
-    // How many entries the run queued in all.
-    int queuedCount() const { return m_queuedCount; }
 
     // A text safe to print on a terminal: control characters in a file name become "?", so
     // a name can never move the cursor or change the terminal's state.
@@ -75,7 +73,6 @@ private:
     std::FILE* m_out;
     bool m_terminal;
     QStringList m_queue;
-    int m_queuedCount = 0;
     QStringList m_errors;
     std::array<QString, 5> m_labels;
     int m_percent = 0;

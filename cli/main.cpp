@@ -96,18 +96,18 @@ void PrintErrors(const TConsoleView& view, const TForm1& form)
 }
 
 // The window's accept rules skip what no tool can take without a word; a command that
-// converted nothing at all must say so, and why when a decoder is missing.
+// converted nothing at all says so as the window does, and which option gives a missing
+// decoder's folder.
 QString NothingToConvert(const TForm1& form)
 {
-    QStringList missing;
-    for (const auto& [found, tool] :
-         {std::pair{form.FlacFound, FlacTool}, std::pair{form.ApeFound, MacTool}}) {
-        if (!found)
-            missing << tool;
-    }
-    QString text = QStringLiteral("nothing to convert: no FLAC, APE or WAV file was taken");
-    if (!missing.isEmpty())
-        text += QStringLiteral(" (not found: %1)").arg(missing.join(QStringLiteral(", ")));
+    const TIntakeRules rules = form.IntakeRules();
+    QString text = QStringLiteral("nothing to convert: ") + form.LastDrop().Reason(rules);
+    QStringList options;
+    for (const QString& tool : form.LastDrop().MissingDecoders(rules))
+        options << (tool == FlacTool ? QStringLiteral("--flac-dir") : QStringLiteral("--ape-dir"));
+    if (!options.isEmpty())
+        text +=
+            QStringLiteral(" (give the folder with %1)").arg(options.join(QStringLiteral(", ")));
     return text;
 }
 
@@ -184,7 +184,7 @@ int main(int argc, char* argv[])
         std::printf("%s\n", qPrintable(form.LastRunLine));
     // The error list first: it may say why nothing was taken (a folder that cannot be read).
     PrintErrors(view, form);
-    if (view.queuedCount() == 0) {
+    if (form.LastDrop().Queued() == 0) {
         std::fprintf(stderr, "quarlow-cli: %s\n", qPrintable(NothingToConvert(form)));
         return 1;
     }

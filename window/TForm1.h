@@ -2,6 +2,7 @@
 
 #include "IJobHost.h"
 #include "IMainView.h"
+#include "TDropTally.h"
 #include "TFormCodec.h"
 #include "TJob.h"
 #include "TJobQueue.h"
@@ -54,6 +55,9 @@ public:
     void AddFile(const QString& path, const QString& base);
     // Another start of the program asked this one to come to the front.
     bool MainWindowHook(const QString& message);
+    // Which sources a drop takes now, and what the last drop held.
+    TIntakeRules IntakeRules() const;
+    const TDropTally& LastDrop() const { return m_lastDrop; }
 
     // The transcoding loop and what it shows.
     void TranscodeQueue();
@@ -252,7 +256,7 @@ private:
     void RunProbe(TAudio& probe, const std::function<void()>& run);
     void ProbeDecoderVersion(TAudio& probe, bool found, const QString& folder, QString& version);
     void ScanFolderOnce(const QString& folder, const QString& base, QSet<TFolderId>& seen);
-    bool IsAccepted(const QString& path) const;
+    void ShowNothingToConvert();
 
     IRunView& m_view;
     // Null without a window.
@@ -261,6 +265,7 @@ private:
     TLameOptionSets m_optionSets;
     bool m_firstActivation = true;
     TJobQueue m_queue;
+    TDropTally m_lastDrop;
     std::array<bool, MenuItemCount> m_ticked{};
     std::array<bool, MenuItemCount> m_enabled{};
     int m_jobs = 1;

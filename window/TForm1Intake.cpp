@@ -7,8 +7,6 @@ void TForm1::AppMessage(const QStringList& droppedPaths)
 {
     if (m_window)
         m_window->bringToFront(false);
-    if (!Busy)
-        ErrorCount = 0;
     // A drop during a run withdraws a pending Cancel, never a close request; the run goes
     // on as before the Cancel.
     CancelRequested = m_closeRequested;
@@ -17,16 +15,34 @@ void TForm1::AppMessage(const QStringList& droppedPaths)
     if (Busy)
         SetJobSettingCommandsEnabled(false);
     ErrorsMuted = false;
+    m_lastDrop = {};
     TakeDroppedItems(droppedPaths);
     if (m_window)
         m_window->bringToFront(false);
     // During a run, the first activation or a version probe the drop only queues; after a
-    // close request it starts nothing.
-    if (!Busy && !LoopGuard && !m_probe && !m_starting && !m_closeRequested) {
+    // close request it starts nothing. A drop that queued nothing and found no problem starts
+    // no run either, which would only wipe the last run's error list and status lines.
+    const bool toRun = m_lastDrop.Queued() != 0 || !m_intakeProblems.isEmpty();
+    if (toRun && !Busy && !LoopGuard && !m_probe && !m_starting && !m_closeRequested) {
         LoopGuard = true;
         TranscodeQueue();
         LoopGuard = false;
     }
+    // After the run it started, which clears the line.
+    if (m_lastDrop.Queued() == 0)
+        ShowNothingToConvert();
+}
+
+// Else a drop that holds nothing to convert would do nothing visible at all.
+void TForm1::ShowNothingToConvert()
+{
+    const TIntakeRules rules = IntakeRules();
+    QString line = QStringLiteral("nothing to convert in the drop: ") + m_lastDrop.Reason(rules);
+    if (!m_lastDrop.MissingDecoders(rules).isEmpty())
+        line += QStringLiteral(" — press F10");
+    if (m_window)
+        m_window->setDestinationColor(TColor{});
+    m_view.setLabelText(TLabel::Destination, line);
 }
 
 void TForm1::TakeDroppedItems(const QStringList& droppedPaths)
@@ -75,24 +91,16 @@ void TForm1::ScanFolderOnce(const QString& folder, const QString& base, QSet<TFo
     }
 }
 
-bool TForm1::IsAccepted(const QString& path) const
+TIntakeRules TForm1::IntakeRules() const
 {
-    const std::optional<TSourceKind> kind = SourceKindOf(path);
-    if (!kind)
-        return false;
-    switch (*kind) {
-    case TSourceKind::Flac:
-        return FlacFound;
-    case TSourceKind::Ape:
-        return ApeFound;
-    case TSourceKind::Wav:
-        break;
-    }
-    return !IsTicked(TMenuItem::Verifyonly1);
+    return {FlacFound, ApeFound, IsTicked(TMenuItem::Verifyonly1)};
 }
 
 void TForm1::AddFile(const QString& path, const QString& base)
 {
-    if (IsAccepted(path) && m_queue.Append(path, base))
+    const std::optional<TSourceKind> kind = SourceKindOf(path);
+    const bool queued = kind && IntakeRules().Accepts(*kind) && m_queue.Append(path, base);
+    if (queued)
         m_view.appendQueueEntry(path);
+    m_lastDrop.Count(kind, queued);
 }

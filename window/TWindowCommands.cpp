@@ -44,6 +44,8 @@ void TWindowCommands::Carry(TMenuItem item)
     case TMenuItem::mnuSaveTo:
         return m_form.mnuSaveToClick();
     case TMenuItem::LameHelpShow1:
+        // A window above the others would hide the viewer.
+        StayOnTop(false);
         return m_form.LameHelpShow1Click();
     case TMenuItem::Checkcodecpaths1:
         return m_form.OpenCodecLocator();
@@ -125,11 +127,15 @@ void TWindowCommands::lblWebClick()
         m_form.RunCommand([this, &host] { Open(MakerUrl(host, WebPagePath)); });
 }
 
+// A failure told after the command has ended is a command's box of its own: a close request
+// waits for it.
 void TWindowCommands::Open(const QUrl& url)
 {
-    if (!m_view.openUrl(url))
-        m_view.showMessage(QStringLiteral("No program could be started to open ") +
-                           url.toDisplayString());
+    m_view.openUrl(url, [this, shown = url.toDisplayString()](const QString& problem) {
+        m_form.RunCommand([&] {
+            m_view.showMessage(QStringLiteral("Could not open %1: %2").arg(shown, problem));
+        });
+    });
 }
 
 QString TWindowCommands::UserGuidePath() const
@@ -155,7 +161,13 @@ void TWindowCommands::CopyErrorListtoClipboard1Click()
 
 void TWindowCommands::Alwaysontop1Click()
 {
-    m_view.setStayOnTop(Toggle(TMenuItem::Alwaysontop1));
+    StayOnTop(!m_form.IsTicked(TMenuItem::Alwaysontop1));
+}
+
+void TWindowCommands::StayOnTop(bool onTop)
+{
+    m_form.SetTicked(TMenuItem::Alwaysontop1, onTop);
+    m_view.setStayOnTop(onTop);
 }
 
 // The next start then checks for an update whatever day it last did.

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <functional>
 
 class TForm1;
 
@@ -16,9 +17,9 @@ public:
     // The lines the "Error List" shows, first line first.
     virtual QStringList errorLines() const = 0;
     virtual void setClipboardText(const QString& text) = 0;
-    // Opens a web page or a local file with the user's default program; false when none
-    // could be started.
-    virtual bool openUrl(const QUrl& url) = 0;
+    // Opens a web page or a local file with the user's default program. failed is told why
+    // it could not be, at once or when the program that was to open it has ended.
+    virtual void openUrl(const QUrl& url, std::function<void(const QString& problem)> failed) = 0;
     // Keeps the window above the others, or not; drops on it work either way.
     virtual void setStayOnTop(bool onTop) = 0;
     // lblWeb: the maker's web address as a link, or, when there is none, no link.
@@ -58,6 +59,8 @@ public:
 private:
     void Carry(TMenuItem item);
     bool Toggle(TMenuItem item);
+    // "Always on top": its tick and the window's state.
+    void StayOnTop(bool onTop);
     void Open(const QUrl& url);
 
     TForm1& m_form;

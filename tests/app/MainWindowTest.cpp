@@ -1,20 +1,24 @@
 #include "EventLoop.h"
 #include "FileSystem.h"
 #include "LocalNames.h"
+#include "PathOverride.h"
 #include "Privileges.h"
 #include "QtPrinters.h"
 #include "TForm1.h"
 #include "TMainWindow.h"
 #include "TStopSignals.h"
+#include "TUrlOpener.h"
 #include "TestMedia.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
 #include <QDialog>
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
@@ -22,16 +26,20 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStringListModel>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <QUrl>
+#include <cerrno>
 #include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -548,6 +556,197 @@ TEST_F(MainWindowTest, AlwaysOnTopKeepsDropsWorking)
     EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 }
 
+// Until the first probe has found a tool, its name is red.
+TEST_F(MainWindowTest, CodecLabelsAreRedBeforeTheFirstProbe)
+{
+    for (const char* name : {"stxtLame", "stxtApe", "stxtFlac"})
+        EXPECT_EQ(Child<QLabel>(name).palette().color(QPalette::WindowText), QColor(255, 0, 0))
+            << name;
+}
+
+// A row longer than the widest window is shown whole: the list scrolls sideways to its end,
+// whichever row it is, and the row's tooltip is its full text.
+TEST_F(MainWindowTest, ErrorListRowsAreShownWhole)
+{
+    const QString longRow = QStringLiteral("/music/") + QString(300, u'a') +
+                            QStringLiteral(".flac has no audio LAME reads, so this file was not "
+                                           "converted");
+    window.show();
+    Child<QAction>("ShowData").trigger();
+    Child<QTabWidget>("PageControl1").setCurrentIndex(2);
+    for (const QString& row : {QStringLiteral("Message 1 - a.flac"), longRow, QString(40, u'-')})
+        window.appendError(row);
+    auto& list = Child<QListView>("lbxErrorsList");
+    QCoreApplication::processEvents();
+
+    const QRect shown = list.visualRect(list.model()->index(1, 0));
+    EXPECT_GE(shown.width(), list.fontMetrics().horizontalAdvance(longRow));
+    EXPECT_GT(list.horizontalScrollBar()->maximum(), 0);
+    const QPoint at(10, shown.center().y());
+    QHelpEvent help(QEvent::ToolTip, at, list.viewport()->mapToGlobal(at));
+    QApplication::sendEvent(list.viewport(), &help);
+    EXPECT_EQ(QToolTip::text(), longRow);
+    QToolTip::hideText();
+
+    window.clearErrors();
+    window.appendError(QStringLiteral("short"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(list.horizontalScrollBar()->maximum(), 0) << "a cleared list forgets its widest row";
+}
+
+// A right click on any part of the window opens its menu; only the Cue List has one of its own.
+class RightClickTest : public MainWindowTest, public ::testing::WithParamInterface<const char*>
+{};
+
+TEST_P(RightClickTest, OpensTheWindowsMenu)
+{
+    window.show();
+    Child<QAction>("ShowData").trigger();
+    QWidget& widget = window.objectName() == QString::fromLatin1(GetParam())
+                          ? window
+                          : Child<QWidget>(GetParam());
+    auto* area = qobject_cast<QAbstractScrollArea*>(&widget);
+    QWidget& target = area ? *area->viewport() : widget;
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5),
+                            target.mapToGlobal(QPoint(5, 5)));
+
+    QApplication::sendEvent(&target, &click);
+
+    auto& menu = Child<QMenu>("PopupMenu1");
+    EXPECT_TRUE(menu.isVisible());
+    menu.close();
+}
+
+INSTANTIATE_TEST_SUITE_P(Widgets, RightClickTest,
+                         ::testing::Values("Form1", "lblDestination", "memTagsList",
+                                           "lbxErrorsList"),
+                         [](const auto& info) { return std::string(info.param); });
+
+// The option sets are one radio group, the Cancel command has no tick box and the switches
+// have theirs. A menu draws a round mark for an item of an exclusive group, a tick box for
+// any other checkable one and nothing for the rest.
+struct TMarkCase
+{
+    const char* name;
+    const char* mark;
+};
+
+class MenuMarkTest : public MainWindowTest, public ::testing::WithParamInterface<TMarkCase>
+{};
+
+TEST_P(MenuMarkTest, ItemDrawsItsMark)
+{
+    const QAction& item = Child<QAction>(GetParam().name);
+    const char* mark = !item.isCheckable()                                       ? "none"
+                       : item.actionGroup() && item.actionGroup()->isExclusive() ? "round"
+                                                                                 : "tick box";
+    EXPECT_STREQ(mark, GetParam().mark);
+}
+
+INSTANTIATE_TEST_SUITE_P(Items, MenuMarkTest,
+                         ::testing::Values(TMarkCase{"cs1", "round"}, TMarkCase{"cs5", "round"},
+                                           TMarkCase{"fs1", "round"}, TMarkCase{"fs5", "round"},
+                                           TMarkCase{"Stopcurrentprocesses1", "none"},
+                                           TMarkCase{"Help1", "none"},
+                                           TMarkCase{"Alwaysontop1", "tick box"},
+                                           TMarkCase{"Verifyonly1", "tick box"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A click ticks the one set chosen, also a click on the set that is ticked already.
+TEST_F(MainWindowTest, OptionSetsTickOneAtATime)
+{
+    const auto ticked = [this] {
+        QStringList names;
+        for (const char* name :
+             {"cs1", "cs2", "cs3", "cs4", "cs5", "fs1", "fs2", "fs3", "fs4", "fs5"}) {
+            if (Child<QAction>(name).isChecked())
+                names << QString::fromLatin1(name);
+        }
+        return names;
+    };
+    EXPECT_EQ(ticked(), QStringList{"fs1"});
+    Child<QAction>("fs4").trigger();
+    EXPECT_EQ(ticked(), QStringList{"fs4"});
+    Child<QAction>("fs4").trigger();
+    EXPECT_EQ(ticked(), QStringList{"fs4"});
+    EXPECT_EQ(form->OptionSets().LameSettingText(), QStringLiteral("Lame setting : APX"));
+}
+
+// LAME's help opens level with the window's left and top, wherever the window stands at each
+// show, but never off the screen; and the window is no longer above the others.
+TEST_F(MainWindowTest, LameHelpOpensAtTheWindowsPlaceAndEndsAlwaysOnTop)
+{
+    window.show();
+    Child<QAction>("Alwaysontop1").trigger();
+    ASSERT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    for (const QPoint place : {QPoint(120, 90), QPoint(30, 200)}) {
+        window.move(place);
+        Child<QAction>("LameHelpShow1").trigger();
+        const auto& help = Child<QDialog>("HelpForm");
+        EXPECT_TRUE(help.isVisible());
+        EXPECT_EQ(help.pos(), window.pos());
+    }
+    const QRect screen = window.screen()->availableGeometry();
+    window.move(screen.right() + 1 - window.width(), 10);
+    Child<QAction>("LameHelpShow1").trigger();
+    const auto& help = Child<QDialog>("HelpForm");
+    EXPECT_EQ(help.frameGeometry().right(), screen.right())
+        << "the wider viewer stays on the screen";
+    EXPECT_EQ(help.y(), 10);
+    EXPECT_FALSE(Child<QAction>("Alwaysontop1").isChecked());
+    EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+}
+
+// A stored place where the window could not be reached (a screen unplugged since) is moved by
+// the least onto the screen; a place on the screen stays.
+struct TPlaceCase
+{
+    const char* name;
+    QPoint stored;
+    // Where the window comes, given the screen and the window's size.
+    std::function<QPoint(const QRect&, const QSize&)> placed;
+};
+
+class StoredPlaceTest : public MainWindowTest, public ::testing::WithParamInterface<TPlaceCase>
+{};
+
+TEST_P(StoredPlaceTest, WindowComesOntoTheScreen)
+{
+    const QPoint stored = GetParam().stored;
+    ASSERT_EQ(TestStore(root.path())
+                  .Write({{"width", TMainSettings::DefaultWidth},
+                          {"Left", stored.x()},
+                          {"Top", stored.y()}}),
+              QString());
+    form->FormCreate();
+    window.applySettings();
+    window.show();
+    EXPECT_EQ(window.pos(), GetParam().placed(window.screen()->availableGeometry(), window.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, StoredPlaceTest,
+    ::testing::Values(
+        TPlaceCase{
+            "on_the_screen", {20, 40}, [](const QRect&, const QSize&) { return QPoint(20, 40); }},
+        TPlaceCase{"right_of_every_screen",
+                   {5000, 40},
+                   [](const QRect& screen, const QSize& size) {
+                       return QPoint(screen.right() + 1 - size.width(), 40);
+                   }},
+        TPlaceCase{"above_and_left",
+                   {-3000, -3000},
+                   [](const QRect& screen, const QSize&) { return screen.topLeft(); }},
+        TPlaceCase{"top_edge_above_the_screen",
+                   {100, -10},
+                   [](const QRect& screen, const QSize&) { return QPoint(100, screen.top()); }},
+        TPlaceCase{"below_every_screen",
+                   {100, 5000},
+                   [](const QRect& screen, const QSize& size) {
+                       return QPoint(100, screen.bottom() + 1 - size.height());
+                   }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // The option table opens centred over the window at its top, but never off the screen.
 TEST_F(MainWindowTest, OptionTableOpensOnTheScreen)
 {
@@ -557,15 +756,18 @@ TEST_F(MainWindowTest, OptionTableOpensOnTheScreen)
     window.move(0, 40);
     window.show();
     QRect placed;
+    QString caption;
     QTimer::singleShot(0, [&] {
         QWidget* table = QApplication::activeModalWidget();
         ASSERT_NE(table, nullptr);
         placed = table->frameGeometry();
+        caption = table->windowTitle();
         table->close();
     });
     form->mnuCustomSettingsClick();
 
     ASSERT_GT(placed.width(), window.width()) << "wide enough for an option string";
+    EXPECT_EQ(caption, QStringLiteral("Quarlow - Lame options - Custom Names & Strings"));
     EXPECT_EQ(placed.left(), window.screen()->availableGeometry().left());
     EXPECT_EQ(placed.top(), 40);
 }
@@ -655,6 +857,90 @@ TEST_F(MainWindowTest, AStopEndsTheBoxTheCloseOpens)
     EXPECT_NE(stderrText.find("quarlow: The settings could not be saved: Permission denied"),
               std::string::npos)
         << stderrText;
+}
+
+// F1 without the maker's web server opens the installed guide with xdg-open. When xdg-open
+// finds no program for it (no browser installed: status 3), or is not there at all, a message
+// says so.
+struct TOpenerCase
+{
+    const char* name;
+    // The stand-in's exit status; none: no xdg-open at all.
+    std::optional<int> status;
+    const char* problem;
+};
+
+class FailedOpenerTest : public MainWindowTest, public ::testing::WithParamInterface<TOpenerCase>
+{};
+
+TEST_P(FailedOpenerTest, F1SaysWhyTheGuideDidNotOpen)
+{
+    ASSERT_EQ(TestStore(root.path()).Write({{"WebHost", QString()}}), QString());
+    form->ProgramFolder = root.filePath(QStringLiteral("prefix/bin/"));
+    const QString guide = root.filePath(QStringLiteral("prefix/share/doc/quarlow/guide.html"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(guide).path()) && WriteFile(guide, "<html></html>"));
+    const QString tools = root.filePath(QStringLiteral("tools"));
+    const QString given = root.filePath(QStringLiteral("given"));
+    ASSERT_TRUE(QDir().mkpath(tools));
+    if (const std::optional<int> status = GetParam().status) {
+        const QString opener = tools + QStringLiteral("/xdg-open");
+        ASSERT_TRUE(
+            WriteFile(opener, QStringLiteral("#!/bin/sh\nprintf %s \"$1\" > '%1'\nexit %2\n")
+                                  .arg(given)
+                                  .arg(*status)
+                                  .toUtf8()));
+        ASSERT_EQ(chmod(QFile::encodeName(opener).constData(), 0755), 0);
+    }
+    TMessageAnswerer answerer;
+    window.show();
+    {
+        // Only the stand-in, or nothing at all, is found.
+        const TPathOverride onlyTools(tools);
+        Child<QAction>("Help1").trigger();
+    }
+
+    ASSERT_TRUE(RunEventsUntil([&] { return !answerer.Texts.isEmpty(); }));
+    const QString url = QUrl::fromLocalFile(guide).toString();
+    EXPECT_EQ(answerer.Texts, QStringList{QStringLiteral("Could not open %1: %2")
+                                              .arg(url, QString::fromUtf8(GetParam().problem))});
+    if (GetParam().status) {
+        EXPECT_EQ(ReadAll(given), url.toUtf8());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Openers, FailedOpenerTest,
+    ::testing::Values(
+        TOpenerCase{"no_browser", 3,
+                    "xdg-open ended with status 3 (no program to open it is installed)"},
+        TOpenerCase{"program_failed", 4,
+                    "xdg-open ended with status 4 (the program that was to open it failed)"},
+        TOpenerCase{"other_status", 9, "xdg-open ended with status 9"},
+        TOpenerCase{"no_xdg_open", std::nullopt,
+                    "no program could be started to open it (xdg-open is not installed)"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// An xdg-open that is still at work when the window goes is stopped and reaped, and its end
+// is told to nobody.
+TEST_F(MainWindowTest, OpenerStillRunningIsStoppedWhenItsOwnerGoes)
+{
+    const QString tools = root.filePath(QStringLiteral("tools"));
+    ASSERT_TRUE(QDir().mkpath(tools));
+    ASSERT_TRUE(QFile::link(QStringLiteral(STALL_TOOL), tools + QStringLiteral("/xdg-open")));
+    qputenv("STALL_PIDS", QFile::encodeName(Pids()));
+    bool told = false;
+    {
+        TUrlOpener opener;
+        const TPathOverride toolsFirst(tools + u':' + QString::fromLocal8Bit(qgetenv("PATH")));
+        opener.open(QUrl(QStringLiteral("http://127.0.0.1:9/")),
+                    [&](const QString&) { told = true; });
+        ASSERT_TRUE(RunEventsUntil([&] { return !ReadAll(Pids()).isEmpty(); }));
+    }
+    const pid_t pid = ReadAll(Pids()).trimmed().toInt();
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(::kill(pid, 0), -1) << "the opener is gone, reaped";
+    EXPECT_EQ(errno, ESRCH);
+    EXPECT_FALSE(told);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 // Intake: which dropped files reach the queue, in what form, and what a drop does to a run.
+#include "Privileges.h"
 #include "QtPrinters.h"
 #include "WindowTestSupport.h"
 
@@ -159,6 +160,143 @@ TEST_F(IntakeTest, DropDuringARunWithdrawsAPendingCancelAndOnlyQueues)
     EXPECT_EQ(view.Queue, QStringList{path});
     EXPECT_TRUE(view.Titles.isEmpty()) << "no second run was started";
     EXPECT_EQ(view.Raises, 2);
+}
+
+// A drop that queues nothing says why on the destination line; one that queues something
+// leaves the line alone.
+struct TNothingCase
+{
+    const char* name;
+    QStringList files;
+    bool flacFound;
+    bool apeFound;
+    bool verifyOnly;
+    // Dropped before the drop that is looked at.
+    bool droppedBefore;
+    const char* line;
+};
+
+void PrintTo(const TNothingCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class NothingToConvertTest : public IntakeTest, public ::testing::WithParamInterface<TNothingCase>
+{};
+
+TEST_P(NothingToConvertTest, TheLineSaysWhy)
+{
+    const TNothingCase& c = GetParam();
+    const QString folder = In + QStringLiteral("/drop");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (const QString& file : c.files)
+        Write(folder + u'/' + file, "x");
+    form->FlacFound = c.flacFound;
+    form->ApeFound = c.apeFound;
+    form->SetTicked(TMenuItem::Verifyonly1, c.verifyOnly);
+    if (c.droppedBefore) {
+        Drop({folder});
+        view.setLabelText(TLabel::Destination, {});
+    }
+
+    Drop({folder});
+
+    EXPECT_EQ(view.label(TLabel::Destination), QString::fromUtf8(c.line));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Drops, NothingToConvertTest,
+    ::testing::Values(
+        TNothingCase{"no_source",
+                     {"a.txt", "b.jpg", "sub/c.mp3"},
+                     true,
+                     true,
+                     false,
+                     false,
+                     "nothing to convert in the drop: 3 files, none FLAC, APE or WAV"},
+        TNothingCase{"one_file",
+                     {"a.txt"},
+                     true,
+                     true,
+                     false,
+                     false,
+                     "nothing to convert in the drop: 1 file, none FLAC, APE or WAV"},
+        TNothingCase{"empty_folder",
+                     {},
+                     true,
+                     true,
+                     false,
+                     false,
+                     "nothing to convert in the drop: no files"},
+        TNothingCase{"flac_without_flac",
+                     {"a.flac", "b.flac", "cover.jpg"},
+                     false,
+                     true,
+                     false,
+                     false,
+                     "nothing to convert in the drop: 3 files, FLAC files need flac — press F10"},
+        TNothingCase{"flac_and_ape_without_decoders",
+                     {"a.flac", "b.ape"},
+                     false,
+                     false,
+                     false,
+                     false,
+                     "nothing to convert in the drop: 2 files, FLAC files need flac, APE files "
+                     "need mac — press F10"},
+        TNothingCase{"wav_while_verifying",
+                     {"a.wav"},
+                     true,
+                     true,
+                     true,
+                     false,
+                     "nothing to convert in the drop: 1 file, WAV files have nothing to verify"},
+        TNothingCase{"queued_already",
+                     {"a.wav", "b.txt"},
+                     true,
+                     true,
+                     false,
+                     true,
+                     "nothing to convert in the drop: 2 files, the WAV files are queued already"},
+        TNothingCase{"something_to_convert", {"a.flac", "b.wav"}, false, false, false, false, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Not during a run: a drop with nothing to convert starts none, so the last run's error list
+// and count stay; a drop whose folder cannot be read runs to list that, and the line comes
+// after that run, which clears the status lines.
+class IdleDropTest : public TFormTest
+{};
+
+TEST_F(IdleDropTest, NothingToConvertKeepsTheLastRunsErrors)
+{
+    Write(In + QStringLiteral("/a.txt"), "x");
+    form->FlacFound = form->ApeFound = true;
+    view.appendError(QStringLiteral("Message 1 - /in/b.flac"));
+    form->ErrorCount = 1;
+
+    Drop({In});
+
+    EXPECT_TRUE(view.Titles.isEmpty()) << "no run was started";
+    EXPECT_EQ(view.Errors, QStringList{"Message 1 - /in/b.flac"});
+    EXPECT_EQ(form->ErrorCount, 1);
+    EXPECT_EQ(view.label(TLabel::Destination),
+              QStringLiteral("nothing to convert in the drop: 1 file, none FLAC, APE or WAV"));
+}
+
+TEST_F(IdleDropTest, NothingToConvertOutlastsTheRunThatListsAProblem)
+{
+    const QString locked = In + QStringLiteral("/locked");
+    Write(locked + QStringLiteral("/a.wav"), "x");
+    ASSERT_EQ(chmod(QFile::encodeName(locked).constData(), 0), 0);
+    const TWithoutPrivileges asAUser;
+
+    Drop({In});
+    chmod(QFile::encodeName(locked).constData(), 0700);
+
+    EXPECT_FALSE(view.Titles.isEmpty()) << "the drop ran the queue";
+    ASSERT_EQ(view.Errors.size(), 1);
+    EXPECT_TRUE(view.Errors.first().startsWith(QStringLiteral("cannot read the folder")));
+    EXPECT_EQ(view.label(TLabel::Destination),
+              QStringLiteral("nothing to convert in the drop: no files"));
 }
 
 TEST_F(IntakeTest, ActivationMessageRestoresAndRaisesTheWindow)

@@ -1,6 +1,7 @@
 // The main window's stored values: which root a start reads, the defaults of missing values
 // and of values of another type, what an exit writes (and what it writes back as it was
 // stored), and the "Save to:" command (F2).
+#include "PathOverride.h"
 #include "Privileges.h"
 #include "QtPrinters.h"
 #include "TMainSettings.h"
@@ -78,22 +79,6 @@ QString Caption(const QString& folder)
 {
     return "Save to: " + folder + "   (click to change)";
 }
-
-// Puts PATH back as it was.
-class TPathOverride
-{
-public:
-    explicit TPathOverride(const QString& path) : m_saved(qgetenv("PATH"))
-    {
-        qputenv("PATH", QFile::encodeName(path));
-    }
-    ~TPathOverride() { qputenv("PATH", m_saved); }
-    TPathOverride(const TPathOverride&) = delete;
-    TPathOverride& operator=(const TPathOverride&) = delete;
-
-private:
-    QByteArray m_saved;
-};
 
 // Takes the write permission of a folder away while it lives; root meets it only without
 // its privileges.

@@ -15,10 +15,11 @@ class TFakeCommandsView : public IWindowCommandsView
 public:
     QStringList errorLines() const override { return ErrorLines; }
     void setClipboardText(const QString& text) override { Clipboard = text; }
-    bool openUrl(const QUrl& url) override
+    void openUrl(const QUrl& url, std::function<void(const QString&)> failed) override
     {
         Opened << url;
-        return OpenSucceeds;
+        if (!OpenProblem.isEmpty())
+            failed(OpenProblem);
     }
     void setStayOnTop(bool onTop) override { StayOnTop << onTop; }
     void setWebLink(const QString& address) override { WebLink = address; }
@@ -34,7 +35,8 @@ public:
     // Null while nothing was put on the clipboard.
     QString Clipboard;
     QList<QUrl> Opened;
-    bool OpenSucceeds = true;
+    // What the opener says went wrong; empty: nothing.
+    QString OpenProblem;
     QList<bool> StayOnTop;
     QString WebLink = QStringLiteral("never set");
     QStringList Messages;
@@ -115,6 +117,18 @@ TEST_F(WindowCommandsTest, SwitchesChangeTheirEffects)
     commands->Run(TMenuItem::Alwaysontop1);
     commands->Run(TMenuItem::Alwaysontop1);
     EXPECT_EQ(commandsView.StayOnTop, (QList<bool>{true, false}));
+}
+
+// The viewer of LAME's help would be hidden behind a window above the others: showing it
+// unticks "Always on top" and takes the window down among the others.
+TEST_F(WindowCommandsTest, ShowingLameHelpEndsAlwaysOnTop)
+{
+    commands->Run(TMenuItem::Alwaysontop1);
+    commands->Run(TMenuItem::LameHelpShow1);
+
+    EXPECT_FALSE(view.ticked(TMenuItem::Alwaysontop1));
+    EXPECT_EQ(commandsView.StayOnTop, (QList<bool>{true, false}));
+    EXPECT_EQ(view.HelpCaption, QStringLiteral("Help Lame v. ") + form->LameVersionText);
 }
 
 // The update switch and the hint go to the store at the close: the hint makes the next
@@ -250,11 +264,11 @@ TEST_F(WindowCommandsTest, HelpThatCannotBeShownIsSaid)
     EXPECT_TRUE(commandsView.Opened.isEmpty());
 
     SetWebHost(QStringLiteral("example.invalid"));
-    commandsView.OpenSucceeds = false;
+    commandsView.OpenProblem = QStringLiteral("xdg-open ended with status 3");
     commands->Help1Click();
     EXPECT_EQ(commandsView.Messages.last(),
-              QStringLiteral("No program could be started to open "
-                             "http://example.invalid/net/Quarlow_help.pdf"));
+              QStringLiteral("Could not open http://example.invalid/net/Quarlow_help.pdf: "
+                             "xdg-open ended with status 3"));
 }
 
 // A close request while a command's box or dialog is open waits for the command, so that what
