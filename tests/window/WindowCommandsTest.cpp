@@ -187,11 +187,13 @@ TEST_F(WindowCommandsTest, ShowRunRecordOpensTheNewestRecord)
               QList<QUrl>{QUrl::fromLocalFile(folder + "/2026-12-10_15-25-57Z-2.txt")});
     EXPECT_EQ(commandsView.Messages.size(), 1);
 
-    commandsView.OpenSucceeds = false;
+    commandsView.OpenProblem = QStringLiteral("xdg-open ended with status 3");
     commands->Run(TMenuItem::mnuShowRunRecord);
     ASSERT_EQ(commandsView.Messages.size(), 2);
-    EXPECT_TRUE(
-        commandsView.Messages.last().startsWith(QStringLiteral("No program could be started")));
+    EXPECT_TRUE(commandsView.Messages.last().startsWith(QStringLiteral("Could not open ")))
+        << commandsView.Messages.last().toStdString();
+    EXPECT_TRUE(commandsView.Messages.last().endsWith(QStringLiteral("status 3")));
+    commandsView.OpenProblem.clear();
 
     form->RunRecordsFolder.clear();
     commands->Run(TMenuItem::mnuShowRunRecord);
