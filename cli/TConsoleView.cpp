@@ -1,6 +1,7 @@
 #include "TConsoleView.h"
 
 #include "LocalNames.h"
+#include "TRunDisplay.h"
 
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -238,18 +239,6 @@ void TConsoleView::endProgressLine()
     m_shownPercent = -1;
 }
 
-QString TConsoleView::Duration(qint64 ms)
-{
-    const qint64 seconds = ms / 1000;
-    const QString minutesAndSeconds =
-        QStringLiteral("%1:%2").arg(seconds / 60 % 60).arg(seconds % 60, 2, 10, QChar(u'0'));
-    if (seconds < 3600)
-        return minutesAndSeconds;
-    return QStringLiteral("%1:%2")
-        .arg(seconds / 3600)
-        .arg(minutesAndSeconds.rightJustified(5, u'0'));
-}
-
 void TConsoleView::jobStarted(int slot, const QString& source)
 {
     if (m_jobRows.size() <= slot)
@@ -284,8 +273,10 @@ void TConsoleView::jobEnded(int slot, const QString& source, bool)
 
 void TConsoleView::showRun(int done, int total, qint64 elapsedMs)
 {
-    m_runRow =
-        QStringLiteral("%1 of %2 files done  %3").arg(done).arg(total).arg(Duration(elapsedMs));
+    m_runRow = QStringLiteral("%1 of %2 files done  %3")
+                   .arg(done)
+                   .arg(total)
+                   .arg(TRunDisplay::Duration(elapsedMs));
     drawJobs();
 }
 

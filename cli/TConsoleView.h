@@ -51,8 +51,6 @@ public:
     // wraps: the file name gives way in the middle ("…"), and when even the head is too wide
     // the row is cut. No character is ever split.
     static QString ProgressRow(const QString& stage, int percent, const QString& file, int columns);
-    // A time as "m:ss", or "h:mm:ss" from an hour on.
-    static QString Duration(qint64 ms);
 
 private:
     void drawProgress();
